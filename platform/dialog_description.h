@@ -28,9 +28,9 @@ enum Style : unsigned {
     align_right = 1u << 0,
     align_left = 1u << 1,
     centred = 1u << 2,
-    scrolls = 1u << 3,       // edit scrolls its text horizontally
+    scrolls = 1u << 3, // edit scrolls its text horizontally
     starts_disabled = 1u << 4,
-    group_start = 1u << 5,   // first radio button of a group
+    group_start = 1u << 5, // first radio button of a group
 };
 
 // Controls without an id (labels, frames) carry this id.

@@ -37,7 +37,7 @@ struct PlotterResult {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform();
 
     // Dialog operations. Each get or set reports whether it worked (an unknown id or a

@@ -9,7 +9,9 @@
 namespace sigmat::store {
 namespace {
 
-std::string stars(int width) { return std::string(static_cast<std::size_t>(std::max(width, 0)), '*'); }
+std::string stars(int width) {
+    return std::string(static_cast<std::size_t>(std::max(width, 0)), '*');
+}
 
 std::string pad_left(std::string text, int width) {
     if (static_cast<int>(text.size()) > width)
@@ -17,7 +19,9 @@ std::string pad_left(std::string text, int width) {
     return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Strict parse of a whole number: optional sign, then digits only.
 std::optional<std::int64_t> parse_whole(std::string_view s) {
@@ -116,7 +120,9 @@ std::string_view first_item(std::string_view text) {
 
 } // namespace
 
-std::string format_i(std::int64_t value, int width) { return pad_left(std::to_string(value), width); }
+std::string format_i(std::int64_t value, int width) {
+    return pad_left(std::to_string(value), width);
+}
 
 std::string format_i(std::int64_t value, int width, int min_digits) {
     std::string digits = std::to_string(value < 0 ? -value : value);

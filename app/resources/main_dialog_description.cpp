@@ -34,7 +34,8 @@ constexpr std::array controls{
     ControlSpec{1012, ControlKind::edit, "", 239, 5, 27, 12, st::align_right},
     ControlSpec{1014, ControlKind::edit, "", 272, 5, 27, 12, st::align_right},
     ControlSpec{1029, ControlKind::check, "Simulate finite resolution", 155, 21, 81, 9, 0},
-    ControlSpec{1019, ControlKind::edit, "", 239, 20, 27, 12, st::align_right | st::starts_disabled},
+    ControlSpec{1019, ControlKind::edit, "", 239, 20, 27, 12,
+                st::align_right | st::starts_disabled},
     ControlSpec{1018, ControlKind::edit, "", 236, 50, 38, 12, st::align_right},
     ControlSpec{1020, ControlKind::edit, "", 236, 64, 38, 12, st::align_right},
     ControlSpec{30003, ControlKind::default_push, "Plot", 293, 56, 50, 14, 0},
@@ -73,6 +74,8 @@ constexpr platform::DialogDescription description{
 
 } // namespace
 
-const platform::DialogDescription& main_dialog_description() { return description; }
+const platform::DialogDescription& main_dialog_description() {
+    return description;
+}
 
 } // namespace sigmat::app

@@ -12,8 +12,8 @@ TempDir::TempDir() {
     static std::atomic<int> counter{0};
     auto base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        auto candidate = base / ("sigmat-test-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter++));
+        auto candidate =
+            base / ("sigmat-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         if (std::filesystem::create_directory(candidate)) {
             path_ = std::filesystem::canonical(candidate);
             return;

@@ -9,7 +9,7 @@ namespace sigmat::test {
 
 // A fresh folder under the system's temporary directory, removed with its contents.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,19 +18,19 @@ public:
     std::string str() const { return path_.string(); }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Keeps the current directory of the process and puts it back on destruction.
 class CwdGuard {
-public:
+  public:
     CwdGuard();
     ~CwdGuard();
     CwdGuard(const CwdGuard&) = delete;
     CwdGuard& operator=(const CwdGuard&) = delete;
 
-private:
+  private:
     std::filesystem::path saved_;
 };
 

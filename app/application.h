@@ -1,0 +1,42 @@
+// The program as a whole, independent of the toolkit: the held settings, the state
+// catalogue and what the dialog remembers between actions, and the start-up that fills
+// them and wires the dialog's actions through the platform.
+#pragma once
+
+#include "app/main_dialog.h"
+#include "app/plot_settings.h"
+#include "app/state_catalogue.h"
+#include "platform/platform.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace sigmat::app {
+
+struct Application {
+    PlotSettings settings;
+    StateCatalogue catalogue;
+    DialogMemory memory;
+    // The per-user folder that holds Sigmat.ini, as found at start-up. "Save setup" writes
+    // there; when it is empty, the profile's "Sigmat" folder is used.
+    std::string settingsFolder;
+};
+
+inline constexpr std::string_view startup_error_text = "Error initializing application Sigmat";
+inline constexpr std::string_view startup_error_caption = "Error";
+
+// Start-up after the dialog has been built and before it is shown: the per-user folder
+// and Sigmat.ini, the catalogue from the database directory, the dialog start-up, and
+// the destroyed action (which calls `on_destroyed`, where the caller ends its loop).
+// Returns false on a start-up failure; the caller then shows the start-up error box
+// (show_startup_error) and ends with exit code 0.
+bool start_application(platform::Platform& platform, Application& application,
+                       std::function<void()> on_destroyed);
+
+void show_startup_error(platform::Platform& platform);
+
+// "Save setup": writes Sigmat.ini from the dialog's current values.
+void save_setup(platform::Platform& platform, Application& application);
+
+} // namespace sigmat::app

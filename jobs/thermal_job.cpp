@@ -1,0 +1,316 @@
+// The DEA cross section of a thermal gas: every state-resolved DEA file of the molecule,
+// weighted with its Boltzmann population at the vibrational temperature Tv (between
+// levels) and the rotational temperature TJ (within a level), summed on the grid of the
+// ground-state file, normalised, optionally folded with the resolution, written to the
+// data folder and plotted.
+#include "app/resources/main_dialog_description.h"
+#include "jobs/plot_jobs.h"
+#include "numerics/convolution.h"
+#include "numerics/thermal_average.h"
+#include "store/database_files.h"
+#include "store/number_fields.h"
+#include "store/result_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace sigmat::jobs {
+namespace {
+
+namespace id = app::id;
+using store::format_es;
+using store::format_i;
+
+constexpr int highest_level = 50;
+constexpr int highest_rotation = 100; // J = 100 has no two-digit name: the walk ends there
+
+// A text file cut into lines; a final line end does not start another line.
+bool read_lines(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    lines.clear();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t nl = text.find('\n', start);
+        std::size_t end = nl == std::string::npos ? text.size() : nl;
+        std::size_t len = end - start;
+        if (len > 0 && text[end - 1] == '\r')
+            --len;
+        lines.emplace_back(text, start, len);
+        if (nl == std::string::npos)
+            break;
+        start = nl + 1;
+    }
+    return true;
+}
+
+// A data row read as free-form numbers: the first two items of the line are the energy
+// in eV and the cross section in A^2.
+bool parse_row(std::string_view line, double& energy, double& cross_section) {
+    auto first = store::read_real_item(line);
+    if (!first.ok())
+        return false;
+    // Skip the first item and its separator to reach the second.
+    std::size_t at = line.find_first_not_of(" \t");
+    at = line.find_first_of(" \t,", at);
+    if (at == std::string_view::npos)
+        return false;
+    std::size_t next = line.find_first_not_of(" \t", at);
+    if (next != std::string_view::npos && line[next] == ',')
+        ++next;
+    if (next == std::string_view::npos || next >= line.size())
+        return false;
+    auto second = store::read_real_item(line.substr(next));
+    if (!second.ok())
+        return false;
+    energy = first.value;
+    cross_section = second.value;
+    return true;
+}
+
+// "# Energy = " ES11.4: the level energy, columns 12 to 22 of line 3.
+bool level_energy(const std::vector<std::string>& lines, double& energy) {
+    if (lines.size() < 3)
+        return false;
+    auto e = store::read_real_field(store::field_at(lines[2], 11, 11));
+    if (!e)
+        return false;
+    energy = *e;
+    return true;
+}
+
+std::vector<numerics::StateRow> state_rows(const std::vector<std::string>& lines) {
+    std::vector<numerics::StateRow> rows;
+    for (std::size_t i = 8; i < lines.size(); ++i) {
+        numerics::StateRow row;
+        row.readable = parse_row(lines[i], row.energy, row.cross_section);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool is_directory(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+} // namespace
+
+void plot_thermal_average(platform::Platform& platform, app::PlotSettings& settings) {
+    std::string code;
+    Read r = read_molecule(platform, code);
+    if (r == Read::silent)
+        return;
+    if (r == Read::failed) {
+        show_error(platform, "Select the molecule.");
+        return;
+    }
+    double e_from = 0.0, e_to = 0.0;
+    if (settings.useEnergyRange) {
+        r = read_real(platform, id::energy_min, e_from);
+        if (r == Read::ok)
+            r = read_real(platform, id::energy_max, e_to);
+        if (r == Read::silent)
+            return;
+        if (r == Read::failed) {
+            show_error(platform, "Set the electron energy range.");
+            return;
+        }
+    }
+    // Whole kelvins from 0 to 9999: the four digits of the file names. 0 K is the
+    // zero-temperature limit.
+    std::int32_t tv = 0, tj = 0;
+    r = read_whole(platform, id::temp_vib, tv);
+    if (r == Read::silent)
+        return;
+    if (r == Read::failed || tv < 0 || tv > 9999) {
+        show_error(platform, "Set the vibrational temperature");
+        return;
+    }
+    r = read_whole(platform, id::temp_rot, tj);
+    if (r == Read::silent)
+        return;
+    if (r == Read::failed || tj < 0 || tj > 9999) {
+        show_error(platform, "Set the rotational temperature");
+        return;
+    }
+    std::int32_t fwhm_mev = 0;
+    double fwhm_ev = 0.0;
+    if (settings.useResolution) {
+        r = read_whole(platform, id::fwhm, fwhm_mev);
+        if (r == Read::silent)
+            return;
+        if (r == Read::failed || fwhm_mev < 1 || fwhm_mev > 999) {
+            show_error(platform, "Set the resolution.");
+            return;
+        }
+        fwhm_ev = fwhm_mev * 0.001;
+    }
+    if (!enter_work_directory(platform, settings))
+        return;
+    if (!prepare_data_folder(platform, settings))
+        return;
+
+    const std::string mol(store::trim_right(code));
+    std::string stem = mol + "_Tv" + format_i(tv, 4, 4) + "TJ" + format_i(tj, 4, 4) + "K";
+    if (settings.useResolution)
+        stem += "_FWHM" + format_i(fwhm_mev, 3, 3);
+    const std::string result_name = stem + ".dat";
+    const std::string result = data_relative(result_name);
+    const std::string script = stem + ".plt";
+    const std::string eol(platform::line_end);
+
+    // The old result is looked for first; the script file is opened either way.
+    const bool old_result = file_exists(result);
+    auto script_out = platform.create_file(script);
+    if (!script_out) {
+        show_write_error(platform, script);
+        return;
+    }
+    bool recompute = old_result ? ask_recalculate(platform) : true;
+
+    if (recompute) {
+        set_wait_indicator(platform, true);
+        // Every exit from here on greys the indicator again first.
+        auto fail = [&](auto&& show) {
+            script_out.reset();
+            set_wait_indicator(platform, false);
+            show();
+        };
+        auto out = platform.create_file(result);
+        if (!out) {
+            fail([&] { show_write_error(platform, work_data_path(settings, result_name)); });
+            return;
+        }
+        *out << "# Temperature averaged DEA cross section to " << mol << " molecule" << eol << "#"
+             << eol << "# Tv = " << format_i(tv, 4) << " K, TJ = " << format_i(tj, 4) << " K"
+             << eol;
+        if (settings.useResolution)
+            *out << "# FWHM = " << format_i(fwhm_mev, 3) << " meV" << eol;
+        *out << "#" << eol << "# Energy   DEA c.s." << eol;
+        out->flush();
+
+        const double ktv = tv * numerics::boltzmann_ev_per_k;
+        const double ktj = tj * numerics::boltzmann_ev_per_k;
+        const std::string db = app::used_directory(settings.databaseDir);
+        const std::string ground = store::dea_state_file_path(db, mol, 0, 0);
+        std::vector<std::string> lines;
+        if (!read_lines(ground, lines)) {
+            out.reset();
+            fail([&] { show_error(platform, "Ground state data file not found"); });
+            return;
+        }
+        double e00 = 0.0, e1 = 0.0, sigma1 = 0.0, e2 = 0.0, sigma2 = 0.0;
+        std::optional<double> emax;
+        std::optional<std::int32_t> resolution;
+        bool header_ok = lines.size() >= 9 && level_energy(lines, e00);
+        if (header_ok) {
+            emax = store::read_real_field(store::field_at(lines[4], 16, 10));
+            resolution = store::read_int_field(store::field_at(lines[4], 45, 3));
+            header_ok = emax && resolution && parse_row(lines[8], e1, sigma1);
+        }
+        if (header_ok && *resolution <= 0)
+            header_ok = lines.size() >= 10 && parse_row(lines[9], e2, sigma2);
+        if (!header_ok) {
+            out.reset();
+            fail([&] { show_read_error(platform, ground); });
+            return;
+        }
+        numerics::ThermalAverage average = numerics::start_average(
+            numerics::build_grid(e1, *emax, *resolution, e2), ktv, ktj, e00);
+
+        for (int nu = 0; nu <= highest_level; ++nu) {
+            const std::string vv = format_i(nu, 2, 2);
+            const std::string folder = store::dea_level_folder_path(db, mol, nu);
+            if (!is_directory(folder))
+                break;
+            double ev0 = 0.0;
+            for (int j = 0; j <= highest_rotation; ++j) {
+                const std::string path =
+                    store::find_in_tree(folder, {"da" + vv + "j" + format_i(j, 2, 2) + ".dat"});
+                if (!file_exists(path) || !read_lines(path, lines))
+                    break;
+                double evj = 0.0;
+                if (!level_energy(lines, evj)) {
+                    out.reset();
+                    fail([&] { show_read_error(platform, path); });
+                    return;
+                }
+                if (j == 0)
+                    ev0 = evj;
+                const double w = numerics::state_weight(j, evj, ev0, e00, ktv, ktj);
+                const auto rows = state_rows(lines);
+                if (numerics::add_state(average, w, rows) == numerics::AddOutcome::incompatible) {
+                    out.reset();
+                    fail([&] { show_error(platform, "Incompatible data files."); });
+                    return;
+                }
+            }
+        }
+        // No state on the grid at all: nothing to average.
+        if (!(average.weight_total > 0.0)) {
+            out.reset();
+            fail([&] { show_error(platform, "Incompatible data files."); });
+            return;
+        }
+        numerics::finish_average(average);
+        if (settings.useResolution)
+            numerics::convolve_with_resolution(fwhm_ev, average.grid.energies, average.sums);
+        for (std::size_t i = 0; i < average.sums.size(); ++i)
+            if (average.sums[i] > 1e-20)
+                *out << format_es(average.grid.energies[i], 10, 4) << ' '
+                     << format_es(average.sums[i], 10, 4) << eol;
+        out->flush();
+        const bool written = static_cast<bool>(*out);
+        out.reset();
+        if (!written) {
+            fail([&] { show_write_error(platform, work_data_path(settings, result_name)); });
+            return;
+        }
+    }
+
+    if (!enter_work_directory(platform, settings)) {
+        script_out.reset();
+        set_wait_indicator(platform, false);
+        return;
+    }
+    bool v4 = settings.gnuplotV4;
+    if (platform.get_checked(id::version4, v4))
+        settings.gnuplotV4 = v4;
+    std::string title =
+        "DEA, " + mol + ", Tv = " + format_i(tv, 4) + "K, TJ = " + format_i(tj, 4) + "K";
+    if (settings.useResolution)
+        title += ", FWHM = " + format_i(fwhm_mev, 3) + " meV";
+    std::ostream& s = *script_out;
+    s << (settings.gnuplotV4 ? "set style data " : "set data style ") << settings.dataStyle << eol
+      << "#set encoding iso_8859_15" << eol << "#set terminal postscript enhanced color solid"
+      << eol << "#set output" << eol << "#set ylabel 'Cross section [\\305^2]'" << eol
+      << "set ylabel 'Cross section [A^2]'" << eol << "set xlabel 'Energy [eV]'" << eol << "plot "
+      << store::range_text(settings.useEnergyRange, e_from, e_to) << " '"
+      << work_data_path(settings, result_name) << "' u 1:2 t '" << title << "'" << eol << "pause -1"
+      << eol
+#ifdef _WIN32
+      << "set terminal win" << eol
+#else
+      // There is no "win" terminal here; "pop" returns to the interactive one.
+      << "set terminal pop" << eol
+#endif
+      << "set output" << eol;
+    s.flush();
+    const bool script_ok = static_cast<bool>(s);
+    script_out.reset();
+    set_wait_indicator(platform, false);
+    if (!script_ok) {
+        show_write_error(platform, script);
+        return;
+    }
+    launch_plotter(platform, settings, script);
+}
+
+} // namespace sigmat::jobs

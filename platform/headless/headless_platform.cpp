@@ -1,0 +1,404 @@
+#include "platform/headless/headless_platform.h"
+
+#include "platform/plotter_process.h"
+
+#include <fstream>
+#include <streambuf>
+
+namespace sigmat::platform {
+namespace {
+
+std::string_view trim_right(std::string_view s) {
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// A file that takes only so many bytes and then fails, like a full disk.
+class LimitedFileBuf final : public std::streambuf {
+  public:
+    LimitedFileBuf(const std::string& path, std::size_t limit)
+        : file_(path, std::ios::binary | std::ios::trunc), limit_(limit) {}
+    bool is_open() const { return file_.is_open(); }
+
+  protected:
+    int_type overflow(int_type ch) override {
+        if (traits_type::eq_int_type(ch, traits_type::eof()))
+            return traits_type::not_eof(ch);
+        char c = traits_type::to_char_type(ch);
+        return xsputn(&c, 1) == 1 ? ch : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        std::size_t room = limit_ > written_ ? limit_ - written_ : 0;
+        std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(n));
+        file_.write(s, static_cast<std::streamsize>(take));
+        file_.flush();
+        written_ += take;
+        return static_cast<std::streamsize>(take);
+    }
+    int sync() override { return file_.flush() ? 0 : -1; }
+
+  private:
+    std::ofstream file_;
+    std::size_t limit_;
+    std::size_t written_ = 0;
+};
+
+class LimitedFile final : public std::ostream {
+  public:
+    LimitedFile(const std::string& path, std::size_t limit)
+        : std::ostream(nullptr), buf_(path, limit) {
+        rdbuf(&buf_);
+        if (!buf_.is_open())
+            setstate(std::ios::badbit);
+    }
+    bool is_open() const { return buf_.is_open(); }
+
+  private:
+    LimitedFileBuf buf_;
+};
+
+bool contains(const std::string& path, const std::string& part) {
+    return !part.empty() && path.find(part) != std::string::npos;
+}
+
+} // namespace
+
+HeadlessPlatform::HeadlessPlatform(const DialogDescription& dialog) : dialog_(dialog) {
+    for (const ControlSpec& spec : dialog.controls) {
+        if (spec.id == no_id)
+            continue;
+        HeadlessControl c;
+        c.spec = &spec;
+        c.enabled = (spec.style & starts_disabled) == 0;
+        if (spec.kind == ControlKind::static_text)
+            c.text = std::string(spec.label);
+        controls_[spec.id] = std::move(c);
+        order_.push_back(spec.id);
+    }
+    // When a dialog opens, the first radio button of each group is checked.
+    for (int id : order_) {
+        HeadlessControl& c = controls_[id];
+        if (c.spec->kind == ControlKind::radio && (c.spec->style & group_start))
+            c.checked = true;
+    }
+}
+
+HeadlessControl* HeadlessPlatform::find(int id) {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : &it->second;
+}
+
+HeadlessControl* HeadlessPlatform::find(int id, std::initializer_list<ControlKind> kinds) {
+    HeadlessControl* c = find(id);
+    if (!c)
+        return nullptr;
+    for (ControlKind k : kinds)
+        if (c->spec->kind == k)
+            return c;
+    return nullptr;
+}
+
+const HeadlessControl* HeadlessPlatform::control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : &it->second;
+}
+
+bool HeadlessPlatform::get_text(int id, std::string& text) {
+    HeadlessControl* c =
+        find(id, {ControlKind::edit, ControlKind::drop_list, ControlKind::static_text});
+    if (!c)
+        return false;
+    text = c->text;
+    return true;
+}
+
+bool HeadlessPlatform::set_text(int id, std::string_view text) {
+    HeadlessControl* c = find(id, {ControlKind::edit, ControlKind::static_text});
+    if (!c)
+        return false;
+    c->text = std::string(text);
+    return true;
+}
+
+bool HeadlessPlatform::set_item_count(int id, int count) {
+    HeadlessControl* c = find(id, {ControlKind::drop_list});
+    if (!c || count < 0)
+        return false;
+    c->items.resize(static_cast<std::size_t>(count));
+    return true;
+}
+
+bool HeadlessPlatform::set_item_text(int id, int index, std::string_view text) {
+    HeadlessControl* c = find(id, {ControlKind::drop_list});
+    if (!c || index < 1 || index > static_cast<int>(c->items.size()))
+        return false;
+    c->items[static_cast<std::size_t>(index - 1)] = std::string(text);
+    return true;
+}
+
+bool HeadlessPlatform::select_item(int id, std::string_view text) {
+    HeadlessControl* c = find(id, {ControlKind::drop_list});
+    if (!c)
+        return false;
+    for (const std::string& item : c->items)
+        if (item == text) {
+            c->text = item;
+            return true;
+        }
+    return false;
+}
+
+bool HeadlessPlatform::get_checked(int id, bool& checked) {
+    HeadlessControl* c = find(id, {ControlKind::radio, ControlKind::check});
+    if (!c)
+        return false;
+    checked = c->checked;
+    return true;
+}
+
+bool HeadlessPlatform::set_checked(int id, bool checked) {
+    HeadlessControl* c = find(id, {ControlKind::radio, ControlKind::check});
+    if (!c)
+        return false;
+    if (c->spec->kind == ControlKind::radio && checked) {
+        // Clear the other buttons of the group: from the group's start to the next start.
+        std::size_t at = 0;
+        while (order_[at] != id)
+            ++at;
+        std::size_t first = at;
+        while (first > 0 && !(controls_[order_[first]].spec->style & group_start))
+            --first;
+        for (std::size_t i = first; i < order_.size(); ++i) {
+            HeadlessControl& other = controls_[order_[i]];
+            if (i > first && (other.spec->style & group_start))
+                break;
+            if (other.spec->kind == ControlKind::radio)
+                other.checked = false;
+        }
+    }
+    c->checked = checked;
+    return true;
+}
+
+bool HeadlessPlatform::get_enabled(int id, bool& enabled) {
+    HeadlessControl* c = find(id);
+    if (!c)
+        return false;
+    enabled = c->enabled;
+    return true;
+}
+
+bool HeadlessPlatform::set_enabled(int id, bool enabled) {
+    HeadlessControl* c = find(id);
+    if (!c)
+        return false;
+    c->enabled = enabled;
+    if (c->spec->kind == ControlKind::static_text)
+        trace_.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
+    return true;
+}
+
+bool HeadlessPlatform::get_spin_position(int id, int& position) {
+    HeadlessControl* c = find(id, {ControlKind::spin});
+    if (!c)
+        return false;
+    position = c->position;
+    return true;
+}
+
+bool HeadlessPlatform::set_spin_position(int id, int position) {
+    HeadlessControl* c = find(id, {ControlKind::spin});
+    if (!c)
+        return false;
+    c->position = std::clamp(position, c->lowest, std::max(c->lowest, c->highest));
+    return true;
+}
+
+bool HeadlessPlatform::get_spin_range(int id, int& lowest, int& highest) {
+    HeadlessControl* c = find(id, {ControlKind::spin});
+    if (!c)
+        return false;
+    lowest = c->lowest;
+    highest = c->highest;
+    return true;
+}
+
+bool HeadlessPlatform::set_spin_range(int id, int lowest, int highest) {
+    HeadlessControl* c = find(id, {ControlKind::spin});
+    if (!c)
+        return false;
+    c->lowest = lowest;
+    c->highest = highest;
+    // Like an up-down control, the position stays inside the new range.
+    c->position = std::clamp(c->position, lowest, std::max(lowest, highest));
+    return true;
+}
+
+void HeadlessPlatform::attach(int id, Event event, Action action) {
+    if (HeadlessControl* c = find(id))
+        c->actions[event] = std::move(action);
+}
+
+void HeadlessPlatform::attach_destroyed(std::function<void()> action) {
+    destroyed_ = std::move(action);
+}
+
+void HeadlessPlatform::flush() {
+    trace_.emplace_back("flush");
+}
+
+void HeadlessPlatform::close_dialog() {
+    if (closed_)
+        return;
+    closed_ = true;
+    if (destroyed_)
+        destroyed_();
+}
+
+void HeadlessPlatform::record(HeadlessRecord r) {
+    records_.push_back(std::move(r));
+    if (on_record)
+        on_record(records_.back());
+}
+
+void HeadlessPlatform::show_message(std::string_view caption, std::string_view text) {
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::message;
+    r.caption = caption;
+    r.text = text;
+    record(std::move(r));
+}
+
+bool HeadlessPlatform::ask_yes_no(std::string_view caption, std::string_view text) {
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::ask;
+    r.caption = caption;
+    r.text = text;
+    r.answer = true; // an unqueued prompt is answered Yes
+    if (!answers_.empty()) {
+        r.answer = answers_.front();
+        answers_.pop_front();
+    }
+    bool answer = r.answer;
+    record(std::move(r));
+    return answer;
+}
+
+PlotterResult HeadlessPlatform::start_plotter(const std::string& program,
+                                              const std::string& script) {
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::launch;
+    r.cwd = current_directory();
+    r.program = program;
+    r.script = script;
+    trace_.emplace_back("launch");
+    switch (plotter_mode_) {
+    case PlotterMode::succeed:
+        record(std::move(r));
+        return {PlotterStatus::finished, {}};
+    case PlotterMode::fail:
+        record(std::move(r));
+        return {PlotterStatus::not_started, {}};
+    case PlotterMode::real:
+        break;
+    }
+    PlotterResult result = run_plotter_process(program, script, {});
+    if (result.status != PlotterStatus::not_started)
+        record(std::move(r));
+    return result;
+}
+
+bool HeadlessPlatform::change_directory(const std::string& path) {
+    if (contains(path, faults_.fail_change_dir_containing))
+        return false;
+    return Platform::change_directory(path);
+}
+
+bool HeadlessPlatform::make_directory(const std::string& path) {
+    if (contains(path, faults_.fail_make_dir_containing))
+        return false;
+    return Platform::make_directory(path);
+}
+
+std::unique_ptr<std::ostream> HeadlessPlatform::create_file(const std::string& path) {
+    if (contains(path, faults_.fail_create_containing))
+        return nullptr;
+    if (faults_.fail_write_after == std::numeric_limits<std::size_t>::max())
+        return Platform::create_file(path);
+    auto file = std::make_unique<LimitedFile>(path, faults_.fail_write_after);
+    if (!file->is_open())
+        return nullptr;
+    return file;
+}
+
+bool HeadlessPlatform::rename_file(const std::string& from, const std::string& to) {
+    if (faults_.fail_rename)
+        return false;
+    return Platform::rename_file(from, to);
+}
+
+void HeadlessPlatform::run(HeadlessControl& c, int id, Event event) {
+    auto it = c.actions.find(event);
+    if (it != c.actions.end() && it->second) {
+        Action action = it->second; // the action may re-attach
+        action(id, event);
+    }
+}
+
+bool HeadlessPlatform::user_type(int id, std::string_view text) {
+    HeadlessControl* c = find(id, {ControlKind::edit});
+    if (!c || !c->enabled || closed_)
+        return false;
+    c->text = std::string(text);
+    run(*c, id, Event::text_changed);
+    return true;
+}
+
+bool HeadlessPlatform::user_click(int id) {
+    HeadlessControl* c = find(
+        id, {ControlKind::push, ControlKind::default_push, ControlKind::radio, ControlKind::check});
+    if (!c || !c->enabled || closed_)
+        return false;
+    switch (c->spec->kind) {
+    case ControlKind::check:
+        c->checked = !c->checked;
+        break;
+    case ControlKind::radio:
+        set_checked(id, true);
+        break;
+    default:
+        // A push button without an action of its own closes the dialog.
+        if (c->actions.find(Event::clicked) == c->actions.end()) {
+            close_dialog();
+            return true;
+        }
+        break;
+    }
+    run(*c, id, Event::clicked);
+    return true;
+}
+
+bool HeadlessPlatform::user_select(int id, std::string_view item_text) {
+    HeadlessControl* c = find(id, {ControlKind::drop_list});
+    if (!c || !c->enabled || closed_)
+        return false;
+    for (const std::string& item : c->items)
+        if (trim_right(item) == trim_right(item_text)) {
+            c->text = item;
+            run(*c, id, Event::selection_changed);
+            return true;
+        }
+    return false;
+}
+
+bool HeadlessPlatform::user_spin(int id, int position) {
+    HeadlessControl* c = find(id, {ControlKind::spin});
+    if (!c || !c->enabled || closed_)
+        return false;
+    c->position = std::clamp(position, c->lowest, std::max(c->lowest, c->highest));
+    run(*c, id, Event::position_changed);
+    return true;
+}
+
+} // namespace sigmat::platform

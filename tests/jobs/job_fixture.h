@@ -1,0 +1,155 @@
+// A small database and a headless dialog set up as after start-up, for the job tests.
+#pragma once
+
+#include "app/plot_settings.h"
+#include "app/resources/main_dialog_description.h"
+#include "jobs/plot_request.h"
+#include "platform/headless/headless_platform.h"
+#include "store/number_fields.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sigmat::test {
+
+namespace id = app::id;
+inline constexpr char sep = platform::path_separator;
+
+// One data row: the energy, then one blank and ES10.4 for each value.
+inline std::string row(double energy, const std::vector<double>& values) {
+    std::string out = store::format_es(energy, 10, 4);
+    for (double v : values)
+        out += " " + store::format_es(v, 10, 4);
+    return out + "\n";
+}
+
+inline std::string grid_line(double max_energy, int resolution_mev) {
+    return "# Max. energy = " + store::format_es(max_energy, 10, 4) +
+           " eV   resolution = " + store::format_i(resolution_mev, 3) + "\n";
+}
+
+// A DEA file: the state energy on line 3, the grid on line 5, rows from line 9, one row
+// for each grid point from `first` up to `max_energy` with value `xs(E)`.
+inline std::string dea_file(double state_energy, double max_energy, int resolution_mev,
+                            double first, const std::function<double(double)>& xs) {
+    std::string out =
+        "# DEA cross section, test data\n#\n# Energy = " + store::format_es(state_energy, 11, 4) +
+        "\n#\n" + grid_line(max_energy, resolution_mev) + "#\n#\n#\n";
+    const double step = resolution_mev * 0.001;
+    for (int k = 0;; ++k) {
+        double e = first + k * step;
+        if (e > max_energy + 1e-9)
+            break;
+        out += row(e, {xs(e)});
+    }
+    return out;
+}
+
+// A VE or state-resolved AED file: grid on line 5, thresholds on line 8, rows from 10.
+inline std::string channel_file(double max_energy, int resolution_mev, int channels,
+                                const std::function<double(double, int)>& xs) {
+    std::string out = "# channel cross sections, test data\n#\n#\n#\n" +
+                      grid_line(max_energy, resolution_mev) + "#\n#\n# Thrshld: ";
+    for (int c = 0; c < channels; ++c)
+        out += (c ? " " : "") + store::format_es(0.1 * c, 10, 4);
+    out += "\n#\n";
+    const double step = resolution_mev * 0.001;
+    for (int k = 1; k * step <= max_energy + 1e-9; ++k) {
+        std::vector<double> values;
+        for (int c = 0; c < channels; ++c)
+            values.push_back(xs(k * step, c));
+        out += row(k * step, values);
+    }
+    return out;
+}
+
+// A total AED file: grid on line 3, rows from line 7.
+inline std::string total_file(double max_energy, int resolution_mev,
+                              const std::function<double(double)>& xs) {
+    std::string out =
+        "# total AED, test data\n#\n" + grid_line(max_energy, resolution_mev) + "#\n#\n#\n";
+    const double step = resolution_mev * 0.001;
+    for (int k = 1; k * step <= max_energy + 1e-9; ++k)
+        out += row(k * step, {xs(k * step)});
+    return out;
+}
+
+class JobTest : public ::testing::Test {
+  public:
+    void SetUp() override {
+        db = tmp.str() + sep + "db";
+        work = tmp.str() + sep + "work";
+        std::filesystem::create_directories(db);
+        std::filesystem::create_directories(work);
+        settings.databaseDir = db;
+        settings.workDir = work;
+        settings.gnuplotDir = tmp.str() + sep + "gp";
+        p.set_item_count(id::molecule_list, 2);
+        p.set_item_text(id::molecule_list, 1, "HCl");
+        p.set_item_text(id::molecule_list, 2, "H2 ");
+        p.select_item(id::molecule_list, "HCl");
+        p.set_text(id::vib_initial, "0");
+        p.set_text(id::rot_initial, "3");
+        p.set_text(id::vib_final, "0");
+        p.set_text(id::energy_min, "0.000");
+        p.set_text(id::energy_max, "5.000");
+        p.set_text(id::temp_vib, "300");
+        p.set_text(id::temp_rot, "300");
+        p.set_text(id::fwhm, "10");
+        p.set_checked(id::version4, true);
+    }
+
+    void select_process(int radio) { p.set_checked(radio, true); }
+    void plot_single() { jobs::on_plot_single(p, settings, platform::Event::clicked); }
+    void plot_thermal() { jobs::on_plot_thermal(p, settings, platform::Event::clicked); }
+
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const auto& r : p.records())
+            if (r.kind == platform::HeadlessRecord::Kind::message)
+                out.push_back(r.text);
+        return out;
+    }
+    std::vector<platform::HeadlessRecord> launches() const {
+        std::vector<platform::HeadlessRecord> out;
+        for (const auto& r : p.records())
+            if (r.kind == platform::HeadlessRecord::Kind::launch)
+                out.push_back(r);
+        return out;
+    }
+    int asks() const {
+        int n = 0;
+        for (const auto& r : p.records())
+            n += r.kind == platform::HeadlessRecord::Kind::ask;
+        return n;
+    }
+    std::string work_file(const std::string& name) const { return read_file(work + sep + name); }
+    bool work_has(const std::string& name) const {
+        return std::filesystem::exists(work + sep + name);
+    }
+    // Lines of a text, without their line ends.
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t nl = text.find('\n', start);
+            out.push_back(text.substr(start, nl - start));
+            if (nl == std::string::npos)
+                break;
+            start = nl + 1;
+        }
+        return out;
+    }
+
+    TempDir tmp;
+    CwdGuard cwd;
+    platform::HeadlessPlatform p{app::main_dialog_description()};
+    app::PlotSettings settings;
+    std::string db, work;
+};
+
+} // namespace sigmat::test

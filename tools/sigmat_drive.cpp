@@ -1,0 +1,209 @@
+// sigmat-drive: runs Sigmat's real start-up and dialog on the headless platform, reads
+// one user event per line (from the file named as its argument, or standard input) and
+// prints a transcript of what Sigmat shows and starts.
+//
+// Exit code 0, or 2 when its own input is malformed (with a message on standard error).
+#include "app/application.h"
+#include "app/resources/main_dialog_description.h"
+#include "platform/headless/headless_platform.h"
+
+#include <charconv>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using sigmat::platform::ControlKind;
+using sigmat::platform::HeadlessPlatform;
+using sigmat::platform::HeadlessRecord;
+
+std::string escape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void print_record(const HeadlessRecord& r) {
+    switch (r.kind) {
+    case HeadlessRecord::Kind::message:
+        std::cout << "message " << escape(r.caption) << " | " << escape(r.text) << '\n';
+        break;
+    case HeadlessRecord::Kind::ask:
+        std::cout << "ask " << escape(r.caption) << " | " << escape(r.text) << " -> "
+                  << (r.answer ? "yes" : "no") << '\n';
+        break;
+    case HeadlessRecord::Kind::launch:
+        std::cout << "launch " << escape(r.cwd) << " | " << escape(r.program) << " | "
+                  << escape(r.script) << '\n';
+        break;
+    }
+    std::cout.flush();
+}
+
+bool parse_int(std::string_view text, int& value) {
+    if (text.empty())
+        return false;
+    const char* first = text.data();
+    if (*first == '+')
+        ++first;
+    auto [ptr, ec] = std::from_chars(first, text.data() + text.size(), value);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+void print_show(HeadlessPlatform& p, int id) {
+    const auto* c = p.control(id);
+    std::cout << "show " << id;
+    switch (c->spec->kind) {
+    case ControlKind::edit:
+    case ControlKind::static_text:
+        std::cout << " text=\"" << escape(c->text) << "\" enabled=" << c->enabled;
+        break;
+    case ControlKind::drop_list:
+        std::cout << " text=\"" << escape(c->text) << "\" enabled=" << c->enabled
+                  << " items=" << c->items.size();
+        break;
+    case ControlKind::radio:
+    case ControlKind::check:
+        std::cout << " enabled=" << c->enabled << " checked=" << c->checked;
+        break;
+    case ControlKind::spin:
+        std::cout << " enabled=" << c->enabled << " pos=" << c->position << " lo=" << c->lowest
+                  << " hi=" << c->highest;
+        break;
+    default:
+        std::cout << " enabled=" << c->enabled;
+        break;
+    }
+    std::cout << '\n';
+}
+
+int malformed(std::size_t line_no, std::string_view line, std::string_view why) {
+    std::cout.flush();
+    std::cerr << "sigmat-drive: line " << line_no << ": " << why << ": " << line << '\n';
+    return 2;
+}
+
+int drive(std::istream& in, HeadlessPlatform& p) {
+    std::string line;
+    std::size_t line_no = 0;
+    while (!p.closed() && std::getline(in, line)) {
+        ++line_no;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::string_view rest(line);
+        if (rest.find_first_not_of(" \t") == std::string_view::npos || rest.front() == '#')
+            continue;
+        std::size_t sp = rest.find(' ');
+        std::string_view verb = rest.substr(0, sp);
+        std::string_view args =
+            sp == std::string_view::npos ? std::string_view{} : rest.substr(sp + 1);
+
+        if (verb == "answer") {
+            if (args != "yes" && args != "no")
+                return malformed(line_no, line, "answer takes yes or no");
+            p.queue_answer(args == "yes");
+            continue;
+        }
+        if (verb == "plotter") {
+            if (args == "ok")
+                p.set_plotter_mode(HeadlessPlatform::PlotterMode::succeed);
+            else if (args == "fail")
+                p.set_plotter_mode(HeadlessPlatform::PlotterMode::fail);
+            else if (args == "real")
+                p.set_plotter_mode(HeadlessPlatform::PlotterMode::real);
+            else
+                return malformed(line_no, line, "plotter takes ok, fail or real");
+            continue;
+        }
+        if (verb != "type" && verb != "click" && verb != "select" && verb != "spin" &&
+            verb != "show")
+            return malformed(line_no, line, "unknown event");
+
+        std::size_t id_end = args.find(' ');
+        std::string_view id_text = args.substr(0, id_end);
+        std::string_view text =
+            id_end == std::string_view::npos ? std::string_view{} : args.substr(id_end + 1);
+        int id = 0;
+        if (!parse_int(id_text, id) || !p.control(id))
+            return malformed(line_no, line, "no control with that id");
+        const auto* c = p.control(id);
+        const ControlKind kind = c->spec->kind;
+
+        if (verb == "show") {
+            print_show(p, id);
+            continue;
+        }
+        bool fits = false;
+        if (verb == "type")
+            fits = kind == ControlKind::edit;
+        else if (verb == "click")
+            fits = kind == ControlKind::push || kind == ControlKind::default_push ||
+                   kind == ControlKind::radio || kind == ControlKind::check;
+        else if (verb == "select")
+            fits = kind == ControlKind::drop_list;
+        else if (verb == "spin")
+            fits = kind == ControlKind::spin;
+        if (!fits)
+            return malformed(line_no, line, "the control is of another kind");
+        if (!c->enabled) {
+            std::cout << "ignored " << id << '\n';
+            continue;
+        }
+        if (verb == "type") {
+            p.user_type(id, text);
+        } else if (verb == "click") {
+            p.user_click(id);
+        } else if (verb == "select") {
+            if (!p.user_select(id, text))
+                return malformed(line_no, line, "the list has no such item");
+        } else {
+            int position = 0;
+            if (!parse_int(text, position))
+                return malformed(line_no, line, "spin takes a whole number");
+            p.user_spin(id, position);
+        }
+        std::cout.flush();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2) {
+        std::cerr << "usage: sigmat-drive [EVENTS-FILE]\n";
+        return 2;
+    }
+    std::ifstream file;
+    if (argc == 2) {
+        file.open(argv[1]);
+        if (!file.is_open()) {
+            std::cerr << "sigmat-drive: cannot read " << argv[1] << '\n';
+            return 2;
+        }
+    }
+    std::istream& in = argc == 2 ? static_cast<std::istream&>(file) : std::cin;
+
+    HeadlessPlatform platform(sigmat::app::main_dialog_description());
+    platform.on_record = print_record;
+    sigmat::app::Application application;
+    bool ok = sigmat::app::start_application(platform, application, [] {
+        std::cout << "closed\n" << std::flush;
+    });
+    if (!ok) {
+        sigmat::app::show_startup_error(platform);
+        return 0;
+    }
+    return drive(in, platform);
+}
