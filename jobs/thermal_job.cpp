@@ -78,7 +78,7 @@ bool parse_row(std::string_view line, double& energy, double& cross_section) {
 bool level_energy(const std::vector<std::string>& lines, double& energy) {
     if (lines.size() < 3)
         return false;
-    auto e = store::read_real_field(store::field_at(lines[2], 11, 11));
+    auto e = store::read_state_energy_line(lines[2]);
     if (!e)
         return false;
     energy = *e;
@@ -206,16 +206,16 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
             fail([&] { show_error(platform, "Ground state data file not found"); });
             return;
         }
+        // Line 3: E00; line 5: the top of the grid and its step; line 9: the first energy.
+        // A step of 0 or less takes the spacing of the first two rows instead.
         double e00 = 0.0, e1 = 0.0, sigma1 = 0.0, e2 = 0.0, sigma2 = 0.0;
-        std::optional<double> emax;
-        std::optional<std::int32_t> resolution;
+        std::optional<store::GridHeader> grid;
         bool header_ok = lines.size() >= 9 && level_energy(lines, e00);
         if (header_ok) {
-            emax = store::read_real_field(store::field_at(lines[4], 16, 10));
-            resolution = store::read_int_field(store::field_at(lines[4], 45, 3));
-            header_ok = emax && resolution && parse_row(lines[8], e1, sigma1);
+            grid = store::read_grid_line(lines[4]);
+            header_ok = grid && parse_row(lines[8], e1, sigma1);
         }
-        if (header_ok && *resolution <= 0)
+        if (header_ok && grid->resolution_mev <= 0)
             header_ok = lines.size() >= 10 && parse_row(lines[9], e2, sigma2);
         if (!header_ok) {
             out.reset();
@@ -223,7 +223,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
             return;
         }
         numerics::ThermalAverage average = numerics::start_average(
-            numerics::build_grid(e1, *emax, *resolution, e2), ktv, ktj, e00);
+            numerics::build_grid(e1, grid->max_energy, grid->resolution_mev, e2), ktv, ktj, e00);
 
         for (int nu = 0; nu <= highest_level; ++nu) {
             const std::string vv = format_i(nu, 2, 2);

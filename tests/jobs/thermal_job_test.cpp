@@ -1,0 +1,187 @@
+#include "job_fixture.h"
+
+#include <cmath>
+#include <map>
+
+namespace sigmat::test {
+namespace {
+
+// Model states: level energies E(v, J) = 0.36 v + 0.0013 J (J + 1) eV, a DEA threshold at
+// 0.82 eV - E(v, J), and a cross section that falls from the threshold and grows with v.
+double level(int v, int j) { return 0.36 * v + 0.0013 * j * (j + 1); }
+double onset(int v, int j) { return std::ceil((0.82 - level(v, j)) / 0.01 - 1e-9) * 0.01; }
+double model_xs(int v, int j, double e) {
+    double t = onset(v, j);
+    return e + 1e-9 < t ? 0.0 : 1e-18 * std::pow(10.0, v) * std::exp(-(e - t));
+}
+// What the file holds after ES10.4 rounding.
+double rounded(double x) { return std::stod(store::format_es(x, 10, 4)); }
+
+class ThermalJob : public JobTest {
+public:
+    std::string level_dir(int v) const {
+        return db + sep + "HCl" + sep + "da" + sep + "nu" + store::format_i(v, 2, 2);
+    }
+    std::string state_path(int v, int j) const {
+        return level_dir(v) + sep + "da" + store::format_i(v, 2, 2) + "j" + store::format_i(j, 2, 2) + ".dat";
+    }
+    void add_state(int v, int j) {
+        write_file(state_path(v, j), dea_file(level(v, j), 5.0, 10, onset(v, j),
+                                              [=](double e) { return model_xs(v, j, e); }));
+        states.emplace_back(v, j);
+    }
+    // The Boltzmann average computed directly from the model, independently of the job.
+    double expected(double e, double tv, double tj) const {
+        const double k = 8.617385e-05;
+        double sum = 0.0, z = 0.0;
+        for (auto [v, j] : states) {
+            double evj = rounded(level(v, j)), ev0 = rounded(level(v, 0)), e00 = rounded(level(0, 0));
+            double w = (2 * j + 1) * std::exp(-(evj - ev0) / (k * tj)) * std::exp(-(ev0 - e00) / (k * tv));
+            z += w;
+            sum += w * rounded(model_xs(v, j, e));
+        }
+        return sum / z;
+    }
+    std::vector<std::pair<int, int>> states;
+};
+
+TEST_F(ThermalJob, RowsAgreeWithAnIndependentBoltzmannAverage) {
+    for (int v = 0; v <= 2; ++v)
+        for (int j = 0; j <= (v == 2 ? 1 : 3); ++j)
+            add_state(v, j);
+    p.set_text(id::temp_vib, "2000");
+    p.set_text(id::temp_rot, "300");
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    auto out = lines(work_file(std::string("data") + sep + "HCl_Tv2000TJ0300K.dat"));
+    ASSERT_GT(out.size(), 100u);
+    EXPECT_EQ(out[0], "# Temperature averaged DEA cross section to HCl molecule");
+    EXPECT_EQ(out[1], "#");
+    EXPECT_EQ(out[2], "# Tv = 2000 K, TJ =  300 K");
+    EXPECT_EQ(out[3], "#");
+    EXPECT_EQ(out[4], "# Energy   DEA c.s.");
+    int checked = 0;
+    for (std::size_t i = 5; i < out.size(); ++i) {
+        ASSERT_EQ(out[i].size(), 21u) << out[i];
+        double e = std::stod(out[i].substr(0, 10)), xs = std::stod(out[i].substr(11));
+        double want = expected(e, 2000, 300);
+        EXPECT_NEAR(xs, want, 6e-5 * want) << "at " << e;
+        ++checked;
+    }
+    // Below the lowest threshold every state is 0: no rows there.
+    EXPECT_NEAR(std::stod(out[5].substr(0, 10)), onset(2, 1), 1e-9);
+    EXPECT_GT(checked, 400);
+}
+
+TEST_F(ThermalJob, TheWalkStopsAtGapsAndMissingLevels) {
+    add_state(0, 0);
+    add_state(0, 1);
+    add_state(0, 3); // hidden behind the gap at J = 2
+    states.pop_back();
+    add_state(1, 1); // level 1 has no J = 0 file: it contributes nothing
+    states.pop_back();
+    add_state(3, 0); // no folder for level 2: the walk ends before level 3
+    states.pop_back();
+    std::filesystem::create_directories(level_dir(1));
+    p.set_text(id::temp_vib, "5000");
+    p.set_text(id::temp_rot, "5000");
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    auto out = lines(work_file(std::string("data") + sep + "HCl_Tv5000TJ5000K.dat"));
+    double e = std::stod(out[5].substr(0, 10));
+    EXPECT_NEAR(std::stod(out[5].substr(11)), expected(e, 5000, 5000), 6e-5 * expected(e, 5000, 5000));
+}
+
+TEST_F(ThermalJob, ScriptHasElevenLinesAndTheDefaultPlotCommand) {
+    add_state(0, 0);
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    auto script = lines(work_file("HCl_Tv0300TJ0300K.plt"));
+    ASSERT_EQ(script.size(), 11u);
+    EXPECT_EQ(script[0], "set style data l ");
+    EXPECT_EQ(script[4], "#set ylabel 'Cross section [\\305^2]'");
+    EXPECT_EQ(script[7], "plot [:] '" + work + sep + "data" + sep +
+                             "HCl_Tv0300TJ0300K.dat' u 1:2 t 'DEA, HCl, Tv =  300K, TJ =  300K'");
+    EXPECT_EQ(script[8], "pause -1");
+    EXPECT_EQ(script[9], "set terminal pop");
+    EXPECT_EQ(script[10], "set output");
+    ASSERT_EQ(launches().size(), 1u);
+    EXPECT_EQ(launches()[0].script, "HCl_Tv0300TJ0300K.plt");
+}
+
+TEST_F(ThermalJob, RangeResolutionAndZeroTemperatures) {
+    add_state(0, 0);
+    add_state(0, 1);
+    add_state(1, 0);
+    settings.useEnergyRange = settings.useResolution = true;
+    p.set_text(id::energy_min, "0");
+    p.set_text(id::energy_max, "5");
+    p.set_text(id::fwhm, "50");
+    p.set_text(id::temp_vib, "0");
+    p.set_text(id::temp_rot, "10");
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    auto script = lines(work_file("HCl_Tv0000TJ0010K_FWHM050.plt"));
+    EXPECT_EQ(script[7], "plot [0.00:5.00] '" + work + sep + "data" + sep +
+                             "HCl_Tv0000TJ0010K_FWHM050.dat' u 1:2 t 'DEA, HCl, Tv =    0K, TJ =   10K, "
+                             "FWHM =  50 meV'");
+    auto out = lines(work_file(std::string("data") + sep + "HCl_Tv0000TJ0010K_FWHM050.dat"));
+    EXPECT_EQ(out[3], "# FWHM =  50 meV");
+    EXPECT_EQ(out[5], "# Energy   DEA c.s.");
+}
+
+TEST_F(ThermalJob, FailuresLeaveWhatTheirTableSays) {
+    // No "da" folder: the header of the result file is written, the script is empty.
+    plot_thermal();
+    EXPECT_EQ(messages(), std::vector<std::string>{"Ground state data file not found"});
+    EXPECT_EQ(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat").substr(0, 10), "# Temperat");
+    EXPECT_EQ(lines(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat")).size(), 5u);
+    EXPECT_EQ(work_file("HCl_Tv0300TJ0300K.plt"), "");
+    EXPECT_TRUE(launches().empty());
+    EXPECT_EQ(p.trace().end()[-2], "disable 1039");
+
+    // The next press finds the partial result and asks; No keeps it and still plots.
+    p.clear_records();
+    p.queue_answer(false);
+    plot_thermal();
+    EXPECT_EQ(asks(), 1);
+    EXPECT_EQ(launches().size(), 1u);
+
+    // A state whose table ends below the top with an empty line after it is incompatible.
+    add_state(0, 0);
+    write_file(state_path(0, 1),
+               dea_file(level(0, 1), 2.0, 10, onset(0, 1), [](double) { return 1e-18; }) + "\n");
+    p.clear_records();
+    plot_thermal();
+    EXPECT_EQ(messages(), std::vector<std::string>{"Incompatible data files."});
+}
+
+TEST_F(ThermalJob, TemperatureChecksAndTheirMessages) {
+    struct Case {
+        const char *tv, *tj, *message;
+    } const cases[] = {
+        {"", "300", "Set the vibrational temperature"},
+        {"300.5", "300", "Set the vibrational temperature"},
+        {"-1", "300", "Set the vibrational temperature"},
+        {"10000", "300", "Set the vibrational temperature"},
+        {"300", "x", "Set the rotational temperature"},
+        {"300", "-3", "Set the rotational temperature"},
+    };
+    for (const auto& c : cases) {
+        p.clear_records();
+        p.set_text(id::temp_vib, c.tv);
+        p.set_text(id::temp_rot, c.tj);
+        plot_thermal();
+        EXPECT_EQ(messages(), std::vector<std::string>{c.message}) << c.tv << " " << c.tj;
+    }
+    EXPECT_FALSE(work_has("data")) << "nothing is written before the checks pass";
+}
+
+TEST_F(ThermalJob, UnreadableGroundStateHeaderIsReported) {
+    write_file(state_path(0, 0), "# header\n#\n# Energy = garbage\n");
+    plot_thermal();
+    EXPECT_EQ(messages(), std::vector<std::string>{"Cannot read the data file.\n" + state_path(0, 0)});
+}
+
+} // namespace
+} // namespace sigmat::test

@@ -1,0 +1,186 @@
+#include "numerics/convolution.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sigmat::numerics {
+namespace {
+
+using Fold = void (*)(double, std::span<const double>, std::span<double>);
+struct NamedFold {
+    const char* name;
+    Fold fold;
+};
+const NamedFold folds[] = {{"reference", convolve_reference}, {"fast", convolve_with_resolution}};
+
+// Energies first + i * step as a data file holds them: written with six decimals, read back.
+std::vector<double> grid(double first, double step, int count) {
+    std::vector<double> energies;
+    for (int i = 0; i < count; ++i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.6f", first + step * i);
+        energies.push_back(std::strtod(text, nullptr));
+    }
+    return energies;
+}
+
+std::vector<double> curve(const std::vector<double>& energies, double (*shape)(double)) {
+    std::vector<double> values;
+    for (double e : energies)
+        values.push_back(shape(e));
+    return values;
+}
+
+TEST(Convolution, KnownValues) {
+    const auto e = grid(0.001, 0.001, 1000);
+    auto uneven = grid(0.001, 0.001, 100);
+    uneven.push_back(0.102); // last interval 0.002: every trapezoid counts double
+    const auto ones = [](double) { return 1.0; };
+    const auto step = [](double x) { return x > 0.5005 ? 1.0 : 0.0; };
+    struct Check {
+        std::size_t index;
+        double expected, tolerance;
+    };
+    struct Case {
+        const char* name;
+        std::vector<double> energies;
+        double (*shape)(double);
+        double fwhm;
+        std::vector<Check> checks;
+    } const cases[] = {
+        {"half the kernel below the table", e, ones, 0.05, {{0, 0.5, 1e-4}, {499, 1.0, 1e-4}}},
+        {"tail at the last value", e, ones, 0.05, {{999, 0.99999875, 1e-8}}},
+        {"step between 0.500 and 0.501", e, step, 0.05, {{499, 0.4906, 1e-4}, {500, 0.5094, 1e-4}}},
+        {"narrow kernel not renormalised", e, ones, 0.001, {{300, 1.0569, 1e-4}}},
+        {"last interval's width throughout", uneven, ones, 0.01, {{50, 2.0, 1e-3}}},
+        {"below the floor",
+         e,
+         [](double) { return 1e-31; },
+         0.05,
+         {{0, 0.0, 0.0}, {500, 0.0, 0.0}}},
+        {"negative results", e, [](double) { return -1.0; }, 0.05, {{500, 0.0, 0.0}}},
+        {"small values above the floor",
+         e,
+         [](double) { return 1e-29; },
+         0.05,
+         {{500, 1e-29, 1e-33}}},
+    };
+    for (const auto& c : cases)
+        for (const auto& f : folds) {
+            auto values = curve(c.energies, c.shape);
+            f.fold(c.fwhm, c.energies, values);
+            for (const auto& check : c.checks)
+                EXPECT_NEAR(values[check.index], check.expected, check.tolerance)
+                    << c.name << " (" << f.name << ") at " << c.energies[check.index];
+        }
+}
+
+TEST(Convolution, TablesLeftUnchanged) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        double fwhm;
+        std::vector<double> energies, values;
+    } const cases[] = {
+        {"empty", 0.05, {}, {}},
+        {"single point", 0.05, {1.0}, {2.5}},
+        {"zero width", 0.0, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}},
+        {"NaN width", nan, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}},
+        {"NaN value", 0.05, {1.0, 1.1, 1.2}, {1.0, nan, 3.0}},
+        {"infinite energy", 0.05, {1.0, 1.1, inf}, {1.0, 2.0, 3.0}},
+        {"last interval not positive", 0.05, {1.0, 1.1, 1.1}, {1.0, 2.0, 3.0}},
+    };
+    for (const auto& c : cases)
+        for (const auto& f : folds) {
+            auto values = c.values;
+            f.fold(c.fwhm, c.energies, values);
+            ASSERT_EQ(values.size(), c.values.size());
+            for (std::size_t i = 0; i < values.size(); ++i)
+                EXPECT_TRUE(values[i] == c.values[i] ||
+                            (std::isnan(values[i]) && std::isnan(c.values[i])))
+                    << c.name << " (" << f.name << ")";
+        }
+}
+
+// A Gaussian of variance s1^2 folded with one of variance s2^2 is a Gaussian of variance
+// s1^2 + s2^2 (its peak lowered by s1 / sqrt(s1^2 + s2^2), the kernel being normalised).
+TEST(Convolution, GaussianVariancesAdd) {
+    const double s1 = 0.05;
+    const double fwhm = 0.1;
+    const double s2 = fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+    const double s = std::sqrt(s1 * s1 + s2 * s2);
+    const auto e = grid(0.001, 0.001, 2000);
+    std::vector<double> values;
+    for (double x : e)
+        values.push_back(std::exp(-(x - 1.0) * (x - 1.0) / (2.0 * s1 * s1)));
+    convolve_with_resolution(fwhm, e, values);
+    for (std::size_t k = 0; k < e.size(); ++k) {
+        const double d = e[k] - 1.0;
+        if (std::abs(d) > 4.0 * s)
+            continue;
+        const double expected = s1 / s * std::exp(-d * d / (2.0 * s * s));
+        EXPECT_NEAR(values[k] / expected, 1.0, 1e-6) << e[k];
+    }
+}
+
+// A DEA-like curve: nothing below a threshold, a peak, then a decay through the 1e-30 floor.
+double dea_like(double e) {
+    if (e < 0.35)
+        return 0.0;
+    return 2e-16 * (e - 0.35) * std::exp(-80.0 * (e - 0.35));
+}
+
+TEST(Convolution, FastFoldAgreesWithReference) {
+    auto shifted = grid(0.001, 0.001, 1000);
+    shifted[600] += 0.0004;
+    auto missing = grid(0.001, 0.001, 1000);
+    missing.erase(missing.begin() + 700);
+    auto uneven_last = grid(0.001, 0.001, 1000);
+    uneven_last.back() += 0.0007;
+    auto out_of_order = grid(0.001, 0.001, 1000);
+    std::swap(out_of_order[400], out_of_order[401]);
+    struct Grid {
+        const char* name;
+        std::vector<double> energies;
+    } const grids[] = {
+        {"1 meV to 1 eV", grid(0.001, 0.001, 1000)},
+        {"1 meV near 20 eV", grid(19.0, 0.001, 1000)},
+        {"20 meV to 20 eV", grid(0.02, 0.02, 1000)},
+        {"shifted point", shifted},
+        {"missing point", missing},
+        {"different last interval", uneven_last},
+        {"out of order", out_of_order},
+    };
+    const double widths[] = {0.001, 0.003, 0.05, 0.2, 0.999};
+    for (const auto& g : grids)
+        for (double w : widths) {
+            const double origin = g.energies.front();
+            std::vector<double> reference;
+            for (double x : g.energies)
+                reference.push_back(dea_like(x - origin));
+            auto fast = reference;
+            convolve_reference(w, g.energies, reference);
+            convolve_with_resolution(w, g.energies, fast);
+            int mismatches = 0;
+            for (std::size_t k = 0; k < fast.size() && mismatches < 5; ++k) {
+                const bool agree = reference[k] == 0.0 ? fast[k] == 0.0
+                                                       : std::abs(fast[k] - reference[k]) <=
+                                                             1e-12 * std::abs(reference[k]);
+                if (!agree)
+                    ++mismatches;
+                EXPECT_TRUE(agree) << g.name << ", w = " << w << ", E = " << g.energies[k] << ": "
+                                   << fast[k] << " vs " << reference[k];
+            }
+        }
+}
+
+} // namespace
+} // namespace sigmat::numerics

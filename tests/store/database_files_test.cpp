@@ -1,0 +1,261 @@
+#include "store/database_files.h"
+
+#include "platform/platform.h"
+#include "store/number_fields.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace sigmat::store {
+namespace {
+
+using Rows = std::vector<std::string>;
+using Filled = std::vector<std::int32_t>;
+
+std::string grid(double e_max, int r) {
+    return "# Max. energy = " + format_es(e_max, 10, 4) + " eV   resolution = " + format_i(r, 3);
+}
+
+std::string row(double energy, const std::vector<double>& values) {
+    std::string text = format_es(energy, 10, 4);
+    for (double v : values)
+        text += " " + format_es(v, 10, 4);
+    return text;
+}
+
+std::string thresholds(int count) {
+    std::string line = "# Thrshld:";
+    for (int i = 0; i < count; ++i)
+        line += " " + format_es(0.5 * (i + 1), 10, 4);
+    return line;
+}
+
+// A data file of the kind: header lines with the numbers at their places, then the rows.
+std::string file_text(DataFileKind kind, const std::string& grid_line, const Rows& rows,
+                      const std::string& thr = thresholds(1), const std::string& eol = "\n") {
+    Rows lines;
+    if (kind == DataFileKind::dea)
+        lines = {"# DEA", "#", "# Energy = " + format_es(-4.4, 11, 4), "#", grid_line, "#",
+                 "#",     "#"};
+    else if (kind == DataFileKind::aed_total)
+        lines = {"# AED", "#", grid_line, "#", "#", "#"};
+    else
+        lines = {"# VE", "#", "#", "#", grid_line, "#", "#", thr, "#"};
+    lines.insert(lines.end(), rows.begin(), rows.end());
+    std::string text;
+    for (const auto& l : lines)
+        text += l + eol;
+    return text;
+}
+
+TableRead read_text(DataFileKind kind, const std::string& content) {
+    test::TempDir dir;
+    test::write_file(dir / "table.dat", content);
+    return read_cross_section_table((dir / "table.dat").string(), kind);
+}
+
+Filled filled_rows(const CrossSectionTable& t) {
+    Filled rows;
+    for (std::int32_t k = 1; k <= t.rows; ++k)
+        if (t.at(k, 2) != 0.0)
+            rows.push_back(k);
+    return rows;
+}
+
+TEST(DataFileReader, GridFromMaximumEnergyAndResolution) {
+    struct Case {
+        std::string grid_line;
+        std::int32_t rows;
+        double bottom, top;
+    } const cases[] = {
+        {grid(10.0, 10), 1000, 0.01, 10.0},
+        {grid(10.005, 10), 1000, 0.01, 10.0}, // top cut down to a whole number of steps
+        {grid(3.0, 7), 428, 0.007, 2.996},
+        {grid(0.01, 10), 1, 0.01, 0.01},
+        {grid(0.009, 10), 0, 0, 0}, // below one step
+        {"# Max. energy = -1.000E+00 eV   resolution =  10", 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        auto read =
+            read_text(DataFileKind::aed_total, file_text(DataFileKind::aed_total, c.grid_line, {}));
+        ASSERT_TRUE(read.ok) << c.grid_line;
+        ASSERT_EQ(read.table.rows, c.rows) << c.grid_line;
+        EXPECT_EQ(read.table.values.size(), 2u * static_cast<std::size_t>(c.rows));
+        if (c.rows > 0) {
+            EXPECT_NEAR(read.table.at(1, 1), c.bottom, 1e-12) << c.grid_line;
+            EXPECT_NEAR(read.table.at(c.rows, 1), c.top, 1e-12) << c.grid_line;
+        }
+    }
+}
+
+TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
+    struct Case {
+        const char* what;
+        DataFileKind kind;
+        Rows rows;
+        Filled filled;
+    } const cases[] = {
+        {"DEA from its threshold on",
+         DataFileKind::dea,
+         {row(0.05, {1e-17}), row(0.06, {2e-17}), row(0.07, {3e-17})},
+         {5, 6, 7}},
+        {"off-grid row stops",
+         DataFileKind::dea,
+         {row(0.01, {1e-17}), row(0.02, {1}), row(0.015, {1}), row(0.03, {1})},
+         {1, 2}},
+        {"energy alone ends",
+         DataFileKind::aed_total,
+         {row(0.01, {1e-16, 9, 9}), format_es(0.02, 10, 4) + "    ", row(0.03, {1})},
+         {1}},
+        {"empty line ends", DataFileKind::dea, {row(0.01, {1}), "", row(0.02, {1})}, {1}},
+        {"text ends", DataFileKind::dea, {row(0.01, {1}), "# end", row(0.02, {1})}, {1}},
+        {"unreadable first row", DataFileKind::dea, {"1.0000E-0x 1.0000E-17"}, {}},
+        {"blanks inside fields",
+         DataFileKind::dea,
+         {"1.00 0E-02 1.0000E-17", "2.0000E-02 1 .0E-17"},
+         {1, 2}},
+        {"text beyond the columns is ignored",
+         DataFileKind::dea,
+         {row(0.01, {1}) + " abcdefghij", row(0.02, {1})},
+         {1, 2}},
+    };
+    for (const auto& c : cases) {
+        auto read = read_text(c.kind, file_text(c.kind, grid(0.1, 10), c.rows));
+        ASSERT_TRUE(read.ok) << c.what;
+        EXPECT_EQ(filled_rows(read.table), c.filled) << c.what;
+    }
+    auto total =
+        read_text(DataFileKind::aed_total,
+                  file_text(DataFileKind::aed_total, grid(0.1, 10), {row(0.01, {2e-16, 9, 9})}));
+    EXPECT_EQ(total.table.columns, 2);
+    EXPECT_EQ(total.table.at(1, 2), 2e-16);
+}
+
+TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
+    const Rows rows = {row(0.01, {1, 2, 3, 4}), row(0.02, {5, 6}), row(0.03, {7, 8, 9, 10, 11, 12}),
+                       row(0.04, {1, 2}) + " abcdefghij", row(0.05, {1, 2, 3, 4})};
+    const double expected[5][4] = {{1, 2, 3, 4}, {5, 6, 0, 0}, {7, 8, 9, 10}, {}, {}};
+    for (auto kind : {DataFileKind::ve, DataFileKind::aed_state}) {
+        for (std::string eol : {"\n", "\r\n"}) {
+            auto read = read_text(kind, file_text(kind, grid(0.05, 10), rows, thresholds(4), eol));
+            ASSERT_TRUE(read.ok);
+            ASSERT_EQ(read.table.columns, 5);
+            ASSERT_EQ(read.table.rows, 5);
+            for (std::int32_t k = 1; k <= 5; ++k)
+                for (std::int32_t c = 2; c <= 5; ++c)
+                    EXPECT_EQ(read.table.at(k, c), expected[k - 1][c - 2])
+                        << "row " << k << " column " << c << " eol " << eol.size();
+        }
+    }
+}
+
+TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
+    using K = DataFileKind;
+    const std::string ok = grid(1.0, 10);
+    struct Case {
+        K kind;
+        std::string content;
+        std::int32_t line;
+    } const cases[] = {
+        {K::dea, file_text(K::dea, "# Max. energy = one       eV   resolution =  10", {}), 5},
+        {K::dea, file_text(K::dea, grid(1.0, 0), {}), 5},
+        {K::dea, file_text(K::dea, "# Max. energy = 1.0000E+00", {}), 5},
+        {K::dea, file_text(K::dea, grid(1.0, -10), {}), 5},
+        {K::dea, "#\n#\n#\n#\n" + ok + "\n#\n", 7},
+        {K::dea, "", 1},
+        {K::ve, file_text(K::ve, ok, {}, "# Thrshld: 1.0000E+00 threshold2"), 8},
+        {K::ve, file_text(K::ve, ok, {}, "# Thrshld:"), 8},
+        {K::aed_state, file_text(K::aed_state, "# Max. energy = 1.0 eV   resolution = ten", {}), 5},
+        {K::aed_total, file_text(K::aed_total, "# Max. energy = 1.0000E+0x eV   res. =  10", {}),
+         3},
+        {K::aed_total, file_text(K::aed_total, grid(9.9999e99, 1), {}), 3},
+        {K::ve, file_text(K::ve, grid(9999.0, 1), {}, thresholds(20000)), 5},
+    };
+    test::TempDir dir;
+    const std::string path = (dir / "bad.dat").string();
+    for (const auto& c : cases) {
+        test::write_file(path, c.content);
+        auto read = read_cross_section_table(path, c.kind);
+        EXPECT_FALSE(read.ok) << c.content;
+        EXPECT_EQ(read.error.file, path);
+        EXPECT_EQ(read.error.line, c.line) << c.content;
+        EXPECT_EQ(read.error.reason, "Cannot read the data file.");
+    }
+    for (auto missing : {(dir / "none.dat").string(), dir.str()}) {
+        EXPECT_FALSE(data_file_exists(missing));
+        auto read = read_cross_section_table(missing, K::dea);
+        EXPECT_EQ(read.error.reason, "Data file not found.");
+    }
+    EXPECT_TRUE(data_file_exists(path));
+}
+
+TEST(DataFileReader, SurvivesArbitraryBytes) {
+    std::mt19937 random(12345);
+    const std::string base =
+        file_text(DataFileKind::ve, grid(0.5, 10), {row(0.01, {1, 2, 3})}, thresholds(3));
+    for (int round = 0; round < 300; ++round) {
+        std::string text = base;
+        for (int flips = 0; flips < 8; ++flips)
+            text[random() % text.size()] = static_cast<char>(random() % 256);
+        for (auto kind : {DataFileKind::dea, DataFileKind::ve, DataFileKind::aed_total}) {
+            std::istringstream in(text);
+            auto read = read_cross_section_table(in, kind, "fuzz");
+            EXPECT_EQ(read.table.values.size(), static_cast<std::size_t>(read.table.rows) *
+                                                    static_cast<std::size_t>(read.table.columns));
+        }
+    }
+}
+
+TEST(DeaHeader, StateEnergyAndGrid) {
+    std::istringstream in(file_text(DataFileKind::dea, grid(5.0, 10), {row(0.01, {1e-17})}));
+    auto read = read_dea_header(in, "da00j00.dat", true);
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(read.header.state_energy, -4.4);
+    EXPECT_EQ(read.header.max_energy, 5.0);
+    EXPECT_EQ(read.header.resolution_mev, 10);
+    std::string next;
+    ASSERT_TRUE(read_text_line(in, next));
+    EXPECT_EQ(next, row(0.01, {1e-17})); // the stream stands at the first data row
+
+    std::istringstream bad("#\n#\n# Energy = minus four\n");
+    EXPECT_EQ(read_dea_header(bad, "f", false).error.line, 3);
+    // The grid line counts only when asked for.
+    std::istringstream zero(file_text(DataFileKind::dea, grid(5.0, 0), {}));
+    EXPECT_EQ(read_dea_header(zero, "f", true).error.line, 5);
+    std::istringstream zero_again(file_text(DataFileKind::dea, grid(5.0, 0), {}));
+    EXPECT_TRUE(read_dea_header(zero_again, "f", false).ok);
+}
+
+TEST(DatabasePaths, NamesFollowTheTreeAsSpeltOnDisk) {
+    test::TempDir dir;
+    test::write_file(dir / "HCl" / "da" / "NU00" / "Da00j00.dat", "");
+    test::write_file(dir / "HCl" / "ad" / "adtot.dat", "");
+    test::write_file(dir / "HCl" / "AD" / "ADJ05.DAT", "");
+    const std::string db = dir.str() + "   "; // directory text padded with blanks
+    auto disk = [&](std::initializer_list<std::string_view> parts) {
+        std::string path = dir.str();
+        for (auto p : parts)
+            path += platform::path_separator + std::string(p);
+        return path;
+    };
+    EXPECT_EQ(database_file_path(db, "DA", "HCl", 0, 0),
+              disk({"HCl", "da", "NU00", "Da00j00.dat"}));
+    EXPECT_EQ(dea_state_file_path(db, "HCl", 0, 0), disk({"HCl", "da", "NU00", "Da00j00.dat"}));
+    EXPECT_EQ(aed_state_file_path(db, "HCl", 5), disk({"HCl", "AD", "ADJ05.DAT"})); // exact wins
+    EXPECT_EQ(aed_total_file_path(db, "HCl"), disk({"HCl", "AD", "adTot.dat"}));
+    EXPECT_EQ(find_in_tree(dir.str(), {"hcl", "ad", "ADTOT.DAT"}),
+              disk({"HCl", "ad", "adtot.dat"}));
+    // Not on disk: the names as built, "**" for states that do not fit two digits.
+    EXPECT_EQ(database_file_path(db, "VE", "HCl", 1, 3),
+              disk({"HCl", "VE", "nu01", "VE01J03.dat"}));
+    EXPECT_EQ(database_file_path(db, "DA", "H2 ", -1, 100),
+              disk({"H2", "DA", "nu**", "DA**J**.dat"}));
+    EXPECT_EQ(dea_level_folder_path(db, "HCl", 1), disk({"HCl", "da", "nu01"}));
+}
+
+} // namespace
+} // namespace sigmat::store
