@@ -1,0 +1,131 @@
+#include "app/settings_file.h"
+
+#include "platform/platform.h"
+#include "store/number_fields.h"
+
+#include <array>
+#include <optional>
+
+namespace sigmat::app {
+namespace {
+
+constexpr std::array<std::string_view, 5> keys = {
+    "XS_DBASE dir = ", "Work dir = ", "gnuplot = ", "gnuplot version = ", "data style = "};
+
+// The value part of line `index` (0-based): what follows the key, or nothing when the line
+// is missing or shorter than its key.
+std::optional<std::string_view> value_of(const std::array<std::optional<std::string>, 5>& lines,
+                                         std::size_t index) {
+    const auto& line = lines[index];
+    if (!line || line->size() < keys[index].size())
+        return std::nullopt;
+    return std::string_view(*line).substr(keys[index].size());
+}
+
+bool ends_with_separator(std::string_view dir) {
+    return !dir.empty() && (dir.back() == platform::path_separator || dir.back() == '/');
+}
+
+std::string join(std::string_view dir, std::string_view name) {
+    std::string path(dir);
+    if (!ends_with_separator(path))
+        path += platform::path_separator;
+    path += name;
+    return path;
+}
+
+// The data style that a two-character value stands for, or nothing when it names neither
+// lines nor points.
+std::optional<std::string> data_style_of(std::string_view value) {
+    if (value == "l " || value == "p " || value == "lp")
+        return std::string(value);
+    bool lines = value.find('l') != std::string_view::npos;
+    bool points = value.find('p') != std::string_view::npos;
+    if (lines && points)
+        return std::string("lp");
+    if (lines)
+        return std::string("l ");
+    if (points)
+        return std::string("p ");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string default_gnuplot_dir(std::string_view databaseDir) {
+    return join(join(databaseDir, "gnuplot"), "bin");
+}
+
+SettingsValues first_start_values(std::string_view startupDir, std::string_view scriptsDir) {
+    SettingsValues v;
+    v.databaseDir = cut_directory(startupDir);
+    v.workDir = cut_directory(scriptsDir);
+    v.gnuplotDir = cut_directory(default_gnuplot_dir(used_directory(v.databaseDir)));
+    v.gnuplotV4 = true;
+    v.dataStyle = "l ";
+    return v;
+}
+
+SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart) {
+    std::array<std::optional<std::string>, 5> lines;
+    for (auto& line : lines) {
+        std::string text;
+        if (!std::getline(in, text))
+            break;
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        line = std::move(text);
+    }
+
+    SettingsValues v;
+    auto database = value_of(lines, 0);
+    v.databaseDir = database ? cut_directory(*database) : firstStart.databaseDir;
+    auto work = value_of(lines, 1);
+    v.workDir = work ? cut_directory(*work) : firstStart.workDir;
+    auto gnuplot = value_of(lines, 2);
+    v.gnuplotDir = gnuplot ? cut_directory(*gnuplot)
+                           : cut_directory(default_gnuplot_dir(used_directory(v.databaseDir)));
+
+    v.gnuplotV4 = firstStart.gnuplotV4;
+    if (auto version = value_of(lines, 3); version && !version->empty()) {
+        char c = version->front();
+        if (c == 'T' || c == 't')
+            v.gnuplotV4 = true;
+        else if (c == 'F' || c == 'f')
+            v.gnuplotV4 = false;
+    }
+
+    v.dataStyle = "l ";
+    if (auto style = value_of(lines, 4)) {
+        std::string two(style->substr(0, 2));
+        two.resize(2, ' ');
+        if (auto known = data_style_of(two))
+            v.dataStyle = *known;
+    }
+    return v;
+}
+
+void write_settings(std::ostream& out, const SettingsValues& values) {
+    out << keys[0] << used_directory(values.databaseDir) << platform::line_end;
+    out << keys[1] << used_directory(values.workDir) << platform::line_end;
+    out << keys[2] << used_directory(values.gnuplotDir) << platform::line_end;
+    out << keys[3] << (values.gnuplotV4 ? 'T' : 'F') << platform::line_end;
+    std::string style = values.dataStyle.substr(0, 2);
+    style.resize(2, ' ');
+    out << keys[4] << style << platform::line_end;
+}
+
+SettingsValues settings_values(const PlotSettings& settings) {
+    return {settings.databaseDir, settings.workDir, settings.gnuplotDir, settings.gnuplotV4,
+            settings.dataStyle};
+}
+
+void apply_settings_values(PlotSettings& settings, const SettingsValues& values) {
+    settings.databaseDir = values.databaseDir;
+    settings.workDir = values.workDir;
+    settings.gnuplotDir = values.gnuplotDir;
+    settings.gnuplotV4 = values.gnuplotV4;
+    settings.dataStyle = values.dataStyle;
+}
+
+} // namespace sigmat::app

@@ -1,0 +1,134 @@
+#include "app/state_catalogue.h"
+
+#include "store/number_fields.h"
+
+#include <fstream>
+#include <string_view>
+
+namespace sigmat::app {
+namespace {
+
+// One line without its line end (LF or CRLF); false at the end of the stream.
+bool next_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+// Columns of a data line (0-based starts): the code, the level v and its highest J.
+constexpr std::size_t code_column = 0, code_width = 3;
+constexpr std::size_t level_column = 10, level_width = 2;
+constexpr std::size_t rot_column = 22, rot_width = 2;
+constexpr std::size_t data_line_length = rot_column + rot_width;
+
+bool is_marker(std::string_view line) {
+    return line.substr(0, 3) == "###";
+}
+
+struct DataLine {
+    std::int32_t level = 0;
+    std::int32_t rot = 0;
+};
+
+// The level and J of a data line, when the line reaches column 24 and both fields hold
+// numbers within their ranges.
+std::optional<DataLine> read_data_line(std::string_view line) {
+    if (line.size() < data_line_length)
+        return std::nullopt;
+    auto level = store::read_int_field(line.substr(level_column, level_width));
+    auto rot = store::read_int_field(line.substr(rot_column, rot_width));
+    if (!level || !rot || *level < 0 || *level > highest_vib_level || *rot < 0 ||
+        *rot > highest_rot_level)
+        return std::nullopt;
+    return DataLine{*level, *rot};
+}
+
+} // namespace
+
+std::int32_t StateCatalogue::rot_max(std::int32_t k, std::int32_t v) const {
+    if (k < 1 || static_cast<std::size_t>(k) > rotMax.size() || v < 0 || v > highest_vib_level)
+        return 0;
+    return rotMax[static_cast<std::size_t>(k - 1)][static_cast<std::size_t>(v)];
+}
+
+std::int32_t StateCatalogue::vib_max(std::int32_t k) const {
+    if (k < 1 || static_cast<std::size_t>(k) > vibMax.size())
+        return 0;
+    return vibMax[static_cast<std::size_t>(k - 1)];
+}
+
+StateCatalogue builtin_catalogue() {
+    static constexpr const char* builtin_codes[] = {"H2 ", "D2 ", "HBr", "DBr", "HCl", "DCl",
+                                                    "HI ", "DI ", "HF ", "DF ", "Cl2"};
+    constexpr std::int32_t builtin_vib_max = 8;
+    constexpr std::int32_t builtin_rot_max = 50;
+
+    StateCatalogue c;
+    for (const char* code : builtin_codes) {
+        c.codes.emplace_back(code);
+        c.vibMax.push_back(builtin_vib_max);
+        std::array<std::int32_t, highest_vib_level + 1> levels{};
+        for (std::int32_t v = 0; v <= builtin_vib_max; ++v)
+            levels[static_cast<std::size_t>(v)] = builtin_rot_max;
+        c.rotMax.push_back(levels);
+    }
+    c.moleculeCount = static_cast<std::int32_t>(c.codes.size());
+    return c;
+}
+
+std::optional<StateCatalogue> read_catalogue(std::istream& in) {
+    std::string line;
+    if (!next_line(in, line))
+        return std::nullopt;
+    // N is two columns wide, so at most 99 molecules.
+    auto count = store::read_int_field(store::field_at(line, 0, 2));
+    if (!count || *count < 1)
+        return std::nullopt;
+
+    StateCatalogue c;
+    c.moleculeCount = *count;
+    for (std::int32_t i = 0; i < *count; ++i) {
+        // The block's first line is always a data line and carries the code.
+        if (!next_line(in, line))
+            return std::nullopt;
+        auto first = read_data_line(line);
+        if (!first)
+            return std::nullopt;
+        std::array<std::int32_t, highest_vib_level + 1> levels{};
+        levels[static_cast<std::size_t>(first->level)] = first->rot;
+        std::int32_t last_level = first->level;
+        c.codes.push_back(line.substr(code_column, code_width));
+
+        // Further data lines up to the marker; a level listed twice keeps its last J.
+        for (;;) {
+            if (!next_line(in, line))
+                return std::nullopt;
+            if (is_marker(line))
+                break;
+            auto data = read_data_line(line);
+            if (!data)
+                return std::nullopt;
+            levels[static_cast<std::size_t>(data->level)] = data->rot;
+            last_level = data->level;
+        }
+        // The separator line after every marker, the last block's included.
+        if (!next_line(in, line))
+            return std::nullopt;
+
+        c.vibMax.push_back(last_level);
+        c.rotMax.push_back(levels);
+    }
+    return c;
+}
+
+StateCatalogue load_catalogue(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return builtin_catalogue();
+    auto read = read_catalogue(in);
+    return read ? std::move(*read) : builtin_catalogue();
+}
+
+} // namespace sigmat::app
