@@ -3,10 +3,12 @@
 namespace sigmat::test {
 namespace {
 
-double falling(double e, int c) { return 1e-18 * (c + 1) / (1.0 + e); }
+double falling(double e, int c) {
+    return 1e-18 * (c + 1) / (1.0 + e);
+}
 
 class AedJobs : public JobTest {
-public:
+  public:
     std::string aed_dir() const { return db + sep + "HCl" + sep + "AD"; }
     void add_state_file(int j, int channels = 4) {
         write_file(aed_dir() + sep + "adJ" + store::format_i(j, 2, 2) + ".dat",
@@ -20,7 +22,8 @@ TEST_F(AedJobs, StateResolvedChecksTheFinalStateBeforeJ) {
     p.set_text(id::vib_final, "");
     p.set_text(id::rot_initial, "");
     plot_single();
-    EXPECT_EQ(messages(), std::vector<std::string>{"Select the final vibrational state of the molecule."});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Select the final vibrational state of the molecule."});
     p.clear_records();
     p.set_text(id::vib_final, "2");
     plot_single();
@@ -29,7 +32,8 @@ TEST_F(AedJobs, StateResolvedChecksTheFinalStateBeforeJ) {
     p.set_text(id::vib_final, "97");
     p.set_text(id::rot_initial, "5");
     plot_single();
-    EXPECT_EQ(messages(), std::vector<std::string>{"Select the final vibrational state of the molecule."});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Select the final vibrational state of the molecule."});
 }
 
 TEST_F(AedJobs, StateResolvedWorkedExamples) {
@@ -72,7 +76,8 @@ TEST_F(AedJobs, AnotherFinalStateSharesTheResultFile) {
     EXPECT_EQ(asks(), 1);
     EXPECT_EQ(work_file(result), before);
     // v = 7 plots column 10, written without a leading blank; v = 0 plotted column 3.
-    EXPECT_NE(work_file("HCl_AD07J05FWHM010.plt").find("' u 1:10 t 'AED -> HCl( 7, 5)"), std::string::npos);
+    EXPECT_NE(work_file("HCl_AD07J05FWHM010.plt").find("' u 1:10 t 'AED -> HCl( 7, 5)"),
+              std::string::npos);
     EXPECT_NE(work_file("HCl_AD00J05FWHM010.plt").find("' u 1: 3 t"), std::string::npos);
 }
 
@@ -96,7 +101,8 @@ TEST_F(AedJobs, TotalFoundWhateverItsLetterCaseAndNamedAsOnDisk) {
     EXPECT_EQ(lines(work_file("HCl_ADTotalFWHM050.plt"))[3],
               "plot [:] '" + work + sep + "data" + sep +
                   "HCl_adTotalFWHM050.dat' u 1:2 t 'Total AED, HCl FWHM  50 meV'");
-    for (const auto& line : lines(work_file(std::string("data") + sep + "HCl_adTotalFWHM050.dat"))) {
+    for (const auto& line :
+         lines(work_file(std::string("data") + sep + "HCl_adTotalFWHM050.dat"))) {
         if (line[0] != '#') {
             EXPECT_LE(line.size(), 21u) << "energy and one value at most: " << line;
         }

@@ -8,22 +8,29 @@ namespace {
 
 // Model states: level energies E(v, J) = 0.36 v + 0.0013 J (J + 1) eV, a DEA threshold at
 // 0.82 eV - E(v, J), and a cross section that falls from the threshold and grows with v.
-double level(int v, int j) { return 0.36 * v + 0.0013 * j * (j + 1); }
-double onset(int v, int j) { return std::ceil((0.82 - level(v, j)) / 0.01 - 1e-9) * 0.01; }
+double level(int v, int j) {
+    return 0.36 * v + 0.0013 * j * (j + 1);
+}
+double onset(int v, int j) {
+    return std::ceil((0.82 - level(v, j)) / 0.01 - 1e-9) * 0.01;
+}
 double model_xs(int v, int j, double e) {
     double t = onset(v, j);
     return e + 1e-9 < t ? 0.0 : 1e-18 * std::pow(10.0, v) * std::exp(-(e - t));
 }
 // What the file holds after ES10.4 rounding.
-double rounded(double x) { return std::stod(store::format_es(x, 10, 4)); }
+double rounded(double x) {
+    return std::stod(store::format_es(x, 10, 4));
+}
 
 class ThermalJob : public JobTest {
-public:
+  public:
     std::string level_dir(int v) const {
         return db + sep + "HCl" + sep + "da" + sep + "nu" + store::format_i(v, 2, 2);
     }
     std::string state_path(int v, int j) const {
-        return level_dir(v) + sep + "da" + store::format_i(v, 2, 2) + "j" + store::format_i(j, 2, 2) + ".dat";
+        return level_dir(v) + sep + "da" + store::format_i(v, 2, 2) + "j" +
+               store::format_i(j, 2, 2) + ".dat";
     }
     void add_state(int v, int j) {
         write_file(state_path(v, j), dea_file(level(v, j), 5.0, 10, onset(v, j),
@@ -35,8 +42,10 @@ public:
         const double k = 8.617385e-05;
         double sum = 0.0, z = 0.0;
         for (auto [v, j] : states) {
-            double evj = rounded(level(v, j)), ev0 = rounded(level(v, 0)), e00 = rounded(level(0, 0));
-            double w = (2 * j + 1) * std::exp(-(evj - ev0) / (k * tj)) * std::exp(-(ev0 - e00) / (k * tv));
+            double evj = rounded(level(v, j)), ev0 = rounded(level(v, 0)),
+                   e00 = rounded(level(0, 0));
+            double w =
+                (2 * j + 1) * std::exp(-(evj - ev0) / (k * tj)) * std::exp(-(ev0 - e00) / (k * tv));
             z += w;
             sum += w * rounded(model_xs(v, j, e));
         }
@@ -89,7 +98,8 @@ TEST_F(ThermalJob, TheWalkStopsAtGapsAndMissingLevels) {
     ASSERT_TRUE(messages().empty()) << messages()[0];
     auto out = lines(work_file(std::string("data") + sep + "HCl_Tv5000TJ5000K.dat"));
     double e = std::stod(out[5].substr(0, 10));
-    EXPECT_NEAR(std::stod(out[5].substr(11)), expected(e, 5000, 5000), 6e-5 * expected(e, 5000, 5000));
+    EXPECT_NEAR(std::stod(out[5].substr(11)), expected(e, 5000, 5000),
+                6e-5 * expected(e, 5000, 5000));
 }
 
 TEST_F(ThermalJob, ScriptHasElevenLinesAndTheDefaultPlotCommand) {
@@ -122,9 +132,10 @@ TEST_F(ThermalJob, RangeResolutionAndZeroTemperatures) {
     plot_thermal();
     ASSERT_TRUE(messages().empty()) << messages()[0];
     auto script = lines(work_file("HCl_Tv0000TJ0010K_FWHM050.plt"));
-    EXPECT_EQ(script[7], "plot [0.00:5.00] '" + work + sep + "data" + sep +
-                             "HCl_Tv0000TJ0010K_FWHM050.dat' u 1:2 t 'DEA, HCl, Tv =    0K, TJ =   10K, "
-                             "FWHM =  50 meV'");
+    EXPECT_EQ(script[7],
+              "plot [0.00:5.00] '" + work + sep + "data" + sep +
+                  "HCl_Tv0000TJ0010K_FWHM050.dat' u 1:2 t 'DEA, HCl, Tv =    0K, TJ =   10K, "
+                  "FWHM =  50 meV'");
     auto out = lines(work_file(std::string("data") + sep + "HCl_Tv0000TJ0010K_FWHM050.dat"));
     EXPECT_EQ(out[3], "# FWHM =  50 meV");
     EXPECT_EQ(out[5], "# Energy   DEA c.s.");
@@ -134,7 +145,8 @@ TEST_F(ThermalJob, FailuresLeaveWhatTheirTableSays) {
     // No "da" folder: the header of the result file is written, the script is empty.
     plot_thermal();
     EXPECT_EQ(messages(), std::vector<std::string>{"Ground state data file not found"});
-    EXPECT_EQ(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat").substr(0, 10), "# Temperat");
+    EXPECT_EQ(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat").substr(0, 10),
+              "# Temperat");
     EXPECT_EQ(lines(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat")).size(), 5u);
     EXPECT_EQ(work_file("HCl_Tv0300TJ0300K.plt"), "");
     EXPECT_TRUE(launches().empty());
@@ -180,7 +192,8 @@ TEST_F(ThermalJob, TemperatureChecksAndTheirMessages) {
 TEST_F(ThermalJob, UnreadableGroundStateHeaderIsReported) {
     write_file(state_path(0, 0), "# header\n#\n# Energy = garbage\n");
     plot_thermal();
-    EXPECT_EQ(messages(), std::vector<std::string>{"Cannot read the data file.\n" + state_path(0, 0)});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Cannot read the data file.\n" + state_path(0, 0)});
 }
 
 } // namespace

@@ -1,0 +1,135 @@
+// sigmat-drive is a contract for other tools: its transcripts are compared whole.
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace sigmat::test {
+namespace {
+
+struct DriveRun {
+    int exit_code = -1;
+    std::string out, err;
+};
+
+class Drive : public ::testing::Test {
+  public:
+    void SetUp() override {
+        std::filesystem::create_directories(tmp / "home");
+        std::filesystem::create_directories(tmp / "start");
+        std::filesystem::create_directories(tmp / "work");
+    }
+    DriveRun drive(const std::string& events) {
+        write_file(tmp / "events.txt", events);
+        std::string cmd = "cd '" + (tmp / "start").string() +
+                          "' && env -u DISPLAY -u WAYLAND_DISPLAY USERPROFILE='" +
+                          (tmp / "home").string() + "' '" + SIGMAT_DRIVE + "' '" +
+                          (tmp / "events.txt").string() + "' > '" + (tmp / "out.txt").string() +
+                          "' 2> '" + (tmp / "err.txt").string() + "' < /dev/null";
+        int status = std::system(cmd.c_str());
+        DriveRun r;
+        r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = read_file(tmp / "out.txt");
+        r.err = read_file(tmp / "err.txt");
+        return r;
+    }
+    TempDir tmp;
+};
+
+TEST_F(Drive, StartUpTypingClickingAndTheDialogState) {
+    DriveRun r = drive("# a comment, then a blank line\n\n"
+                       "show 1013\nshow 1009\ntype 1009 2.7\nshow 1009\nshow 1015\nshow 1016\n"
+                       "click 1044\nshow 1010\ntype 1010 5\nshow 1007\nshow 1044\nshow 1039\n"
+                       "select 1013 Cl2\nshow 1013\nspin 1016 7\nshow 1010\nclick 30001\n"
+                       "show 1013\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "show 1013 text=\"H2 \" enabled=1 items=11\n"
+                     "show 1009 text=\"0\" enabled=1\n"
+                     "show 1009 text=\" 2\" enabled=1\n"
+                     "show 1015 enabled=1 pos=2 lo=0 hi=8\n"
+                     "show 1016 enabled=1 pos=0 lo=0 hi=50\n"
+                     "show 1010 text=\"0\" enabled=0\n"
+                     "ignored 1010\n"
+                     "show 1007 enabled=1 checked=0\n"
+                     "show 1044 enabled=1 checked=1\n"
+                     "show 1039 text=\"Wait, please...\" enabled=0\n"
+                     "show 1013 text=\"Cl2\" enabled=1 items=11\n"
+                     "ignored 1016\n"
+                     "show 1010 text=\"0\" enabled=0\n"
+                     "closed\n");
+}
+
+TEST_F(Drive, PipelineMessagesSaveSetupAndPlotterStarts) {
+    const std::string db = (tmp / "start").string();
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", "# dea\n");
+    const std::string work = (tmp / "work").string();
+    DriveRun r = drive("type 1009\nclick 30002\ntype 1009 0\nclick 30002\n"
+                       "select 1013 HCl\ntype 1022 " +
+                       work +
+                       "-missing\nclick 30002\n"
+                       "type 1022 " +
+                       work +
+                       "\nclick 30002\nplotter fail\nclick 30002\n"
+                       // The dialog cuts 1000 to 999; the job then reads the cut file.
+                       "click 1029\ntype 1019 1000\nclick 30002\n"
+                       "click 1023\nclick 30001\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const std::string program = db + "/gnuplot/bin/gnuplot";
+    const std::string error = "message Error processing command | ";
+    EXPECT_EQ(r.out, error + "Select the initial vibrational state of the molecule.\n" + error +
+                         "Data file not found.\n" + error + "Invalid work directory\n" + "launch " +
+                         work + " | " + program + " | HCl_DA00J00.plt\n" + "launch " + work +
+                         " | " + program + " | HCl_DA00J00.plt\n" + error +
+                         "An error occured while calling gnuplot\n" + error +
+                         "Cannot read the data file.\\n" + db + "/HCl/DA/nu00/DA00J00.dat\n" +
+                         "closed\n");
+    EXPECT_EQ(read_file(tmp / "home" / "Sigmat" / "Sigmat.ini"),
+              "XS_DBASE dir = " + db + "\nWork dir = " + work + "\ngnuplot = " + db +
+                  "/gnuplot/bin\ngnuplot version = T\ndata style = l \n");
+}
+
+TEST_F(Drive, PromptsAreAnsweredFromTheQueueAndMessagesEscaped) {
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat",
+               "# dea\n#\n# Energy =  0.0000E+00\n#\n# Max. energy = 1.0000E+00 eV   resolution = "
+               "100\n#\n#\n#\n1.0000E-01 1.0000E-17\n");
+    const std::string work = (tmp / "work").string();
+    DriveRun r =
+        drive("select 1013 HCl\ntype 1022 " + work +
+              "\nclick 1029\nclick 30002\nanswer no\nclick 30002\nclick 30002\nclick 30001\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const std::string ask =
+        "ask Old data file found | Recalculate old data file found in your work directory? -> ";
+    EXPECT_NE(r.out.find(ask + "no\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(ask + "yes\n"), std::string::npos) << r.out;
+
+    // A message with a line break is escaped onto one transcript line.
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", "# cut \"short\"\n");
+    std::filesystem::remove_all(tmp / "work" / "data");
+    r = drive("select 1013 HCl\ntype 1022 " + work + "\nclick 1029\nclick 30002\n");
+    EXPECT_EQ(r.out, "message Error processing command | Cannot read the data file.\\n" +
+                         (tmp / "start").string() + "/HCl/DA/nu00/DA00J00.dat\n");
+}
+
+TEST_F(Drive, MalformedInputExitsWithTwo) {
+    const char* cases[] = {"bogus 1\n",         "click 9999\n",   "type 1039 x\n",
+                           "spin 1015 x\n",     "answer maybe\n", "plotter sometimes\n",
+                           "select 1013 XYZ\n", "click 1009\n"};
+    for (const char* events : cases) {
+        DriveRun r = drive(events);
+        EXPECT_EQ(r.exit_code, 2) << events;
+        EXPECT_FALSE(r.err.empty()) << events;
+    }
+}
+
+TEST_F(Drive, StartUpErrorIsAMessageAndExitZero) {
+    // "Sigmat" is a file, so the per-user folder cannot be made.
+    write_file(tmp / "home" / "Sigmat", "");
+    DriveRun r = drive("click 30001\n");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "message Error | Error initializing application Sigmat\n");
+}
+
+} // namespace
+} // namespace sigmat::test
