@@ -1,0 +1,96 @@
+// The real dialog: a modeless Qt dialog built from a dialog description, with every
+// control at its place in dialog units, and the platform operations on top of it.
+//
+// Only the user's own input runs an action: the edits report textEdited, the buttons
+// clicked, the list activated, and the up-down controls report only steps that the user
+// made. Everything the program sets goes through setters that emit none of these.
+//
+// While the plotter runs, the dialog keeps repainting but takes no input: keyboard and
+// mouse events that reach it meanwhile are dropped, and a close request is refused.
+#pragma once
+
+#include "platform/dialog_description.h"
+#include "platform/platform.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QDialog;
+class QWidget;
+class QButtonGroup;
+
+namespace sigmat::platform {
+
+class QtPlatform final : public Platform {
+  public:
+    // Builds the dialog (hidden) at its place; show_dialog() shows it modeless.
+    explicit QtPlatform(const DialogDescription& dialog);
+    ~QtPlatform() override;
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
+
+    // Platform
+    bool get_text(int id, std::string& text) override;
+    bool set_text(int id, std::string_view text) override;
+    bool set_item_count(int id, int count) override;
+    bool set_item_text(int id, int index, std::string_view text) override;
+    bool select_item(int id, std::string_view text) override;
+    bool get_checked(int id, bool& checked) override;
+    bool set_checked(int id, bool checked) override;
+    bool get_enabled(int id, bool& enabled) override;
+    bool set_enabled(int id, bool enabled) override;
+    bool get_spin_position(int id, int& position) override;
+    bool set_spin_position(int id, int position) override;
+    bool get_spin_range(int id, int& lowest, int& highest) override;
+    bool set_spin_range(int id, int lowest, int highest) override;
+    void attach(int id, Event event, Action action) override;
+    void attach_destroyed(std::function<void()> action) override;
+    void flush() override;
+    void close_dialog() override;
+    void show_message(std::string_view caption, std::string_view text) override;
+    bool ask_yes_no(std::string_view caption, std::string_view text) override;
+    PlotterResult start_plotter(const std::string& program, const std::string& script) override;
+
+    void show_dialog();
+    bool closed() const { return closed_; }
+    bool plotter_running() const { return plotting_; }
+
+    // For tests: the dialog and the widget of a control id (null for an unknown id).
+    QDialog* dialog() const;
+    QWidget* widget(int id) const;
+
+    // Pixels of a length in dialog units, horizontally and vertically, in the dialog's font.
+    int x_pixels(int dialog_units) const;
+    int y_pixels(int dialog_units) const;
+
+  private:
+    struct Control {
+        const ControlSpec* spec = nullptr;
+        QWidget* widget = nullptr;
+        QButtonGroup* group = nullptr; // radio buttons: the exclusive group they belong to
+        std::map<Event, Action> actions;
+    };
+
+    void build(const DialogDescription& dialog);
+    QWidget* create(const ControlSpec& spec, QButtonGroup*& group);
+    void place(const DialogDescription& dialog, const ControlSpec& spec, QWidget* widget);
+    Control* find(int id, std::initializer_list<ControlKind> kinds);
+    void run(int id, Event event);
+    void push_clicked(int id);
+    bool close_requested(); // the window's close button; true when the window may close
+
+    class Dialog;
+    std::unique_ptr<Dialog> dialog_;
+    std::map<int, Control> controls_;
+    std::function<void()> destroyed_;
+    double unit_x_ = 1.0; // pixels per dialog unit
+    double unit_y_ = 1.0;
+    int action_depth_ = 0;
+    bool plotting_ = false;
+    bool closed_ = false;
+};
+
+} // namespace sigmat::platform
