@@ -94,6 +94,47 @@ Read read_real(platform::Platform& platform, int control, double& value) {
     return Read::ok;
 }
 
+bool read_molecule_checked(platform::Platform& platform, std::string& molecule) {
+    std::string code;
+    Read r = read_molecule(platform, code);
+    if (r == Read::failed)
+        show_error(platform, "Select the molecule.");
+    molecule = std::string(store::trim_right(code));
+    return r == Read::ok;
+}
+
+bool read_whole_checked(platform::Platform& platform, int control, std::int32_t lowest,
+                        std::int32_t highest, std::string_view message, std::int32_t& value) {
+    Read r = read_whole(platform, control, value);
+    if (r == Read::silent)
+        return false;
+    if (r == Read::failed || value < lowest || value > highest) {
+        show_error(platform, message);
+        return false;
+    }
+    return true;
+}
+
+bool read_range(platform::Platform& platform, const app::PlotSettings& settings, Switches& s) {
+    if (!settings.useEnergyRange)
+        return true;
+    Read r = read_real(platform, id::energy_min, s.e_from);
+    if (r == Read::ok)
+        r = read_real(platform, id::energy_max, s.e_to);
+    if (r == Read::failed)
+        show_error(platform, "Set the electron energy range.");
+    return r == Read::ok;
+}
+
+bool read_fwhm(platform::Platform& platform, const app::PlotSettings& settings, Switches& s) {
+    if (!settings.useResolution)
+        return true;
+    if (!read_whole_checked(platform, id::fwhm, 1, 999, "Set the resolution.", s.fwhm_mev))
+        return false;
+    s.fwhm_ev = s.fwhm_mev * 0.001;
+    return true;
+}
+
 bool enter_work_directory(platform::Platform& platform, const app::PlotSettings& settings) {
     if (platform.change_directory(app::used_directory(settings.workDir)))
         return true;

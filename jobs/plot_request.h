@@ -48,6 +48,28 @@ Read read_molecule(platform::Platform& platform, std::string& code);
 Read read_whole(platform::Platform& platform, int id, std::int32_t& value);
 Read read_real(platform::Platform& platform, int id, double& value);
 
+// Checked reads: each shows its message (or nothing, when the dialog failed to deliver
+// the text) and returns false when the job ends there.
+//
+// The molecule code without its trailing blanks; "Select the molecule." when the list's
+// text begins with a blank.
+bool read_molecule_checked(platform::Platform& platform, std::string& molecule);
+// A whole number from `id` within lowest..highest, else `message`.
+bool read_whole_checked(platform::Platform& platform, int id, std::int32_t lowest,
+                        std::int32_t highest, std::string_view message, std::int32_t& value);
+
+// The inputs behind the two switches: the energy range and the resolution.
+struct Switches {
+    double e_from = 0.0, e_to = 0.0;
+    std::int32_t fwhm_mev = 0;
+    double fwhm_ev = 0.0;
+};
+// The energy range, read only when switched on: "Set the electron energy range.".
+bool read_range(platform::Platform& platform, const app::PlotSettings& settings, Switches& s);
+// The FWHM, read only when the resolution is on: whole meV from 1 to 999 (the three digits
+// of the file names), else "Set the resolution.".
+bool read_fwhm(platform::Platform& platform, const app::PlotSettings& settings, Switches& s);
+
 // S6: the work directory becomes the current directory.
 bool enter_work_directory(platform::Platform& platform, const app::PlotSettings& settings);
 // S8: the `data` folder exists (entered and left, or made). Shows the message itself.

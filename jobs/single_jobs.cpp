@@ -9,6 +9,7 @@
 #include "store/number_fields.h"
 #include "store/result_files.h"
 
+#include <climits>
 #include <fstream>
 
 namespace sigmat::jobs {
@@ -16,13 +17,6 @@ namespace {
 
 namespace id = app::id;
 using store::format_i;
-
-// The switched inputs shared by every single job: the energy range and the resolution.
-struct Switches {
-    double e_from = 0.0, e_to = 0.0;
-    std::int32_t fwhm_mev = 0;
-    double fwhm_ev = 0.0;
-};
 
 // The files and texts of one job, once its inputs are known.
 struct SingleJob {
@@ -34,37 +28,14 @@ struct SingleJob {
     std::string plot_command;
 };
 
-// The energy range, read only when switched on. Returns false when the job ends.
-bool read_range(platform::Platform& platform, const app::PlotSettings& settings, Switches& s) {
-    if (!settings.useEnergyRange)
-        return true;
-    Read r = read_real(platform, id::energy_min, s.e_from);
-    if (r == Read::ok)
-        r = read_real(platform, id::energy_max, s.e_to);
-    if (r == Read::failed)
-        show_error(platform, "Set the electron energy range.");
-    return r == Read::ok;
-}
-
-// The FWHM, read only when the resolution is switched on. It must fit the three digits
-// of the file names and keep the Gaussian meaningful: whole meV from 1 to 999.
-bool read_fwhm(platform::Platform& platform, const app::PlotSettings& settings, Switches& s) {
-    if (!settings.useResolution)
-        return true;
-    Read r = read_whole(platform, id::fwhm, s.fwhm_mev);
-    if (r == Read::silent)
-        return false;
-    if (r == Read::failed || s.fwhm_mev < 1 || s.fwhm_mev > 999) {
-        show_error(platform, "Set the resolution.");
-        return false;
-    }
-    s.fwhm_ev = s.fwhm_mev * 0.001;
-    return true;
-}
-
 // Steps S8 to S12 with a simulated resolution, S11 and S12 without.
 void run_single_job(platform::Platform& platform, app::PlotSettings& settings, const Switches& s,
                     const SingleJob& job) {
+    // S7: the database file must open; nothing else is tested here.
+    if (!store::data_file_exists(job.input_path)) {
+        show_error(platform, "Data file not found.");
+        return;
+    }
     if (!settings.useResolution) {
         if (write_script(platform, settings, job.script, job.plot_command))
             launch_plotter(platform, settings, job.script);
@@ -122,55 +93,30 @@ void run_single_job(platform::Platform& platform, app::PlotSettings& settings, c
 void plot_single_cross_section(platform::Platform& platform, app::PlotSettings& settings,
                                ProcessKind kind) {
     const bool ve = kind == ProcessKind::ve;
-    std::string code;
-    Read r = read_molecule(platform, code);
-    if (r == Read::silent)
+    std::string mol;
+    if (!read_molecule_checked(platform, mol))
         return;
-    if (r == Read::failed) {
-        show_error(platform, "Select the molecule.");
-        return;
-    }
+    constexpr std::int32_t any_low = INT32_MIN, any_high = INT32_MAX;
     std::int32_t v = 0, j = 0, vf = 0;
-    r = read_whole(platform, id::vib_initial, v);
-    if (r != Read::ok) {
-        if (r == Read::failed)
-            show_error(platform, "Select the initial vibrational state of the molecule.");
-        return;
-    }
-    r = read_whole(platform, id::rot_initial, j);
-    if (r != Read::ok) {
-        if (r == Read::failed)
-            show_error(platform, "Select the initial rotational state of the molecule.");
-        return;
-    }
     Switches s;
-    if (!read_range(platform, settings, s))
-        return;
-    if (ve) {
-        r = read_whole(platform, id::vib_final, vf);
-        if (r == Read::silent)
-            return;
-        // v' names a column (v' + 2, written in two characters) and a two-digit file name.
-        if (r == Read::failed || vf < 0 || vf > 97) {
-            show_error(platform, "Select the final vibrational state of the molecule.");
-            return;
-        }
-    }
-    if (!read_fwhm(platform, settings, s))
+    // v' names a column (v' + 2, written in two characters) and a two-digit file name.
+    if (!read_whole_checked(platform, id::vib_initial, any_low, any_high,
+                            "Select the initial vibrational state of the molecule.", v) ||
+        !read_whole_checked(platform, id::rot_initial, any_low, any_high,
+                            "Select the initial rotational state of the molecule.", j) ||
+        !read_range(platform, settings, s) ||
+        (ve && !read_whole_checked(platform, id::vib_final, 0, 97,
+                                   "Select the final vibrational state of the molecule.", vf)) ||
+        !read_fwhm(platform, settings, s))
         return;
     if (!enter_work_directory(platform, settings))
         return;
 
-    const std::string mol(store::trim_right(code));
     const std::string pc(process_code(kind));
     SingleJob job;
     job.kind = ve ? store::DataFileKind::ve : store::DataFileKind::dea;
     job.input_path =
         store::database_file_path(app::used_directory(settings.databaseDir), pc, mol, v, j);
-    if (!store::data_file_exists(job.input_path)) {
-        show_error(platform, "Data file not found.");
-        return;
-    }
     const std::string vv = format_i(v, 2, 2), jj = format_i(j, 2, 2), ff = format_i(vf, 2, 2);
     const std::string fff = format_i(s.fwhm_mev, 3, 3);
     const std::string range = store::range_text(settings.useEnergyRange, s.e_from, s.e_to);
@@ -198,45 +144,26 @@ void plot_single_cross_section(platform::Platform& platform, app::PlotSettings& 
 }
 
 void plot_aed_state(platform::Platform& platform, app::PlotSettings& settings) {
-    std::string code;
-    Read r = read_molecule(platform, code);
-    if (r == Read::silent)
+    std::string mol;
+    if (!read_molecule_checked(platform, mol))
         return;
-    if (r == Read::failed) {
-        show_error(platform, "Select the molecule.");
-        return;
-    }
     std::int32_t v = 0, j = 0;
-    r = read_whole(platform, id::vib_final, v);
-    if (r == Read::silent)
-        return;
-    // v names column v + 3, written in two characters, and a two-digit script name.
-    if (r == Read::failed || v < 0 || v > 96) {
-        show_error(platform, "Select the final vibrational state of the molecule.");
-        return;
-    }
-    r = read_whole(platform, id::rot_initial, j);
-    if (r != Read::ok) {
-        if (r == Read::failed)
-            show_error(platform, "Select the rotational state of the molecule.");
-        return;
-    }
     Switches s;
-    if (!read_range(platform, settings, s) || !read_fwhm(platform, settings, s))
+    // v names column v + 3, written in two characters, and a two-digit script name.
+    if (!read_whole_checked(platform, id::vib_final, 0, 96,
+                            "Select the final vibrational state of the molecule.", v) ||
+        !read_whole_checked(platform, id::rot_initial, INT32_MIN, INT32_MAX,
+                            "Select the rotational state of the molecule.", j) ||
+        !read_range(platform, settings, s) || !read_fwhm(platform, settings, s))
         return;
     if (!enter_work_directory(platform, settings))
         return;
 
-    const std::string mol(store::trim_right(code));
     const std::string jj = format_i(j, 2, 2), ff = format_i(v, 2, 2);
     const std::string fff = format_i(s.fwhm_mev, 3, 3);
     SingleJob job;
     job.kind = store::DataFileKind::aed_state;
     job.input_path = store::aed_state_file_path(app::used_directory(settings.databaseDir), mol, j);
-    if (!store::data_file_exists(job.input_path)) {
-        show_error(platform, "Data file not found.");
-        return;
-    }
     const std::string range = store::range_text(settings.useEnergyRange, s.e_from, s.e_to);
     const std::string acol = format_i(v + 3, 2);
     const std::string title = "AED -> " + mol + "(" + format_i(v, 2) + "," + format_i(j, 2) + ")";
@@ -256,30 +183,20 @@ void plot_aed_state(platform::Platform& platform, app::PlotSettings& settings) {
 }
 
 void plot_aed_total(platform::Platform& platform, app::PlotSettings& settings) {
-    std::string code;
-    Read r = read_molecule(platform, code);
-    if (r == Read::silent)
+    std::string mol;
+    if (!read_molecule_checked(platform, mol))
         return;
-    if (r == Read::failed) {
-        show_error(platform, "Select the molecule.");
-        return;
-    }
     Switches s;
     if (!read_range(platform, settings, s) || !read_fwhm(platform, settings, s))
         return;
     if (!enter_work_directory(platform, settings))
         return;
 
-    const std::string mol(store::trim_right(code));
     const std::string fff = format_i(s.fwhm_mev, 3, 3);
     SingleJob job;
     job.kind = store::DataFileKind::aed_total;
     // Found whatever its letter case; the plot command names it as it is spelt on disk.
     job.input_path = store::aed_total_file_path(app::used_directory(settings.databaseDir), mol);
-    if (!store::data_file_exists(job.input_path)) {
-        show_error(platform, "Data file not found.");
-        return;
-    }
     const std::string range = store::range_text(settings.useEnergyRange, s.e_from, s.e_to);
     if (!settings.useResolution) {
         job.script = mol + "_ADTotal.plt";

@@ -103,61 +103,25 @@ bool is_directory(const std::string& path) {
 } // namespace
 
 void plot_thermal_average(platform::Platform& platform, app::PlotSettings& settings) {
-    std::string code;
-    Read r = read_molecule(platform, code);
-    if (r == Read::silent)
-        return;
-    if (r == Read::failed) {
-        show_error(platform, "Select the molecule.");
-        return;
-    }
-    double e_from = 0.0, e_to = 0.0;
-    if (settings.useEnergyRange) {
-        r = read_real(platform, id::energy_min, e_from);
-        if (r == Read::ok)
-            r = read_real(platform, id::energy_max, e_to);
-        if (r == Read::silent)
-            return;
-        if (r == Read::failed) {
-            show_error(platform, "Set the electron energy range.");
-            return;
-        }
-    }
-    // Whole kelvins from 0 to 9999: the four digits of the file names. 0 K is the
-    // zero-temperature limit.
+    // Temperatures are whole kelvins from 0 to 9999: the four digits of the file names.
+    // 0 K is the zero-temperature limit.
+    std::string mol;
+    Switches s;
     std::int32_t tv = 0, tj = 0;
-    r = read_whole(platform, id::temp_vib, tv);
-    if (r == Read::silent)
+    if (!read_molecule_checked(platform, mol) || !read_range(platform, settings, s) ||
+        !read_whole_checked(platform, id::temp_vib, 0, 9999, "Set the vibrational temperature",
+                            tv) ||
+        !read_whole_checked(platform, id::temp_rot, 0, 9999, "Set the rotational temperature",
+                            tj) ||
+        !read_fwhm(platform, settings, s))
         return;
-    if (r == Read::failed || tv < 0 || tv > 9999) {
-        show_error(platform, "Set the vibrational temperature");
-        return;
-    }
-    r = read_whole(platform, id::temp_rot, tj);
-    if (r == Read::silent)
-        return;
-    if (r == Read::failed || tj < 0 || tj > 9999) {
-        show_error(platform, "Set the rotational temperature");
-        return;
-    }
-    std::int32_t fwhm_mev = 0;
-    double fwhm_ev = 0.0;
-    if (settings.useResolution) {
-        r = read_whole(platform, id::fwhm, fwhm_mev);
-        if (r == Read::silent)
-            return;
-        if (r == Read::failed || fwhm_mev < 1 || fwhm_mev > 999) {
-            show_error(platform, "Set the resolution.");
-            return;
-        }
-        fwhm_ev = fwhm_mev * 0.001;
-    }
+    const std::int32_t fwhm_mev = s.fwhm_mev;
+    const double fwhm_ev = s.fwhm_ev;
     if (!enter_work_directory(platform, settings))
         return;
     if (!prepare_data_folder(platform, settings))
         return;
 
-    const std::string mol(store::trim_right(code));
     std::string stem = mol + "_Tv" + format_i(tv, 4, 4) + "TJ" + format_i(tj, 4, 4) + "K";
     if (settings.useResolution)
         stem += "_FWHM" + format_i(fwhm_mev, 3, 3);
@@ -287,23 +251,24 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         "DEA, " + mol + ", Tv = " + format_i(tv, 4) + "K, TJ = " + format_i(tj, 4) + "K";
     if (settings.useResolution)
         title += ", FWHM = " + format_i(fwhm_mev, 3) + " meV";
-    std::ostream& s = *script_out;
-    s << (settings.gnuplotV4 ? "set style data " : "set data style ") << settings.dataStyle << eol
-      << "#set encoding iso_8859_15" << eol << "#set terminal postscript enhanced color solid"
-      << eol << "#set output" << eol << "#set ylabel 'Cross section [\\305^2]'" << eol
-      << "set ylabel 'Cross section [A^2]'" << eol << "set xlabel 'Energy [eV]'" << eol << "plot "
-      << store::range_text(settings.useEnergyRange, e_from, e_to) << " '"
-      << work_data_path(settings, result_name) << "' u 1:2 t '" << title << "'" << eol << "pause -1"
-      << eol
+    std::ostream& lines_out = *script_out;
+    lines_out << store::data_style_line(settings.dataStyle, settings.gnuplotV4) << eol
+              << "#set encoding iso_8859_15" << eol
+              << "#set terminal postscript enhanced color solid" << eol << "#set output" << eol
+              << "#set ylabel 'Cross section [\\305^2]'" << eol
+              << "set ylabel 'Cross section [A^2]'" << eol << "set xlabel 'Energy [eV]'" << eol
+              << "plot " << store::range_text(settings.useEnergyRange, s.e_from, s.e_to) << " '"
+              << work_data_path(settings, result_name) << "' u 1:2 t '" << title << "'" << eol
+              << "pause -1" << eol
 #ifdef _WIN32
-      << "set terminal win" << eol
+              << "set terminal win" << eol
 #else
       // There is no "win" terminal here; "pop" returns to the interactive one.
       << "set terminal pop" << eol
 #endif
-      << "set output" << eol;
-    s.flush();
-    const bool script_ok = static_cast<bool>(s);
+              << "set output" << eol;
+    lines_out.flush();
+    const bool script_ok = static_cast<bool>(lines_out);
     script_out.reset();
     set_wait_indicator(platform, false);
     if (!script_ok) {
