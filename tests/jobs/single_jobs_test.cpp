@@ -302,3 +302,27 @@ TEST_F(SingleJobs, OtherEventsThanClickDoNothing) {
 
 } // namespace
 } // namespace sigmat::test
+
+namespace sigmat::test {
+namespace {
+
+TEST_F(SingleJobs, LongPathsAndWideRangeBounds) {
+    // The database directory holds up to 256 characters; the paths built from it are longer.
+    std::string deep = tmp.str();
+    while (deep.size() < 240)
+        deep += sep + std::string(20, 'd');
+    db = deep;
+    settings.databaseDir = db;
+    add_dea(0, 3);
+    settings.useEnergyRange = true;
+    p.set_text(id::energy_min, "-1.5");
+    p.set_text(id::energy_max, "12");
+    plot_single();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    const std::string script = work_file("HCl_DA00J03.plt");
+    EXPECT_NE(script.find("plot [-1.50:12.00] '" + db + sep + "HCl"), std::string::npos) << script;
+    EXPECT_GT(db.size() + 30, 256u);
+}
+
+} // namespace
+} // namespace sigmat::test

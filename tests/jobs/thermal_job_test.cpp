@@ -198,3 +198,52 @@ TEST_F(ThermalJob, UnreadableGroundStateHeaderIsReported) {
 
 } // namespace
 } // namespace sigmat::test
+
+namespace sigmat::test {
+namespace {
+
+// Files that the thermal job cannot use, and what it answers.
+TEST_F(ThermalJob, BadStateFilesGiveTheirMessages) {
+    const std::string ground_ok = dea_file(0.0, 5.0, 10, 0.82, [](double) { return 1e-18; });
+    struct Case {
+        const char* name;
+        std::string ground;  // da00j00
+        std::string other;   // da00j01, empty: none
+        std::string message; // "" for success
+    } const cases[] = {
+        {"first data row is one number",
+         "# t\n#\n# Energy =  0.0000E+00\n#\n" + grid_line(5.0, 10) + "#\n#\n#\n8.2000E-01\n", "",
+         "Cannot read the data file.\n"},
+        {"grid step 0 and a second row at the same energy: nothing lies on the grid",
+         "# t\n#\n# Energy =  0.0000E+00\n#\n" + grid_line(5.0, 0) + "#\n#\n#\n" +
+             row(0.82, {1e-18}) + row(0.82, {1e-18}),
+         "", "Incompatible data files."},
+        {"a state whose level energy is unreadable", ground_ok, "# t\n#\n# Energy = x\n",
+         "Cannot read the data file.\n"},
+        {"a state whose first row is unreadable is skipped", ground_ok,
+         "# t\n#\n# Energy =  2.6000E-03\n#\n#\n#\n#\n#\nnot a row\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(db + sep + "HCl");
+        std::filesystem::remove_all(work + sep + "data");
+        p.clear_records();
+        write_file(state_path(0, 0), c.ground);
+        if (!c.other.empty())
+            write_file(state_path(0, 1), c.other);
+        plot_thermal();
+        if (c.message.empty()) {
+            EXPECT_TRUE(messages().empty()) << messages()[0];
+            EXPECT_EQ(launches().size(), 1u);
+        } else {
+            ASSERT_EQ(messages().size(), 1u);
+            EXPECT_EQ(messages()[0].substr(0, c.message.size()), c.message);
+            EXPECT_TRUE(launches().empty());
+            // The header of the result file stays; the script was opened but not written.
+            EXPECT_EQ(work_file("HCl_Tv0300TJ0300K.plt"), "");
+        }
+    }
+}
+
+} // namespace
+} // namespace sigmat::test

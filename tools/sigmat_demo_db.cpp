@@ -1,0 +1,518 @@
+// sigmat-demo-db: writes a model database of electron collision cross sections for the
+// hydrogen halides, so that Sigmat can be tried without measured or computed data.
+//
+//   sigmat-demo-db [--help] DIR
+//
+// Every file it writes says on its first line that it holds MODEL DATA FOR DEMONSTRATION.
+// The numbers come from the small physical model below, not from any data set.
+//
+// Molecules: HF, DF, HCl, DCl, HBr, DBr, HI, DI (the most abundant halogen isotope).
+//
+// Level energies. The hydride's constants omega_e, omega_e x_e, B_e (cm^-1) and D0 (eV) are
+// the usual spectroscopic values; the deuteride's follow from the isotope relations with
+// rho = sqrt(mu_H / mu_D): omega_e rho, omega_e x_e rho^2, B_e rho^2, and D0 shifted by the
+// difference of the zero-point energies (the potential well is the same). Then
+//   E(v,J) = omega_e (v+1/2) - omega_e x_e (v+1/2)^2 + B_e J(J+1) - zero point,
+// measured from the ground state (v=0, J=0).
+//
+// DEA, e + HX(v,J) -> H + X-: threshold E_th = D0 - EA(X) - E(v,J) (negative: exothermic).
+//   sigma(E) = g pi/k^2 sqrt(E/(E+E_w)) exp(-(E - max(E_th,0))/W_v) P(v,J),  E >= E_th
+//   pi/k^2 = pi hbar^2/(2 m_e E) (capture limit of an s-wave electron), the square root
+//   gives the Wigner E^-1/2 law of exothermic attachment below E_w, the exponential is the
+//   Franck-Condon window of the reflected vibrational wave function, of width
+//   W_v = W_0 sqrt(2v+1) (1 u / mu)^(1/4), and P the survival of the resonance against
+//   autodetachment on its way out, P = exp(-a sqrt(mu / 1 u) max(0, E_th + b)): the less
+//   energy is missing, the shorter the way to the stabilisation point; heavier nuclei move
+//   more slowly, so the deuteride survives less often. The onset is vertical at E_th.
+//
+// VE, e + HX(v,J) -> e + HX(v',J): thresholds E(v',J) - E(v,J), a threshold peak
+//   sigma(E) = A sqrt(1 u / mu) C(v',v) q^(v'-v-1) f(E - threshold),
+//   f(x) = sqrt(x/(x+w_r)) ((1-c) exp(-x/w_p) + c exp(-x/w_t)),
+//   with the binomial C(v',v) (harmonic matrix elements grow with v) and a factor q per
+//   further quantum. De-excitation (v' < v) follows by detailed balance,
+//   sigma_v->v'(E) = (E+dE)/E sigma_v'->v(E+dE); the elastic column (v' = v) holds 0.
+//
+// AED, X- + H -> HX(v,J) + e: the Langevin capture cross section of the ion by the
+// polarisable hydrogen atom, sigma_L = pi sqrt(2 alpha_H e^2/(4 pi eps0) / E), times the
+// fraction f that ends in detachment, gives the total (falling with energy). It is shared
+// among the bound final states (v,J) open at the collision energy E in proportion to
+// (2J+1) exp(-(E + D0 - EA - E(v,J))/e_b): the near-resonant channels are favoured.
+//
+// Files: DEA {mol}/DA/nuVV/DAVVJjj.dat for v = 0..4, J = 0..20 on 10 meV steps up to 5 eV,
+// all on one grid (the temperature average needs that); VE {mol}/VE/nuVV/VEVVJjj.dat for
+// v = 0..2, J = 0..5, columns v' = 0..5; AED {mol}/AD/adJjj.dat for J = 0..20 with column 2
+// the sum over v and columns 3.. the final v = 0..7, and {mol}/AD/adTot.dat; the
+// catalogue index.dat lists the DEA states. About 20 MB.
+//
+// Exit code 0; 1 when a file cannot be written; 2 for a wrong command line.
+#include "store/number_fields.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <numbers>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using sigmat::store::format_es;
+using sigmat::store::format_i;
+
+constexpr double cm_to_ev = 1.239841984e-4;  // 1 cm^-1 in eV
+constexpr double hbar2_over_2me = 3.80998;   // hbar^2 / (2 m_e) in eV A^2
+constexpr double coulomb = 14.399645;        // e^2 / (4 pi eps0) in eV A
+constexpr double mass_h = 1.00782503;        // u
+constexpr double mass_d = 2.01410178;        // u
+constexpr double polarisability_h = 0.66679; // A^3, the hydrogen atom (D the same)
+
+// The hydride of each halogen: spectroscopic constants, dissociation energy and the
+// electron affinity of the halogen atom. The last field is a model amplitude.
+struct Hydride {
+    const char* h_code;
+    const char* d_code;
+    const char* halogen;
+    double halogen_mass; // u
+    double we, wexe, be; // cm^-1
+    double d0;           // eV
+    double ea;           // eV, of the halogen atom
+    double ve_peak;      // A^2, VE threshold-peak scale (model parameter)
+};
+
+// In the order of the molecule list.
+constexpr Hydride hydrides[] = {
+    {"HBr", "DBr", "Br", 78.918338, 2648.975, 45.2175, 8.46488, 3.758, 3.3636, 2.5},
+    {"HCl", "DCl", "Cl", 34.968853, 2990.946, 52.8186, 10.5934, 4.4336, 3.6127, 2.0},
+    {"HI", "DI", "I", 126.904473, 2309.014, 39.6435, 6.4263, 3.054, 3.0591, 3.0},
+    {"HF", "DF", "F", 18.998403, 4138.32, 89.88, 20.9557, 5.869, 3.4012, 1.0},
+};
+
+// Model parameters.
+constexpr double dea_g = 0.5;          // capture probability at the onset
+constexpr double dea_wigner = 0.1;     // eV, E_w
+constexpr double dea_window = 0.25;    // eV, W_0
+constexpr double dea_survival_a = 4.2; // 1/eV
+constexpr double dea_survival_b = 0.5; // eV
+constexpr double ve_rise = 0.005;      // eV, w_r
+constexpr double ve_peak_decay = 0.15; // eV, w_p
+constexpr double ve_tail = 1.5;        // eV, w_t
+constexpr double ve_tail_share = 0.2;  // c
+constexpr double ve_overtone = 0.15;   // q
+constexpr double aed_fraction = 0.4;   // f
+constexpr double aed_branching = 0.25; // eV, e_b
+
+// The states written.
+constexpr int dea_v_max = 4, dea_j_max = 20;
+constexpr int ve_v_max = 2, ve_j_max = 5, ve_final_max = 5;
+constexpr int aed_j_max = 20, aed_final_max = 7;
+
+// Grids: every row at a whole multiple of the step, up to the top.
+struct Grid {
+    int resolution_mev;
+    int steps; // the top is steps x resolution
+    double energy(int k) const { return k * resolution_mev / 1000.0; }
+    double top() const { return energy(steps); }
+};
+constexpr Grid dea_grid{10, 500}, ve_grid{10, 400}, aed_grid{10, 300};
+
+struct Molecule {
+    std::string code;
+    std::string halogen;
+    double mu; // reduced mass, u
+    double we, wexe, be, d0, ea, ve_peak;
+};
+
+double reduced_mass(double a, double b) {
+    return a * b / (a + b);
+}
+
+double zero_point_cm(double we, double wexe) {
+    return 0.5 * we - 0.25 * wexe;
+}
+
+std::vector<Molecule> molecules() {
+    std::vector<Molecule> out;
+    for (const Hydride& h : hydrides) {
+        const double mu_h = reduced_mass(mass_h, h.halogen_mass);
+        const double mu_d = reduced_mass(mass_d, h.halogen_mass);
+        const double rho = std::sqrt(mu_h / mu_d);
+        Molecule hx{h.h_code, h.halogen, mu_h, h.we, h.wexe, h.be, h.d0, h.ea, h.ve_peak};
+        Molecule dx{h.d_code,         h.halogen, mu_d, h.we * rho, h.wexe * rho * rho,
+                    h.be * rho * rho, 0.0,       h.ea, h.ve_peak};
+        dx.d0 = h.d0 + (zero_point_cm(hx.we, hx.wexe) - zero_point_cm(dx.we, dx.wexe)) * cm_to_ev;
+        out.push_back(hx);
+        out.push_back(dx);
+    }
+    return out;
+}
+
+// E(v,J) above the ground state, eV.
+double level(const Molecule& m, int v, int j) {
+    const double x = v + 0.5;
+    return (m.we * x - m.wexe * x * x + m.be * j * (j + 1) - zero_point_cm(m.we, m.wexe)) *
+           cm_to_ev;
+}
+
+// ---- DEA ----------------------------------------------------------------------------------
+
+double dea_threshold(const Molecule& m, int v, int j) {
+    return m.d0 - m.ea - level(m, v, j);
+}
+
+double dea_cross_section(const Molecule& m, int v, int j, double e) {
+    const double threshold = dea_threshold(m, v, j);
+    if (e <= 0.0 || e < threshold)
+        return 0.0;
+    const double capture = std::numbers::pi * hbar2_over_2me / e;
+    const double wigner = std::sqrt(e / (e + dea_wigner));
+    const double width = dea_window * std::sqrt(2.0 * v + 1.0) / std::pow(m.mu, 0.25);
+    const double window = std::exp(-(e - std::max(threshold, 0.0)) / width);
+    const double survival =
+        std::exp(-dea_survival_a * std::sqrt(m.mu) * std::max(0.0, threshold + dea_survival_b));
+    return dea_g * capture * wigner * window * survival;
+}
+
+// ---- VE -----------------------------------------------------------------------------------
+
+double binomial(int n, int k) {
+    double b = 1.0;
+    for (int i = 1; i <= k; ++i)
+        b = b * (n - k + i) / i;
+    return b;
+}
+
+double ve_excitation(const Molecule& m, int v, int vf, int j, double e) {
+    const double x = e - (level(m, vf, j) - level(m, v, j));
+    if (x <= 0.0)
+        return 0.0;
+    const double amplitude =
+        m.ve_peak / std::sqrt(m.mu) * binomial(vf, v) * std::pow(ve_overtone, vf - v - 1);
+    const double shape =
+        std::sqrt(x / (x + ve_rise)) * ((1.0 - ve_tail_share) * std::exp(-x / ve_peak_decay) +
+                                        ve_tail_share * std::exp(-x / ve_tail));
+    return amplitude * shape;
+}
+
+double ve_cross_section(const Molecule& m, int v, int vf, int j, double e) {
+    if (vf > v)
+        return ve_excitation(m, v, vf, j, e);
+    if (vf == v || e <= 0.0)
+        return 0.0;
+    const double released = level(m, v, j) - level(m, vf, j);
+    return (e + released) / e * ve_excitation(m, vf, v, j, e + released);
+}
+
+// ---- AED ----------------------------------------------------------------------------------
+
+double aed_total(double e) {
+    return aed_fraction * std::numbers::pi * std::sqrt(2.0 * polarisability_h * coulomb / e);
+}
+
+// The bound final states (v, J): E(v,J) below D0 on the rising part of the level ladder.
+struct Channel {
+    int v, j;
+    double energy;
+};
+
+// Number of levels v = 0, 1, ... below the top of the level ladder (where E(v) stops rising).
+int ladder_levels(const Molecule& m) {
+    int n = 0;
+    while (n < 60 && n + 0.5 < m.we / (2.0 * m.wexe))
+        ++n;
+    return n;
+}
+
+std::vector<Channel> bound_channels(const Molecule& m) {
+    std::vector<Channel> out;
+    for (int v = 0; v < ladder_levels(m); ++v)
+        for (int j = 0; j <= 200 && level(m, v, j) < m.d0; ++j)
+            out.push_back({v, j, level(m, v, j)});
+    return out;
+}
+
+double aed_weight(const Molecule& m, int j, double state_energy, double e) {
+    const double available = e + m.d0 - m.ea - state_energy;
+    return available < 0.0 ? 0.0 : (2.0 * j + 1.0) * std::exp(-available / aed_branching);
+}
+
+double aed_threshold(const Molecule& m, int v, int j) {
+    return std::max(0.0, level(m, v, j) - (m.d0 - m.ea));
+}
+
+// ---- Files --------------------------------------------------------------------------------
+
+constexpr std::string_view banner = "MODEL DATA FOR DEMONSTRATION, not measured:";
+
+// A cross section in ES10.4. Values below 1e-30 A^2 are written as 0: they mean nothing in
+// a plot, and an exponent of three digits would not fit the field.
+std::string value_field(double x) {
+    return format_es(x < 1e-30 ? 0.0 : x, 10, 4);
+}
+
+std::string grid_line(const Grid& g) {
+    return "# Max. energy = " + format_es(g.top(), 10, 4) +
+           " eV   resolution = " + format_i(g.resolution_mev, 3) + "\n";
+}
+
+std::string two_digits(int n) {
+    return format_i(n, 2, 2);
+}
+
+std::string thresholds_line(const std::vector<double>& thresholds) {
+    std::string line = "# Thrshld:";
+    for (double t : thresholds)
+        line += " " + format_es(t, 10, 4);
+    return line + "\n";
+}
+
+std::string fixed(double x, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
+
+class Writer {
+  public:
+    explicit Writer(fs::path root) : root_(std::move(root)) {}
+
+    // Writes `text` to root/relative, making the folders first. After the first failure
+    // nothing more is written.
+    void file(const fs::path& relative, const std::string& text) {
+        if (!failed_.empty())
+            return;
+        const fs::path path = root_ / relative;
+        std::error_code ec;
+        fs::create_directories(path.parent_path(), ec);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (out)
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (ec || !out) {
+            failed_ = path.string();
+            return;
+        }
+        ++files_;
+        bytes_ += text.size();
+    }
+    const std::string& failed() const { return failed_; }
+    int files() const { return files_; }
+    std::size_t bytes() const { return bytes_; }
+
+  private:
+    fs::path root_;
+    std::string failed_;
+    int files_ = 0;
+    std::size_t bytes_ = 0;
+};
+
+std::string dea_file(const Molecule& m, int v, int j) {
+    const double threshold = dea_threshold(m, v, j);
+    std::string out = "# " + std::string(banner) + " DEA cross section of " + m.code +
+                      "(v=" + std::to_string(v) + ", J=" + std::to_string(j) + ")\n";
+    out += "# written by sigmat-demo-db (see sigmat-demo-db --help for the model)\n";
+    out += "# Energy = " + format_es(level(m, v, j), 11, 4) + "\n";
+    out += "# (eV, above v=0 J=0)   DEA threshold = " + fixed(threshold, 4) + " eV\n";
+    out += grid_line(dea_grid);
+    out += "#\n# Energy    DEA c.s.\n# (eV)      (A^2)\n";
+    // Rows from the first grid point at or above the threshold (the first one at all when
+    // the attachment is exothermic) up to the top.
+    int first = std::max(
+        1, static_cast<int>(std::ceil(threshold * 1000.0 / dea_grid.resolution_mev - 1e-9)));
+    for (int k = first; k <= dea_grid.steps; ++k) {
+        const double e = dea_grid.energy(k);
+        out += format_es(e, 10, 4) + " " + value_field(dea_cross_section(m, v, j, e)) + "\n";
+    }
+    return out;
+}
+
+std::string ve_file(const Molecule& m, int v, int j) {
+    std::string out = "# " + std::string(banner) + " VE cross sections of " + m.code +
+                      "(v=" + std::to_string(v) + ", J=" + std::to_string(j) + ")\n";
+    out += "# written by sigmat-demo-db (see sigmat-demo-db --help for the model)\n";
+    out += "# columns: energy (eV), then v' = 0.." + std::to_string(ve_final_max) +
+           " (A^2); the elastic column v' = v is 0\n#\n";
+    out += grid_line(ve_grid);
+    out += "#\n# thresholds (eV) of the final states:\n";
+    std::vector<double> thresholds;
+    for (int vf = 0; vf <= ve_final_max; ++vf)
+        thresholds.push_back(std::max(0.0, level(m, vf, j) - level(m, v, j)));
+    out += thresholds_line(thresholds);
+    out += "# Energy    v'=0 ...\n";
+    for (int k = 1; k <= ve_grid.steps; ++k) {
+        const double e = ve_grid.energy(k);
+        out += format_es(e, 10, 4);
+        for (int vf = 0; vf <= ve_final_max; ++vf)
+            out += " " + value_field(ve_cross_section(m, v, vf, j, e));
+        out += "\n";
+    }
+    return out;
+}
+
+// The state-resolved AED files of all J and the total: the channel weights are normalised
+// over all bound final states at each energy.
+void write_aed(Writer& w, const Molecule& m) {
+    const auto channels = bound_channels(m);
+    const int bound_levels = ladder_levels(m);
+    std::vector<double> norm(static_cast<std::size_t>(aed_grid.steps + 1), 0.0);
+    for (int k = 1; k <= aed_grid.steps; ++k)
+        for (const Channel& c : channels)
+            norm[static_cast<std::size_t>(k)] += aed_weight(m, c.j, c.energy, aed_grid.energy(k));
+
+    auto share = [&](int v, int j, double e, int k) {
+        const double z = norm[static_cast<std::size_t>(k)];
+        return z > 0.0 ? aed_total(e) * aed_weight(m, j, level(m, v, j), e) / z : 0.0;
+    };
+
+    for (int j = 0; j <= aed_j_max; ++j) {
+        std::string out = "# " + std::string(banner) + " AED " + m.halogen + "- + " +
+                          m.code.substr(0, 1) + " -> " + m.code + "(v, J=" + std::to_string(j) +
+                          ") + e\n";
+        out += "# written by sigmat-demo-db (see sigmat-demo-db --help for the model)\n";
+        out += "# columns: collision energy (eV), sum over v, then v = 0.." +
+               std::to_string(aed_final_max) + " (A^2)\n#\n";
+        out += grid_line(aed_grid);
+        out += "#\n# thresholds (eV):\n";
+        std::vector<double> thresholds{aed_threshold(m, 0, j)};
+        for (int v = 0; v <= aed_final_max; ++v)
+            thresholds.push_back(aed_threshold(m, v, j));
+        out += thresholds_line(thresholds);
+        out += "# Energy    sum       v=0 ...\n";
+        for (int k = 1; k <= aed_grid.steps; ++k) {
+            const double e = aed_grid.energy(k);
+            double sum = 0.0;
+            for (int v = 0; v < bound_levels && level(m, v, j) < m.d0; ++v)
+                sum += share(v, j, e, k);
+            out += format_es(e, 10, 4) + " " + value_field(sum);
+            for (int v = 0; v <= aed_final_max; ++v)
+                out +=
+                    " " + value_field(v < bound_levels && level(m, v, j) < m.d0 ? share(v, j, e, k)
+                                                                                : 0.0);
+            out += "\n";
+        }
+        w.file(fs::path(m.code) / "AD" / ("adJ" + two_digits(j) + ".dat"), out);
+    }
+
+    std::string out = "# " + std::string(banner) + " total AED " + m.halogen + "- + " +
+                      m.code.substr(0, 1) + " -> " + m.code + " + e\n#\n";
+    out += grid_line(aed_grid);
+    out += "# written by sigmat-demo-db (see sigmat-demo-db --help for the model)\n";
+    out += "#\n# Energy    AED c.s. (A^2)\n";
+    for (int k = 1; k <= aed_grid.steps; ++k) {
+        const double e = aed_grid.energy(k);
+        out += format_es(e, 10, 4) + " " + value_field(aed_total(e)) + "\n";
+    }
+    w.file(fs::path(m.code) / "AD" / "adTot.dat", out);
+}
+
+// index.dat: N in columns 1-2, then per molecule one line per level
+// "COD, nu = VV: J_max = JJ", a "###" marker and a separator line.
+std::string catalogue(const std::vector<Molecule>& ms) {
+    std::string out = format_i(static_cast<std::int64_t>(ms.size()), 2) + "  molecules, " +
+                      std::string(banner) + " written by sigmat-demo-db\n";
+    for (const Molecule& m : ms) {
+        std::string code = m.code;
+        code.resize(3, ' ');
+        for (int v = 0; v <= dea_v_max; ++v)
+            out += code + ", nu = " + format_i(v, 2) + ": J_max = " + format_i(dea_j_max, 2) + "\n";
+        out += "###\n\n";
+    }
+    return out;
+}
+
+void write_molecule(Writer& w, const Molecule& m) {
+    for (int v = 0; v <= dea_v_max; ++v)
+        for (int j = 0; j <= dea_j_max; ++j)
+            w.file(fs::path(m.code) / "DA" / ("nu" + two_digits(v)) /
+                       ("DA" + two_digits(v) + "J" + two_digits(j) + ".dat"),
+                   dea_file(m, v, j));
+    for (int v = 0; v <= ve_v_max; ++v)
+        for (int j = 0; j <= ve_j_max; ++j)
+            w.file(fs::path(m.code) / "VE" / ("nu" + two_digits(v)) /
+                       ("VE" + two_digits(v) + "J" + two_digits(j) + ".dat"),
+                   ve_file(m, v, j));
+    write_aed(w, m);
+}
+
+void print_help(std::ostream& out, const std::vector<Molecule>& ms) {
+    out << R"(usage: sigmat-demo-db [--help] DIR
+
+Writes a model database of electron collision cross sections into DIR, in the
+layout Sigmat reads: DEA, VE, state-resolved and total AED for HF, DF, HCl, DCl,
+HBr, DBr, HI and DI, and the catalogue index.dat. Every file says on its first
+line that it holds MODEL DATA FOR DEMONSTRATION: the curves come from the simple
+model below, not from measurements or scattering calculations.
+
+Level energies (from the ground state v=0, J=0):
+  E(v,J) = we (v+1/2) - wexe (v+1/2)^2 + Be J(J+1) - zero point
+The hydrides use the spectroscopic constants below; the deuterides follow from the
+isotope relations (rho = sqrt(mu_H/mu_D): we*rho, wexe*rho^2, Be*rho^2, D0 shifted
+by the difference of the zero-point energies).
+
+DEA  e + HX(v,J) -> H + X-, threshold E_th = D0 - EA(X) - E(v,J):
+  sigma(E) = g pi/k^2 sqrt(E/(E+E_w)) exp(-(E - max(E_th,0))/W_v) P(v,J)
+  pi/k^2 = pi hbar^2/(2 m_e E); W_v = W_0 sqrt(2v+1) (1 u/mu)^(1/4);
+  survival P = exp(-a sqrt(mu/u) max(0, E_th + b)): vertical onset at E_th, strong
+  growth with v and J, smaller for the heavier deuteride; exothermic attachment
+  (HI) rises as E^-1/2 towards the lowest energies.
+  g = 0.5, E_w = 0.1 eV, W_0 = 0.25 eV, a = 4.2 /eV, b = 0.5 eV.
+VE   e + HX(v,J) -> e + HX(v',J), threshold dE = E(v',J) - E(v,J):
+  sigma(E) = A (1 u/mu)^(1/2) C(v',v) q^(v'-v-1) f(E - dE),
+  f(x) = sqrt(x/(x+w_r)) ((1-c) exp(-x/w_p) + c exp(-x/w_t)): a cusp-like peak at
+  each threshold; de-excitation from detailed balance; the elastic column is 0.
+  w_r = 5 meV, w_p = 0.15 eV, w_t = 1.5 eV, c = 0.2, q = 0.15, A per molecule below.
+AED  X- + H -> HX(v,J) + e:
+  total = f pi sqrt(2 alpha_H e^2/(4 pi eps0) / E) (Langevin capture, alpha_H =
+  0.6668 A^3, f = 0.4), shared among the open bound (v,J) in proportion to
+  (2J+1) exp(-(E + D0 - EA - E(v,J))/e_b), e_b = 0.25 eV.
+  adJjj.dat: column 2 the sum over v, columns 3.. v = 0..7.
+
+Files: DEA v = 0..4, J = 0..20 up to 5 eV; VE v = 0..2, J = 0..5 into v' = 0..5 up
+to 4 eV; AED J = 0..20 up to 3 eV; all on 10 meV steps. About 20 MB.
+
+Constants (cm^-1, eV; hydrides from spectroscopic tables, deuterides derived):
+  mol  halogen     we        wexe      Be       D0      EA(X)   E_th(0,0)  A (A^2)
+)";
+    for (const Molecule& m : ms) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "  %-4s %-4s  %10.3f %9.4f %9.5f %7.4f %7.4f %9.4f %6.1f\n", m.code.c_str(),
+                      m.halogen.c_str(), m.we, m.wexe, m.be, m.d0, m.ea, dea_threshold(m, 0, 0),
+                      m.ve_peak);
+        out << line;
+    }
+    out << "\nExit code 0; 1 when a file cannot be written; 2 for a wrong command line.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto ms = molecules();
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    for (std::string_view a : args)
+        if (a == "--help" || a == "-h") {
+            print_help(std::cout, ms);
+            return 0;
+        }
+    if (args.size() != 1 || args[0].empty() || args[0].front() == '-') {
+        std::cerr << "usage: sigmat-demo-db [--help] DIR\n";
+        return 2;
+    }
+
+    Writer w{fs::path(std::string(args[0]))};
+    w.file("index.dat", catalogue(ms));
+    for (const Molecule& m : ms)
+        if (w.failed().empty())
+            write_molecule(w, m);
+    if (!w.failed().empty()) {
+        std::cerr << "sigmat-demo-db: cannot write " << w.failed() << '\n';
+        return 1;
+    }
+    std::cout << "sigmat-demo-db: wrote " << w.files() << " files ("
+              << fixed(static_cast<double>(w.bytes()) / 1e6, 1) << " MB) into " << args[0] << '\n';
+    return 0;
+}
