@@ -12,8 +12,8 @@
 #include "store/result_files.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace sigmat::jobs {
@@ -26,33 +26,33 @@ using store::format_i;
 constexpr int highest_level = 50;
 constexpr int highest_rotation = 100; // J = 100 has no two-digit name: the walk ends there
 
-// A text file cut into lines; a final line end does not start another line.
-bool read_lines(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
+// The lines of a state file: views into the text of the file last read. Both buffers are
+// kept for all files of a run, so reading a file allocates nothing once they are large enough.
+struct FileLines {
+    std::string text;
+    std::vector<std::string_view> lines;
+};
+
+bool read_lines(const std::string& path, FileLines& file) {
+    if (!store::read_text_file(path, file.text))
         return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    const std::string text = all.str();
-    lines.clear();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t nl = text.find('\n', start);
-        std::size_t end = nl == std::string::npos ? text.size() : nl;
-        std::size_t len = end - start;
-        if (len > 0 && text[end - 1] == '\r')
-            --len;
-        lines.emplace_back(text, start, len);
-        if (nl == std::string::npos)
-            break;
-        start = nl + 1;
-    }
+    store::split_lines(file.text, file.lines);
     return true;
 }
 
 // A data row read as free-form numbers: the first two items of the line are the energy
 // in eV and the cross section in A^2.
 bool parse_row(std::string_view line, double& energy, double& cross_section) {
+    // The rows as the database writes them, "E.EEEEE+00 S.SSSSE-17": the two fields directly.
+    double e = 0.0, xs = 0.0;
+    if (line.size() >= 21 && line[10] == ' ' &&
+        (line.size() == 21 || line[21] == ' ' || line[21] == '\t' || line[21] == ',') &&
+        store::read_es_layout(line.substr(0, 10), e) &&
+        store::read_es_layout(line.substr(11, 10), xs)) {
+        energy = e;
+        cross_section = xs;
+        return true;
+    }
     auto first = store::read_real_item(line);
     if (!first.ok())
         return false;
@@ -75,7 +75,7 @@ bool parse_row(std::string_view line, double& energy, double& cross_section) {
 }
 
 // "# Energy = " ES11.4: the level energy, columns 12 to 22 of line 3.
-bool level_energy(const std::vector<std::string>& lines, double& energy) {
+bool level_energy(const std::vector<std::string_view>& lines, double& energy) {
     if (lines.size() < 3)
         return false;
     auto e = store::read_state_energy_line(lines[2]);
@@ -85,14 +85,13 @@ bool level_energy(const std::vector<std::string>& lines, double& energy) {
     return true;
 }
 
-std::vector<numerics::StateRow> state_rows(const std::vector<std::string>& lines) {
-    std::vector<numerics::StateRow> rows;
+void state_rows(const std::vector<std::string_view>& lines, std::vector<numerics::StateRow>& rows) {
+    rows.clear();
     for (std::size_t i = 8; i < lines.size(); ++i) {
         numerics::StateRow row;
         row.readable = parse_row(lines[i], row.energy, row.cross_section);
         rows.push_back(row);
     }
-    return rows;
 }
 
 bool is_directory(const std::string& path) {
@@ -164,8 +163,10 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         const double ktj = tj * numerics::boltzmann_ev_per_k;
         const std::string db = app::used_directory(settings.databaseDir);
         const std::string ground = store::dea_state_file_path(db, mol, 0, 0);
-        std::vector<std::string> lines;
-        if (!read_lines(ground, lines)) {
+        FileLines file;
+        const std::vector<std::string_view>& lines = file.lines;
+        std::vector<numerics::StateRow> rows;
+        if (!read_lines(ground, file)) {
             out.reset();
             fail([&] { show_error(platform, "Ground state data file not found"); });
             return;
@@ -198,7 +199,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
             for (int j = 0; j <= highest_rotation; ++j) {
                 const std::string path =
                     store::find_in_tree(folder, {"da" + vv + "j" + format_i(j, 2, 2) + ".dat"});
-                if (!file_exists(path) || !read_lines(path, lines))
+                if (!file_exists(path) || !read_lines(path, file))
                     break;
                 double evj = 0.0;
                 if (!level_energy(lines, evj)) {
@@ -209,7 +210,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
                 if (j == 0)
                     ev0 = evj;
                 const double w = numerics::state_weight(j, evj, ev0, e00, ktv, ktj);
-                const auto rows = state_rows(lines);
+                state_rows(lines, rows);
                 if (numerics::add_state(average, w, rows) == numerics::AddOutcome::incompatible) {
                     out.reset();
                     fail([&] { show_error(platform, "Incompatible data files."); });

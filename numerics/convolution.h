@@ -17,8 +17,11 @@ namespace sigmat::numerics {
 // with a Gaussian of full width at half maximum `fwhm_ev`, in place.
 //
 // Gives the numbers of `convolve_reference` (within a relative 1e-12 per value, and 0 exactly
-// where the reference gives 0) at a cost that grows with the table length times the kernel's
-// reach instead of the square of the table length.
+// where the reference gives 0). On an evenly spaced grid, such as every grid the data-file
+// reader makes, the Gaussian is tabulated once by index offset, with a first-order correction
+// for the rounding of the energies, and each output is a sum over the kernel's reach without
+// any exponential; other grids take an exact fold that skips only the terms where the
+// Gaussian is exactly 0.
 //
 // Left unchanged: an empty table, a table of one point (it has no step width), a width that is
 // not a positive finite number, a last interval that is not positive, and tables holding a

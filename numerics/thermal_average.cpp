@@ -78,6 +78,9 @@ ThermalAverage start_average(CommonEnergyGrid grid, double kTv, double kTJ, doub
 double state_weight(std::int32_t j, double evj, double ev0, double e00, double kTv, double kTJ) {
     const double rotational = boltzmann_factor(evj - ev0, kTJ);
     const double vibrational = boltzmann_factor(ev0 - e00, kTv);
+    // A zero factor empties the state, however large the other one is (never inf x 0 = NaN).
+    if (rotational == 0.0 || vibrational == 0.0)
+        return 0.0;
     return (2.0 * static_cast<double>(j) + 1.0) * rotational * vibrational;
 }
 

@@ -97,6 +97,15 @@ struct LineReader {
     }
 };
 
+// Characters read from the stream at a time.
+constexpr std::size_t block_size = std::size_t{1} << 16;
+
+std::string_view without_cr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
 TableRead refused(std::string_view file, std::int32_t line) {
     TableRead result;
     result.error = {std::string(file), line, std::string(cannot_read_message)};
@@ -128,6 +137,79 @@ bool read_text_line(std::istream& in, std::string& line) {
     return true;
 }
 
+bool next_line(BlockLines& lines, std::string_view& line) {
+    std::size_t searched = lines.at;
+    for (;;) {
+        const std::size_t nl = lines.buffer.find('\n', searched);
+        if (nl != std::string::npos) {
+            line = without_cr(std::string_view(lines.buffer).substr(lines.at, nl - lines.at));
+            lines.at = nl + 1;
+            return true;
+        }
+        if (lines.at_end) {
+            if (lines.at >= lines.buffer.size())
+                return false;
+            // The last line, without a line end of its own.
+            line = without_cr(std::string_view(lines.buffer).substr(lines.at));
+            lines.at = lines.buffer.size();
+            return true;
+        }
+        // Keep the unfinished line at the front and append the next block.
+        lines.buffer.erase(0, lines.at);
+        lines.at = 0;
+        searched = lines.buffer.size();
+        std::streamsize got = 0;
+        if (lines.in.good() && lines.in.rdbuf() != nullptr) {
+            lines.buffer.resize(searched + block_size);
+            got = lines.in.rdbuf()->sgetn(lines.buffer.data() + searched,
+                                          static_cast<std::streamsize>(block_size));
+            lines.buffer.resize(searched +
+                                static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+        }
+        if (got <= 0) {
+            lines.at_end = true;
+            lines.in.setstate(std::ios::eofbit);
+        }
+    }
+}
+
+bool read_text_file(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return false;
+    text.clear();
+    // One read of the whole file when its size is known; blocks for whatever follows.
+    const auto size = in.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in);
+    if (in.rdbuf()->pubseekpos(0, std::ios::in) != 0)
+        return false;
+    std::size_t chunk = block_size;
+    if (size > 0)
+        chunk = std::max(chunk, static_cast<std::size_t>(size) + 1);
+    for (;;) {
+        const std::size_t have = text.size();
+        text.resize(have + chunk);
+        const std::streamsize got =
+            in.rdbuf()->sgetn(text.data() + have, static_cast<std::streamsize>(chunk));
+        text.resize(have + static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+        if (got <= 0)
+            return true;
+        chunk = block_size;
+    }
+}
+
+void split_lines(std::string_view text, std::vector<std::string_view>& lines) {
+    lines.clear();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t nl = text.find('\n', start);
+        const std::size_t end = nl == std::string_view::npos ? text.size() : nl;
+        lines.push_back(without_cr(text.substr(start, end - start)));
+        if (nl == std::string_view::npos)
+            break;
+        start = nl + 1;
+    }
+}
+
 std::optional<GridHeader> read_grid_line(std::string_view line) {
     auto energy = read_real_field(field_at(line, grid_energy_column, field_width));
     auto resolution = read_int_field(field_at(line, grid_resolution_column, 3));
@@ -148,12 +230,13 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
 
     // Header: every line before the first data row must be there; only the grid line and
     // the thresholds line are looked at.
-    LineReader reader{in};
-    std::string line;
+    BlockLines lines(in);
+    std::string_view line;
+    const auto next = [&] { return next_line(lines, line); };
     GridHeader grid;
     std::size_t thresholds = 1;
     for (std::int32_t n = 1; n < layout->first_data_line; ++n) {
-        if (!reader.next(line))
+        if (!next())
             return refused(file_name, n);
         if (n == layout->grid_line) {
             auto g = read_grid_line(line);
@@ -203,14 +286,14 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
     // Walk the grid with the current file row.
     std::vector<double> row_values(static_cast<std::size_t>(columns - 1), 0.0);
     double energy = 0.0;
-    bool have_row = reader.next(line) && read_data_row(line, row_values, energy);
+    bool have_row = next() && read_data_row(line, row_values, energy);
     for (std::int32_t k = 1; have_row && k <= table.rows; ++k) {
         if (std::fabs(energies[static_cast<std::size_t>(k - 1)] - energy) > same_energy)
             continue;
         for (std::int32_t c = 2; c <= table.columns; ++c)
             table.column(c)[static_cast<std::size_t>(k - 1)] =
                 row_values[static_cast<std::size_t>(c - 2)];
-        have_row = reader.next(line) && read_data_row(line, row_values, energy);
+        have_row = next() && read_data_row(line, row_values, energy);
     }
 
     result.ok = true;

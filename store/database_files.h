@@ -121,6 +121,26 @@ DeaHeaderRead read_dea_header(std::istream& in, std::string_view file_name, bool
 // One line of a text file without its line end (LF or CRLF); false at the end of the file.
 bool read_text_line(std::istream& in, std::string& line);
 
+// The lines of a stream read by large blocks, for the data rows: the same lines as
+// read_text_line gives, without a copy per line. The stream is read ahead of the line handed
+// out, so it is not to be read otherwise in between.
+struct BlockLines {
+    explicit BlockLines(std::istream& stream) : in(stream) {}
+    std::istream& in;
+    std::string buffer; // lines not yet handed out start at `at`
+    std::size_t at = 0;
+    bool at_end = false; // the stream has no more characters
+};
+// The next line, as a view into `lines.buffer` that stays valid until the next call.
+bool next_line(BlockLines& lines, std::string_view& line);
+
+// A whole file into `text` (its capacity is reused), read by large blocks. False when the file
+// cannot be opened.
+bool read_text_file(const std::string& path, std::string& text);
+// `text` cut into lines without their line ends (LF or CRLF), as views into `text`; a final
+// line end does not start another line.
+void split_lines(std::string_view text, std::vector<std::string_view>& lines);
+
 // `name` appended to the directory `dir` with the platform's separator (none added when `dir`
 // is empty or already ends with one).
 std::string join_path(std::string_view dir, std::string_view name);

@@ -31,6 +31,14 @@ std::vector<double> grid(double first, double step, int count) {
     return energies;
 }
 
+// Energies as the data-file reader makes them: counted down from the top, top - step (n - k).
+std::vector<double> top_down(double top, double step, int count) {
+    std::vector<double> energies;
+    for (int k = 1; k <= count; ++k)
+        energies.push_back(top - step * (count - k));
+    return energies;
+}
+
 std::vector<double> curve(const std::vector<double>& energies, double (*shape)(double)) {
     std::vector<double> values;
     for (double e : energies)
@@ -154,6 +162,11 @@ TEST(Convolution, FastFoldAgreesWithReference) {
         {"1 meV to 1 eV", grid(0.001, 0.001, 1000)},
         {"1 meV near 20 eV", grid(19.0, 0.001, 1000)},
         {"20 meV to 20 eV", grid(0.02, 0.02, 1000)},
+        // The reader's grids: rounding of a few units in the last place in every energy, which
+        // the tabulated kernel has to follow.
+        {"read, 1 meV below 20 eV", top_down(20.0, 0.001, 1500)},
+        {"read, 7 meV up to 20 eV", top_down(19.999, 0.007, 2857)},
+        {"read, 3 meV near 10 eV", top_down(10.5, 0.003, 1200)},
         {"shifted point", shifted},
         {"missing point", missing},
         {"different last interval", uneven_last},

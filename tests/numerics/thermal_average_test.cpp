@@ -66,6 +66,10 @@ TEST(ThermalAverage, StateWeights) {
         {3, 0.01, 0.0, 0.0, 300, 0, 0.0},  // TJ = 0 drops J > 0
         {0, 0.36, 0.36, 0.0, 0, 100, 0.0}, // Tv = 0 drops v > 0
         {0, 0.36, 0.36, 0.0, 300, 0, std::exp(-0.36 / (300 * k))},
+        // A J level far below its J = 0 level overflows the rotational factor; Tv = 0 still
+        // empties the excited level instead of giving inf x 0.
+        {1, 0.0, 20.0, 0.0, 0, 300, 0.0},
+        {0, 0.0, 730.0, 0.0, 0, 1.0 / k, 0.0},
     };
     for (const auto& c : cases) {
         const double w = state_weight(c.j, c.evj, c.ev0, c.e00, c.tv * k, c.tj * k);

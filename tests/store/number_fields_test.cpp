@@ -30,6 +30,15 @@ TEST(NumberFields, WholeNumberFields) {
     }
 }
 
+// The most negative value has no positive counterpart to take the digits from (found by the
+// number-fields fuzz target, tests/data/fuzz-regressions/number_fields).
+TEST(NumberFields, MostNegativeWholeNumber) {
+    constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(format_i(lowest, 20, 2), "-9223372036854775808");
+    EXPECT_EQ(format_i(lowest, 21, 20), "-09223372036854775808");
+    EXPECT_EQ(format_i(lowest, 4, 2), "****");
+}
+
 TEST(NumberFields, FixedPointFields) {
     struct Case {
         double value;

@@ -1,0 +1,86 @@
+#include "bench_support.h"
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+namespace sigmat::bench {
+
+void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
+    for (const Run& run : runs)
+        if (!run.error_occurred && run.iterations > 0) {
+            // Known by the name it was registered with, without "/iterations:N".
+            std::string name = run.benchmark_name();
+            if (const auto at = name.find("/iterations:"); at != std::string::npos)
+                name.erase(at);
+            seconds_[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        }
+    ConsoleReporter::ReportRuns(runs);
+}
+
+double RatioReporter::seconds(const std::string& name) const {
+    auto it = seconds_.find(name);
+    return it == seconds_.end() ? 0.0 : it->second;
+}
+
+void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratios) {
+    std::printf("\n%-44s %12s   %s\n", "ratio", "measured", "goal");
+    for (const Ratio& r : ratios) {
+        const double num = reporter.seconds(r.numerator);
+        const double den = reporter.seconds(r.denominator);
+        if (num <= 0.0 || den <= 0.0)
+            continue; // filtered out of this run
+        std::printf("%-44s %12.2f   %s\n", r.label.c_str(), num / den, r.goal.c_str());
+    }
+}
+
+int run(int argc, char** argv, const std::vector<Ratio>& ratios) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    print_ratios(reporter, ratios);
+    return 0;
+}
+
+ScratchDir::ScratchDir() {
+    std::random_device random;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("sigmat-bench-" + std::to_string(stamp) + "-" + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::size_t read_bytes(const std::string& path, std::vector<char>& buffer) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return 0;
+    std::size_t total = 0;
+    for (;;) {
+        if (buffer.size() < total + (1u << 16))
+            buffer.resize(total + (1u << 16));
+        const std::size_t got = std::fread(buffer.data() + total, 1, 1u << 16, f);
+        total += got;
+        if (got == 0)
+            break;
+    }
+    std::fclose(f);
+    return total;
+}
+
+void write_bytes(const std::string& path, const std::vector<char>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+} // namespace sigmat::bench

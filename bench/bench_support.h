@@ -1,0 +1,55 @@
+// Shared by the benchmark programs: a console reporter that keeps every run's time, so that a
+// program can print the ratios of its goals after one run, and a temporary folder for the
+// generated data.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sigmat::bench {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override;
+    // Real time per iteration of a benchmark, in seconds; 0 when it did not run.
+    double seconds(const std::string& name) const;
+
+  private:
+    std::map<std::string, double> seconds_;
+};
+
+// One line per pair: "slow / fast = ratio" (or "fast / bare" for the costs against a bare
+// read), with the goal beside it.
+struct Ratio {
+    std::string label;
+    std::string numerator, denominator;
+    std::string goal; // e.g. ">= 1000" or "<= 3"
+};
+void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratios);
+
+// Runs the registered benchmarks with the command-line options, then prints the ratios.
+int run(int argc, char** argv, const std::vector<Ratio>& ratios);
+
+// A fresh folder under the system's temporary directory, removed with its contents.
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Bare costs: the bytes of a file read into `buffer` by blocks, and written out again.
+std::size_t read_bytes(const std::string& path, std::vector<char>& buffer);
+void write_bytes(const std::string& path, const std::vector<char>& bytes);
+
+} // namespace sigmat::bench

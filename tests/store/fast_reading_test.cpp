@@ -1,0 +1,147 @@
+// The fast paths of the readers give exactly what the general rules give: the ES10.4 layout
+// of the data files, and lines read by blocks.
+#include "store/database_files.h"
+#include "store/number_fields.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace sigmat::store {
+namespace {
+
+bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every exponent the layout can hold, a spread of mantissas (the ends included), every sign.
+TEST(FastReading, EsLayoutIsCorrectlyRounded) {
+    std::vector<int> mantissas = {0, 1, 9, 10000, 12345, 50000, 99999};
+    for (int m = 3; m < 100000; m += 997)
+        mantissas.push_back(m);
+    int mismatches = 0;
+    for (int e = -99; e <= 99 && mismatches < 5; ++e)
+        for (int m : mantissas)
+            for (const char* sign : {"", "-", "+"}) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%s%d.%04dE%+03d", sign, m / 10000, m % 10000, e);
+                const char* digits = text[0] == '+' ? text + 1 : text;
+                double expected = 0.0;
+                std::from_chars(digits, text + std::strlen(text), expected);
+                double fast = 0.0;
+                const auto field = read_real_field(text);
+                const bool ok = read_es_layout(text, fast) && same_bits(fast, expected) && field &&
+                                same_bits(*field, expected);
+                if (!ok)
+                    ++mismatches;
+                EXPECT_TRUE(ok) << text;
+            }
+}
+
+TEST(FastReading, OtherTextsTakeTheGeneralRules) {
+    struct Case {
+        const char* text;
+        std::optional<double> field; // read_real_field
+    } const cases[] = {
+        {" 1.2340E+00", 1.234}, {"1.2340D-02", 0.01234},
+        {"1.234E+00", 1.234},   {"1.2340E+0", 1.234},
+        {"1.2 340E+00", 1.234}, {"1.2340E+0a", std::nullopt},
+        {"1.2340E 00", 1.234},  {"", 0.0},
+    };
+    for (const auto& c : cases) {
+        double value = 0.0;
+        EXPECT_FALSE(read_es_layout(c.text, value)) << c.text;
+        const auto field = read_real_field(c.text);
+        ASSERT_EQ(field.has_value(), c.field.has_value()) << c.text;
+        if (field) {
+            EXPECT_DOUBLE_EQ(*field, *c.field) << c.text;
+        }
+    }
+}
+
+// Lines read by blocks, cut from a whole text, and read one by one are the same lines, also
+// where a line or its CR LF straddles the boundary of two blocks.
+TEST(FastReading, LinesByBlocksMatchLinesOneByOne) {
+    const std::size_t block = std::size_t{1} << 16;
+    const std::string texts[] = {
+        "",
+        "\n",
+        "a",
+        "a\n",
+        "a\r\nb\r\n",
+        "a\n\n\nb",
+        "\r",
+        std::string(block - 1, 'x') + "\r\ny",
+        std::string(block, 'x') + "\r\n" + std::string(block + 7, 'z') + "\nend",
+        std::string(3 * block + 5, 'q'),
+    };
+    for (const std::string& text : texts) {
+        std::vector<std::string> expected;
+        std::istringstream one_by_one(text);
+        for (std::string line; read_text_line(one_by_one, line);)
+            expected.push_back(line);
+
+        std::istringstream stream(text);
+        BlockLines blocks(stream);
+        std::vector<std::string> by_blocks;
+        for (std::string_view line; next_line(blocks, line);)
+            by_blocks.emplace_back(line);
+
+        std::vector<std::string_view> views;
+        split_lines(text, views);
+        const std::vector<std::string> cut(views.begin(), views.end());
+
+        EXPECT_EQ(by_blocks, expected) << "text of " << text.size() << " characters";
+        EXPECT_EQ(cut, expected) << "text of " << text.size() << " characters";
+    }
+}
+
+// A VE table far larger than one block, with CR LF line ends, read whole and in order.
+TEST(FastReading, LargeTableAcrossBlocks) {
+    const int rows = 6000, columns = 19;
+    std::string text = "# VE\r\n#\r\n#\r\n#\r\n# Max. energy = " + format_es(6.0, 10, 4) +
+                       " eV   resolution =   1\r\n#\r\n#\r\n# Thrshld:";
+    for (int c = 0; c < columns; ++c)
+        text += " " + format_es(0.1 * c, 10, 4);
+    text += "\r\n#\r\n";
+    const auto value = [](int k, int c) { return (k % 97 + 1) * std::pow(10.0, -(c + 5)); };
+    for (int k = 1; k <= rows; ++k) {
+        text += format_es(k * 0.001, 10, 4);
+        for (int c = 0; c < columns; ++c)
+            text += " " + format_es(value(k, c), 10, 4);
+        text += "\r\n";
+    }
+    test::TempDir dir;
+    test::write_file(dir / "ve.dat", text);
+    const TableRead read = read_cross_section_table((dir / "ve.dat").string(), DataFileKind::ve);
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(read.table.rows, rows);
+    ASSERT_EQ(read.table.columns, columns + 1);
+    for (int k : {1, 2, 2979, 2980, 5999, 6000})
+        for (int c = 0; c < columns; ++c)
+            EXPECT_EQ(read.table.at(k, c + 2), *read_real_field(format_es(value(k, c), 10, 4)))
+                << "row " << k << ", column " << c + 2;
+}
+
+// The whole file into a reused buffer, whatever it held before.
+TEST(FastReading, WholeFileIntoAReusedBuffer) {
+    test::TempDir dir;
+    const std::string content = std::string(200000, 'a') + "\nlast";
+    test::write_file(dir / "f.txt", content);
+    std::string text = "left over from before";
+    ASSERT_TRUE(read_text_file((dir / "f.txt").string(), text));
+    EXPECT_EQ(text, content);
+    ASSERT_TRUE(read_text_file((dir / "f.txt").string(), text));
+    EXPECT_EQ(text, content);
+    EXPECT_FALSE(read_text_file((dir / "missing.txt").string(), text));
+}
+
+} // namespace
+} // namespace sigmat::store
