@@ -64,7 +64,7 @@ bool parse_int(std::string_view text, int& value) {
 void print_show(HeadlessPlatform& p, int id) {
     const auto* c = p.control(id);
     std::cout << "show " << id;
-    switch (c->spec->kind) {
+    switch (c->desc->kind) {
     case ControlKind::edit:
     case ControlKind::static_text:
         std::cout << " text=\"" << escape(c->text) << "\" enabled=" << c->enabled;
@@ -138,7 +138,7 @@ int drive(std::istream& in, HeadlessPlatform& p) {
         if (!parse_int(id_text, id) || !p.control(id))
             return malformed(line_no, line, "no control with that id");
         const auto* c = p.control(id);
-        const ControlKind kind = c->spec->kind;
+        const ControlKind kind = c->desc->kind;
 
         if (verb == "show") {
             print_show(p, id);

@@ -65,21 +65,21 @@ bool contains(const std::string& path, const std::string& part) {
 } // namespace
 
 HeadlessPlatform::HeadlessPlatform(const DialogDescription& dialog) : dialog_(dialog) {
-    for (const ControlSpec& spec : dialog.controls) {
-        if (spec.id == no_id)
+    for (const ControlSpec& desc : dialog.controls) {
+        if (desc.id == no_id)
             continue;
         HeadlessControl c;
-        c.spec = &spec;
-        c.enabled = (spec.style & starts_disabled) == 0;
-        if (spec.kind == ControlKind::static_text)
-            c.text = std::string(spec.label);
-        controls_[spec.id] = std::move(c);
-        order_.push_back(spec.id);
+        c.desc = &desc;
+        c.enabled = (desc.style & starts_disabled) == 0;
+        if (desc.kind == ControlKind::static_text)
+            c.text = std::string(desc.label);
+        controls_[desc.id] = std::move(c);
+        order_.push_back(desc.id);
     }
     // When a dialog opens, the first radio button of each group is checked.
     for (int id : order_) {
         HeadlessControl& c = controls_[id];
-        if (c.spec->kind == ControlKind::radio && (c.spec->style & group_start))
+        if (c.desc->kind == ControlKind::radio && (c.desc->style & group_start))
             c.checked = true;
     }
 }
@@ -94,7 +94,7 @@ HeadlessControl* HeadlessPlatform::find(int id, std::initializer_list<ControlKin
     if (!c)
         return nullptr;
     for (ControlKind k : kinds)
-        if (c->spec->kind == k)
+        if (c->desc->kind == k)
             return c;
     return nullptr;
 }
@@ -161,19 +161,19 @@ bool HeadlessPlatform::set_checked(int id, bool checked) {
     HeadlessControl* c = find(id, {ControlKind::radio, ControlKind::check});
     if (!c)
         return false;
-    if (c->spec->kind == ControlKind::radio && checked) {
+    if (c->desc->kind == ControlKind::radio && checked) {
         // Clear the other buttons of the group: from the group's start to the next start.
         std::size_t at = 0;
         while (order_[at] != id)
             ++at;
         std::size_t first = at;
-        while (first > 0 && !(controls_[order_[first]].spec->style & group_start))
+        while (first > 0 && !(controls_[order_[first]].desc->style & group_start))
             --first;
         for (std::size_t i = first; i < order_.size(); ++i) {
             HeadlessControl& other = controls_[order_[i]];
-            if (i > first && (other.spec->style & group_start))
+            if (i > first && (other.desc->style & group_start))
                 break;
-            if (other.spec->kind == ControlKind::radio)
+            if (other.desc->kind == ControlKind::radio)
                 other.checked = false;
         }
     }
@@ -194,7 +194,7 @@ bool HeadlessPlatform::set_enabled(int id, bool enabled) {
     if (!c)
         return false;
     c->enabled = enabled;
-    if (c->spec->kind == ControlKind::static_text)
+    if (c->desc->kind == ControlKind::static_text)
         trace_.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
     return true;
 }
@@ -360,7 +360,7 @@ bool HeadlessPlatform::user_click(int id) {
         id, {ControlKind::push, ControlKind::default_push, ControlKind::radio, ControlKind::check});
     if (!c || !c->enabled || closed_)
         return false;
-    switch (c->spec->kind) {
+    switch (c->desc->kind) {
     case ControlKind::check:
         c->checked = !c->checked;
         break;

@@ -27,7 +27,7 @@ struct HeadlessRecord {
 };
 
 struct HeadlessControl {
-    const ControlSpec* spec = nullptr;
+    const ControlSpec* desc = nullptr;
     std::string text;
     bool checked = false;
     bool enabled = true;

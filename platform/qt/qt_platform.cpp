@@ -385,20 +385,20 @@ void QtPlatform::build(const DialogDescription& dialog) {
     // on them); their size hints decide the horizontal unit, then all are placed.
     std::vector<QWidget*> widgets;
     QButtonGroup* group = nullptr;
-    for (const ControlSpec& spec : dialog.controls) {
-        if (spec.style & group_start)
+    for (const ControlSpec& desc : dialog.controls) {
+        if (desc.style & group_start)
             group = nullptr; // radio groups run from one group start to the next
-        QWidget* w = create(spec, group);
-        if (spec.style & starts_disabled)
+        QWidget* w = create(desc, group);
+        if (desc.style & starts_disabled)
             w->setEnabled(false);
         widgets.push_back(w);
-        if (spec.id != no_id) {
+        if (desc.id != no_id) {
             Control c;
-            c.spec = &spec;
+            c.desc = &desc;
             c.widget = w;
-            if (spec.kind == ControlKind::radio)
+            if (desc.kind == ControlKind::radio)
                 c.group = group;
-            controls_[spec.id] = std::move(c);
+            controls_[desc.id] = std::move(c);
         }
     }
 
@@ -408,12 +408,12 @@ void QtPlatform::build(const DialogDescription& dialog) {
     // its proportions and no text is cut.
     constexpr int text_gap = 2; // pixels between a text's end and the next control
     for (std::size_t i = 0; i < widgets.size(); ++i) {
-        const ControlSpec& spec = dialog.controls[i];
-        if (!has_text_to_fit(spec.kind))
+        const ControlSpec& desc = dialog.controls[i];
+        if (!has_text_to_fit(desc.kind))
             continue;
         widgets[i]->ensurePolished();
         const int needed = widgets[i]->sizeHint().width() + text_gap;
-        unit_x_ = std::max(unit_x_, needed / static_cast<double>(room_to_right(dialog, spec)));
+        unit_x_ = std::max(unit_x_, needed / static_cast<double>(room_to_right(dialog, desc)));
     }
 
     for (std::size_t i = 0; i < widgets.size(); ++i)
@@ -422,26 +422,26 @@ void QtPlatform::build(const DialogDescription& dialog) {
     d->move(x_pixels(dialog.x), y_pixels(dialog.y));
 }
 
-QWidget* QtPlatform::create(const ControlSpec& spec, QButtonGroup*& group) {
+QWidget* QtPlatform::create(const ControlSpec& desc, QButtonGroup*& group) {
     Dialog* d = dialog_.get();
-    const QString label = to_qt(spec.label);
-    const int id = spec.id;
-    switch (spec.kind) {
+    const QString label = to_qt(desc.label);
+    const int id = desc.id;
+    switch (desc.kind) {
     case ControlKind::group_frame:
         return new GroupFrame(label, d);
     case ControlKind::label:
     case ControlKind::static_text: {
         auto* text = new QLabel(label, d);
         text->setTextFormat(Qt::PlainText);
-        const Qt::Alignment horizontal = (spec.style & centred)       ? Qt::AlignHCenter
-                                         : (spec.style & align_right) ? Qt::AlignRight
+        const Qt::Alignment horizontal = (desc.style & centred)       ? Qt::AlignHCenter
+                                         : (desc.style & align_right) ? Qt::AlignRight
                                                                       : Qt::AlignLeft;
         text->setAlignment(horizontal | Qt::AlignTop);
         return text;
     }
     case ControlKind::edit: {
         auto* edit = new QLineEdit(d);
-        edit->setAlignment(((spec.style & align_right) ? Qt::AlignRight : Qt::AlignLeft) |
+        edit->setAlignment(((desc.style & align_right) ? Qt::AlignRight : Qt::AlignLeft) |
                            Qt::AlignVCenter);
         QObject::connect(edit, &QLineEdit::textEdited, d,
                          [this, id](const QString&) { run(id, Event::text_changed); });
@@ -483,9 +483,9 @@ QWidget* QtPlatform::create(const ControlSpec& spec, QButtonGroup*& group) {
         auto* push = new QPushButton(label, d);
         push->setAutoDefault(true);
         // The first default button is the dialog's default: Enter in an edit presses it.
-        if (spec.kind == ControlKind::default_push) {
+        if (desc.kind == ControlKind::default_push) {
             const bool first = std::none_of(controls_.begin(), controls_.end(), [](const auto& e) {
-                return e.second.spec->kind == ControlKind::default_push;
+                return e.second.desc->kind == ControlKind::default_push;
             });
             push->setDefault(first);
         }
@@ -497,14 +497,14 @@ QWidget* QtPlatform::create(const ControlSpec& spec, QButtonGroup*& group) {
     return new QWidget(d);
 }
 
-void QtPlatform::place(const DialogDescription& dialog, const ControlSpec& spec, QWidget* w) {
-    QRect rect(x_pixels(spec.x), y_pixels(spec.y), x_pixels(spec.w), y_pixels(spec.h));
-    if (spec.kind == ControlKind::label && (spec.w <= 0 || spec.h <= 0)) {
+void QtPlatform::place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* w) {
+    QRect rect(x_pixels(desc.x), y_pixels(desc.y), x_pixels(desc.w), y_pixels(desc.h));
+    if (desc.kind == ControlKind::label && (desc.w <= 0 || desc.h <= 0)) {
         // A label without a size of its own takes its text's.
         rect.setSize(w->sizeHint());
-    } else if (has_text_to_fit(spec.kind)) {
+    } else if (has_text_to_fit(desc.kind)) {
         // A text longer than its control may run on into the free room to its right.
-        const int room = x_pixels(room_to_right(dialog, spec));
+        const int room = x_pixels(room_to_right(dialog, desc));
         rect.setWidth(std::max(rect.width(), std::min(w->sizeHint().width(), room)));
     }
     if (auto* list = qobject_cast<QComboBox*>(w)) {
@@ -525,7 +525,7 @@ QtPlatform::Control* QtPlatform::find(int id, std::initializer_list<ControlKind>
     if (kinds.size() == 0)
         return &it->second;
     for (ControlKind k : kinds)
-        if (it->second.spec->kind == k)
+        if (it->second.desc->kind == k)
             return &it->second;
     return nullptr;
 }

@@ -68,15 +68,15 @@ class QtPlatform final : public Platform {
 
   private:
     struct Control {
-        const ControlSpec* spec = nullptr;
+        const ControlSpec* desc = nullptr;
         QWidget* widget = nullptr;
         QButtonGroup* group = nullptr; // radio buttons: the exclusive group they belong to
         std::map<Event, Action> actions;
     };
 
     void build(const DialogDescription& dialog);
-    QWidget* create(const ControlSpec& spec, QButtonGroup*& group);
-    void place(const DialogDescription& dialog, const ControlSpec& spec, QWidget* widget);
+    QWidget* create(const ControlSpec& desc, QButtonGroup*& group);
+    void place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* widget);
     Control* find(int id, std::initializer_list<ControlKind> kinds);
     void run(int id, Event event);
     void push_clicked(int id);

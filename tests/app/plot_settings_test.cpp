@@ -14,7 +14,7 @@ TEST(PlotSettings, DirectoriesAreUsedUpToTheirLastNonBlank) {
         {"/data/xs   ", "/data/xs"},
         {"/with inner blank ", "/with inner blank"},
         {std::string(256, 'x'), std::string(256, 'x')},
-        {std::string(300, 'y'), std::string(256, 'y')}, // cut at 256
+        {std::string(300, 'y'), std::string(256, 'y')},            // cut at 256
         {std::string(255, 'z') + "  tail", std::string(255, 'z')}, // the cut leaves a blank
     };
     for (const auto& c : cases)
