@@ -11,6 +11,8 @@
 #include "store/number_fields.h"
 #include "store/result_files.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,24 +22,62 @@ namespace sigmat::jobs {
 namespace {
 
 namespace id = app::id;
-using store::format_es;
 using store::format_i;
 
 constexpr int highest_level = 50;
 constexpr int highest_rotation = 100; // J = 100 has no two-digit name: the walk ends there
 
-// The lines of a state file: views into the text of the file last read. Both buffers are
-// kept for all files of a run, so reading a file allocates nothing once they are large enough.
-struct FileLines {
-    std::string text;
-    std::vector<std::string_view> lines;
+// The text of the state file last read. The buffer is kept for all files of a run, so that
+// reading a file allocates nothing once it is large enough.
+struct FileText {
+    std::vector<char> buffer;
+    std::string_view text;
 };
 
-bool read_lines(const std::string& path, FileLines& file) {
-    if (!store::read_text_file(path, file.text))
+bool read_file(const std::string& path, FileText& file) {
+    const auto size = store::read_file_into(path, file.buffer);
+    if (!size)
         return false;
-    store::split_lines(file.text, file.lines);
+    file.text = std::string_view(file.buffer.data(), *size);
     return true;
+}
+
+std::string_view without_cr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
+// The lines of a text one after the other (without their LF or CRLF ends); a final line end
+// does not start another line.
+struct LineCursor {
+    const char* at;
+    const char* end;
+    explicit LineCursor(std::string_view text) : at(text.data()), end(text.data() + text.size()) {}
+
+    bool next(std::string_view& line) {
+        if (at == end)
+            return false;
+        const void* nl = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+        const char* stop = nl ? static_cast<const char*>(nl) : end;
+        line = without_cr(std::string_view(at, static_cast<std::size_t>(stop - at)));
+        at = nl ? stop + 1 : end;
+        return true;
+    }
+};
+
+// The header of a state file: its first eight lines (fewer when the file is shorter), and the
+// cursor at the first data row.
+struct Header {
+    std::string_view lines[8];
+    std::size_t count = 0;
+};
+
+Header read_header(LineCursor& cursor) {
+    Header header;
+    while (header.count < 8 && cursor.next(header.lines[header.count]))
+        ++header.count;
+    return header;
 }
 
 // A data row read as free-form numbers: the first two items of the line are the energy
@@ -75,23 +115,90 @@ bool parse_row(std::string_view line, double& energy, double& cross_section) {
 }
 
 // "# Energy = " ES11.4: the level energy, columns 12 to 22 of line 3.
-bool level_energy(const std::vector<std::string_view>& lines, double& energy) {
-    if (lines.size() < 3)
+bool level_energy(const Header& header, double& energy) {
+    if (header.count < 3)
         return false;
-    auto e = store::read_state_energy_line(lines[2]);
+    auto e = store::read_state_energy_line(header.lines[2]);
     if (!e)
         return false;
     energy = *e;
     return true;
 }
 
-void state_rows(const std::vector<std::string_view>& lines, std::vector<numerics::StateRow>& rows) {
-    rows.clear();
-    for (std::size_t i = 8; i < lines.size(); ++i) {
-        numerics::StateRow row;
-        row.readable = parse_row(lines[i], row.energy, row.cross_section);
-        rows.push_back(row);
+// The next data row, or false at the end of the text. Rows as the database writes them, the
+// two ES10.4 fields and the line end at fixed places, are read where they stand; any other
+// line goes through parse_row.
+bool next_row(LineCursor& cursor, numerics::StateRow& row) {
+    const char* p = cursor.at;
+    const std::ptrdiff_t left = cursor.end - p;
+    if (left >= 22 && p[10] == ' ') {
+        const std::size_t length = p[21] == '\n'                                    ? 22
+                                   : (left >= 23 && p[21] == '\r' && p[22] == '\n') ? 23
+                                                                                    : 0;
+        if (length != 0 && store::read_es_pair(p, row.energy, row.cross_section)) {
+            row.readable = true;
+            cursor.at = p + length;
+            return true;
+        }
     }
+    std::string_view line;
+    if (!cursor.next(line))
+        return false;
+    row.readable = parse_row(line, row.energy, row.cross_section);
+    return true;
+}
+
+// Adds the data rows after the header, with the outcome of numerics::add_state.
+numerics::AddOutcome add_rows(numerics::ThermalAverage& average, double weight,
+                              LineCursor& cursor) {
+    numerics::StateRow row;
+    if (!next_row(cursor, row))
+        return numerics::AddOutcome::skipped;
+    numerics::StateCursor state;
+    const numerics::AddOutcome outcome = numerics::start_state(average, weight, row, state);
+    if (outcome != numerics::AddOutcome::added)
+        return outcome;
+    while (numerics::state_wants_row(state) && next_row(cursor, row))
+        if (!numerics::add_state_row(average, state, row))
+            return numerics::AddOutcome::incompatible;
+    return numerics::AddOutcome::added;
+}
+
+// The entries of one level's folder, listed once: the state files are looked up in it by name
+// as find_in_tree would (the exact name when it exists, else the first entry in name order
+// that differs in letter case only), without a directory scan per file.
+struct FolderEntry {
+    std::string name;
+    bool exists = false;  // what the name leads to exists (a symbolic link is followed)
+    bool regular = false; // and is a regular file
+};
+
+std::vector<FolderEntry> list_folder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        FolderEntry entry;
+        entry.name = it->path().filename().string();
+        std::error_code type_ec;
+        entry.exists = it->exists(type_ec);
+        entry.regular = entry.exists && it->is_regular_file(type_ec);
+        entries.push_back(std::move(entry));
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+const FolderEntry* find_entry(const std::vector<FolderEntry>& entries, std::string_view name) {
+    const FolderEntry* match = nullptr;
+    for (const FolderEntry& entry : entries) {
+        if (entry.name == name && entry.exists)
+            return &entry;
+        if (match == nullptr && store::equal_ignoring_case(entry.name, name))
+            match = &entry;
+    }
+    return match;
 }
 
 bool is_directory(const std::string& path) {
@@ -163,10 +270,8 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         const double ktj = tj * numerics::boltzmann_ev_per_k;
         const std::string db = app::used_directory(settings.databaseDir);
         const std::string ground = store::dea_state_file_path(db, mol, 0, 0);
-        FileLines file;
-        const std::vector<std::string_view>& lines = file.lines;
-        std::vector<numerics::StateRow> rows;
-        if (!read_lines(ground, file)) {
+        FileText file;
+        if (!read_file(ground, file)) {
             out.reset();
             fail([&] { show_error(platform, "Ground state data file not found"); });
             return;
@@ -175,17 +280,23 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         // A step of 0 or less takes the spacing of the first two rows instead.
         double e00 = 0.0, e1 = 0.0, sigma1 = 0.0, e2 = 0.0, sigma2 = 0.0;
         std::optional<store::GridHeader> grid;
-        bool header_ok = lines.size() >= 9 && level_energy(lines, e00);
-        if (header_ok) {
-            grid = store::read_grid_line(lines[4]);
-            header_ok = grid && parse_row(lines[8], e1, sigma1);
-        }
-        if (header_ok && grid->resolution_mev <= 0)
-            header_ok = lines.size() >= 10 && parse_row(lines[9], e2, sigma2);
-        if (!header_ok) {
-            out.reset();
-            fail([&] { show_read_error(platform, ground); });
-            return;
+        {
+            LineCursor cursor(file.text);
+            const Header header = read_header(cursor);
+            std::string_view line9, line10;
+            const bool has9 = cursor.next(line9);
+            bool header_ok = has9 && level_energy(header, e00);
+            if (header_ok) {
+                grid = store::read_grid_line(header.lines[4]);
+                header_ok = grid && parse_row(line9, e1, sigma1);
+            }
+            if (header_ok && grid->resolution_mev <= 0)
+                header_ok = cursor.next(line10) && parse_row(line10, e2, sigma2);
+            if (!header_ok) {
+                out.reset();
+                fail([&] { show_read_error(platform, ground); });
+                return;
+            }
         }
         numerics::ThermalAverage average = numerics::start_average(
             numerics::build_grid(e1, grid->max_energy, grid->resolution_mev, e2), ktv, ktj, e00);
@@ -195,14 +306,20 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
             const std::string folder = store::dea_level_folder_path(db, mol, nu);
             if (!is_directory(folder))
                 break;
+            const std::vector<FolderEntry> entries = list_folder(folder);
             double ev0 = 0.0;
             for (int j = 0; j <= highest_rotation; ++j) {
-                const std::string path =
-                    store::find_in_tree(folder, {"da" + vv + "j" + format_i(j, 2, 2) + ".dat"});
-                if (!file_exists(path) || !read_lines(path, file))
+                const std::string name = "da" + vv + "j" + format_i(j, 2, 2) + ".dat";
+                const FolderEntry* entry = find_entry(entries, name);
+                if (entry == nullptr || !entry->regular)
                     break;
+                const std::string path = store::join_path(folder, entry->name);
+                if (!read_file(path, file))
+                    break;
+                LineCursor cursor(file.text);
+                const Header header = read_header(cursor);
                 double evj = 0.0;
-                if (!level_energy(lines, evj)) {
+                if (!level_energy(header, evj)) {
                     out.reset();
                     fail([&] { show_read_error(platform, path); });
                     return;
@@ -210,8 +327,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
                 if (j == 0)
                     ev0 = evj;
                 const double w = numerics::state_weight(j, evj, ev0, e00, ktv, ktj);
-                state_rows(lines, rows);
-                if (numerics::add_state(average, w, rows) == numerics::AddOutcome::incompatible) {
+                if (add_rows(average, w, cursor) == numerics::AddOutcome::incompatible) {
                     out.reset();
                     fail([&] { show_error(platform, "Incompatible data files."); });
                     return;
@@ -227,10 +343,17 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         numerics::finish_average(average);
         if (settings.useResolution)
             numerics::convolve_with_resolution(fwhm_ev, average.grid.energies, average.sums);
+        std::string rows;
+        char row[21];
+        row[10] = ' ';
         for (std::size_t i = 0; i < average.sums.size(); ++i)
-            if (average.sums[i] > 1e-20)
-                *out << format_es(average.grid.energies[i], 10, 4) << ' '
-                     << format_es(average.sums[i], 10, 4) << eol;
+            if (average.sums[i] > 1e-20) {
+                store::put_es10_4(average.grid.energies[i], row);
+                store::put_es10_4(average.sums[i], row + 11);
+                rows.append(row, sizeof row);
+                rows += eol;
+            }
+        out->write(rows.data(), static_cast<std::streamsize>(rows.size()));
         out->flush();
         const bool written = static_cast<bool>(*out);
         out.reset();

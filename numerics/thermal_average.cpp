@@ -84,13 +84,11 @@ double state_weight(std::int32_t j, double evj, double ev0, double e00, double k
     return (2.0 * static_cast<double>(j) + 1.0) * rotational * vibrational;
 }
 
-AddOutcome add_state(ThermalAverage& average, double weight, std::span<const StateRow> rows) {
+AddOutcome start_state(ThermalAverage& average, double weight, const StateRow& first,
+                       StateCursor& cursor) {
     const auto& grid = average.grid.energies;
     const std::size_t count = std::min(grid.size(), average.sums.size());
-    if (rows.empty() || !rows.front().readable)
-        return AddOutcome::skipped;
-    const StateRow& first = rows.front();
-    if (first.energy > average.grid.top)
+    if (!first.readable || first.energy > average.grid.top)
         return AddOutcome::skipped;
 
     // The lowest grid point the first energy matches; the grid ascends, so the search ends
@@ -106,13 +104,22 @@ AddOutcome add_state(ThermalAverage& average, double weight, std::span<const Sta
 
     average.weight_total += weight;
     average.sums[i] += first.cross_section * weight;
-    for (std::size_t r = 1; r < rows.size() && i + 1 < count; ++r) {
-        ++i;
-        const StateRow& row = rows[r];
-        if (!row.readable || !matches(row.energy, grid[i]))
+    cursor.weight = weight;
+    cursor.point = i;
+    cursor.count = count;
+    return AddOutcome::added;
+}
+
+AddOutcome add_state(ThermalAverage& average, double weight, std::span<const StateRow> rows) {
+    if (rows.empty())
+        return AddOutcome::skipped;
+    StateCursor cursor;
+    const AddOutcome outcome = start_state(average, weight, rows.front(), cursor);
+    if (outcome != AddOutcome::added)
+        return outcome;
+    for (std::size_t r = 1; r < rows.size() && state_wants_row(cursor); ++r)
+        if (!add_state_row(average, cursor, rows[r]))
             return AddOutcome::incompatible;
-        average.sums[i] += row.cross_section * weight;
-    }
     return AddOutcome::added;
 }
 
@@ -121,9 +128,10 @@ void finish_average(ThermalAverage& average) {
         std::fill(average.sums.begin(), average.sums.end(), 0.0);
         return;
     }
-    const double inv = 1.0 / average.weight_total;
+    // Divided rather than multiplied by the reciprocal: a weight total below 1/DBL_MAX (a
+    // subnormal one) has an infinite reciprocal.
     for (double& sum : average.sums) {
-        sum = sum * inv;
+        sum = sum / average.weight_total;
         if (sum < average_floor)
             sum = 0.0;
     }

@@ -7,6 +7,8 @@
 // carries its degeneracy 2J + 1.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -75,6 +77,34 @@ enum class AddOutcome { added, skipped, incompatible };
 // incompatible: a later row that is unreadable or off its grid point (the average is then
 // unusable).
 AddOutcome add_state(ThermalAverage& average, double weight, std::span<const StateRow> rows);
+
+// add_state one row at a time, for a reader that parses the rows as it goes; the outcomes are
+// those of add_state for the same rows. start_state takes the first row (nothing when the file
+// has no data row at all gives skipped without a call): skipped, or added with the cursor on the
+// first row's grid point. Then, while state_wants_row, each further row goes to
+// add_state_row, which is false (incompatible) for an unreadable row or one off its grid
+// point. Once state_wants_row is false the rows left are not looked at.
+struct StateCursor {
+    double weight = 0.0;
+    std::size_t point = 0; // grid point of the row last added
+    std::size_t count = 0; // grid points that can take a row
+};
+AddOutcome start_state(ThermalAverage& average, double weight, const StateRow& first,
+                       StateCursor& cursor);
+
+inline bool state_wants_row(const StateCursor& cursor) {
+    return cursor.point + 1 < cursor.count;
+}
+
+inline bool add_state_row(ThermalAverage& average, StateCursor& cursor, const StateRow& row) {
+    const std::size_t i = ++cursor.point;
+    // Written so that a NaN energy never matches.
+    if (!row.readable ||
+        !(std::abs(row.energy - average.grid.energies[i]) <= grid_match_tolerance_ev))
+        return false;
+    average.sums[i] += row.cross_section * cursor.weight;
+    return true;
+}
 
 // Divides the sums by the weight total and sets values below 1e-20 to 0. With a weight total
 // of 0 (no state contributed) the sums are all set to 0.

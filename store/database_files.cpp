@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -195,6 +196,27 @@ bool read_text_file(const std::string& path, std::string& text) {
             return true;
         chunk = block_size;
     }
+}
+
+std::optional<std::size_t> read_file_into(const std::string& path, std::vector<char>& buffer) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return std::nullopt;
+    std::size_t size = 0;
+    for (;;) {
+        if (buffer.size() - size < block_size)
+            buffer.resize(std::max(2 * buffer.size(), size + block_size));
+        const std::size_t want = buffer.size() - size;
+        const std::size_t got = std::fread(buffer.data() + size, 1, want, file);
+        size += got;
+        if (got < want)
+            break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return std::nullopt;
+    return size;
 }
 
 void split_lines(std::string_view text, std::vector<std::string_view>& lines) {

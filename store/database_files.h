@@ -137,6 +137,11 @@ bool next_line(BlockLines& lines, std::string_view& line);
 // A whole file into `text` (its capacity is reused), read by large blocks. False when the file
 // cannot be opened.
 bool read_text_file(const std::string& path, std::string& text);
+// A whole file into `buffer` by large blocks: its length, or nothing when the file cannot be
+// opened or read (a folder, for one). The buffer never shrinks, so that reading many files
+// allocates and clears nothing once it is large enough; the bytes past the length are left over
+// from earlier files.
+std::optional<std::size_t> read_file_into(const std::string& path, std::vector<char>& buffer);
 // `text` cut into lines without their line ends (LF or CRLF), as views into `text`; a final
 // line end does not start another line.
 void split_lines(std::string_view text, std::vector<std::string_view>& lines);

@@ -1,9 +1,11 @@
 #include "store/number_fields.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace sigmat::store {
@@ -261,23 +263,7 @@ bool is_digit(char c) {
 // m < 10^5 times 10^q: m times the two high parts of 10^q is exact, their sum is kept without
 // error, and only the final addition rounds, so the result is the correctly rounded one (the
 // one std::from_chars gives; a test compares the two for every mantissa and exponent).
-// False for any other text.
-bool parse_es_layout(std::string_view s, double& value) {
-    bool negative = false;
-    if (s.size() == 11 && (s[0] == '-' || s[0] == '+')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-    if (s.size() != 10 || !is_digit(s[0]) || s[1] != '.' || !is_digit(s[2]) || !is_digit(s[3]) ||
-        !is_digit(s[4]) || !is_digit(s[5]) || (s[6] != 'E' && s[6] != 'e') ||
-        (s[7] != '+' && s[7] != '-') || !is_digit(s[8]) || !is_digit(s[9]))
-        return false;
-    const int mantissa = (s[0] - '0') * 10000 + (s[2] - '0') * 1000 + (s[3] - '0') * 100 +
-                         (s[4] - '0') * 10 + (s[5] - '0');
-    int scale = (s[8] - '0') * 10 + (s[9] - '0');
-    if (s[7] == '-')
-        scale = -scale;
-    scale -= 4; // the mantissa's four decimals: -103..95
+double es_value(int mantissa, int scale) {
     const PowerOfTen& p = powers_of_ten[scale - lowest_power];
     const double m = mantissa;
     const double high = m * p.high;     // exact
@@ -285,8 +271,65 @@ bool parse_es_layout(std::string_view s, double& value) {
     const double sum = high + middle;   // and its rounding error, exactly:
     const double back = sum - high;
     const double error = (high - (sum - back)) + (middle - back);
-    value = sum + (error + m * p.low);
-    if (negative)
+    return sum + (error + m * p.low);
+}
+
+std::uint64_t load_u64(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The ten characters at p as "d.ddddE+dd", all checked at once on a little-endian machine:
+// each character XOR its expected one ('0' for the digits) leaves 0..9 for a digit and 0 for
+// the point and the exponent letter (its case bit masked out); the exponent sign is compared
+// on its own. False for any other text.
+bool es_field(const char* p, double& value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t expected = 0x2B45303030302E30; // "0.0000E+"
+        constexpr std::uint64_t keep = 0x00DFFFFFFFFFFFFF;     // case of E; sign apart
+        // Digits may reach 9: adding 0x76 leaves the top bit clear; point and letter must be 0.
+        constexpr std::uint64_t limit = 0x007F767676767F76;
+        constexpr std::uint64_t top_bits = 0x8080808080808080;
+        const std::uint64_t u = (load_u64(p) ^ expected) & keep;
+        const char sign = p[7];
+        const unsigned e1 = static_cast<unsigned char>(p[8]) - unsigned{'0'};
+        const unsigned e0 = static_cast<unsigned char>(p[9]) - unsigned{'0'};
+        if ((((u + limit) | u) & top_bits) != 0 || (sign != '+' && sign != '-') || e1 > 9 || e0 > 9)
+            return false;
+        // Digits 2..5 (bytes 2..5 of u) to a number of four digits, two pairs at a time.
+        std::uint64_t x = (u >> 16) & 0xFFFFFFFF;
+        x = (x * 10 + (x >> 8)) & 0x00FF00FF; // byte 0: d2 d3, byte 2: d4 d5
+        const int low4 = static_cast<int>((x & 0xFF) * 100 + (x >> 16));
+        const int mantissa = static_cast<int>(u & 0xFF) * 10000 + low4;
+        int scale = static_cast<int>(e1 * 10 + e0);
+        if (sign == '-')
+            scale = -scale;
+        value = es_value(mantissa, scale - 4); // the mantissa's four decimals: -103..95
+        return true;
+    } else {
+        const auto s = [p](int i) { return p[i]; };
+        if (!is_digit(s(0)) || s(1) != '.' || !is_digit(s(2)) || !is_digit(s(3)) ||
+            !is_digit(s(4)) || !is_digit(s(5)) || (s(6) != 'E' && s(6) != 'e') ||
+            (s(7) != '+' && s(7) != '-') || !is_digit(s(8)) || !is_digit(s(9)))
+            return false;
+        const int mantissa = (s(0) - '0') * 10000 + (s(2) - '0') * 1000 + (s(3) - '0') * 100 +
+                             (s(4) - '0') * 10 + (s(5) - '0');
+        int scale = (s(8) - '0') * 10 + (s(9) - '0');
+        if (s(7) == '-')
+            scale = -scale;
+        value = es_value(mantissa, scale - 4);
+        return true;
+    }
+}
+
+// The layout with an optional sign in front. False for any other text.
+bool parse_es_layout(std::string_view s, double& value) {
+    if (s.size() == 10)
+        return es_field(s.data(), value);
+    if (s.size() != 11 || (s[0] != '-' && s[0] != '+') || !es_field(s.data() + 1, value))
+        return false;
+    if (s[0] == '-')
         value = -value;
     return true;
 }
@@ -429,10 +472,98 @@ std::string format_f(double value, int width, int decimals) {
     return pad_left(std::move(text), width);
 }
 
+namespace {
+
+// 10^k for k = -96..104, each the double nearest to it.
+struct DecimalPowers {
+    static constexpr int lowest = -96;
+    double value[201];
+    DecimalPowers() {
+        for (int k = lowest; k < lowest + 201; ++k) {
+            char text[16];
+            std::snprintf(text, sizeof text, "1e%d", k);
+            value[k - lowest] = std::strtod(text, nullptr);
+        }
+    }
+};
+
+const DecimalPowers& decimal_powers() {
+    static const DecimalPowers powers;
+    return powers;
+}
+
+// ES10.4 of a positive value whose five significant digits are certain without exact
+// arithmetic: s = v 10^(4-e) is within about 1e-11 of its true value, so unless s lies within
+// 1e-6 of a half (a possible tie, or a rounding the error could flip) its nearest whole number
+// is the one the correctly rounded conversion gives. False (nothing written) otherwise, and
+// for exponents that need three digits.
+bool es10_4_direct(double v, char* out) {
+    if (!(v >= 1e-100 && v < 1e100))
+        return false;
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    const int binary = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    int e = (binary * 78913) >> 18; // about floor(binary log10(2))
+    const DecimalPowers& p = decimal_powers();
+    const auto scaled = [&](int exponent) {
+        return v * p.value[4 - exponent - DecimalPowers::lowest];
+    };
+    double s = scaled(e);
+    if (s >= 100000.0) {
+        ++e;
+        s = scaled(e);
+    } else if (s < 10000.0) {
+        --e;
+        s = scaled(e);
+    }
+    if (!(s >= 9999.0 && s < 100001.0))
+        return false;
+    const double whole = std::floor(s);
+    const double fraction = s - whole;
+    if (std::fabs(fraction - 0.5) < 1e-6)
+        return false;
+    int n = static_cast<int>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n >= 100000) { // rounded up to the next power of ten
+        n /= 10;
+        ++e;
+    } else if (n < 10000) {
+        return false;
+    }
+    if (e < -99 || e > 99)
+        return false;
+    out[0] = static_cast<char>('0' + n / 10000);
+    out[1] = '.';
+    n %= 10000;
+    out[2] = static_cast<char>('0' + n / 1000);
+    out[3] = static_cast<char>('0' + n / 100 % 10);
+    out[4] = static_cast<char>('0' + n / 10 % 10);
+    out[5] = static_cast<char>('0' + n % 10);
+    out[6] = 'E';
+    out[7] = e < 0 ? '-' : '+';
+    const int a = e < 0 ? -e : e;
+    out[8] = static_cast<char>('0' + a / 10);
+    out[9] = static_cast<char>('0' + a % 10);
+    return true;
+}
+
+} // namespace
+
+void put_es10_4(double value, char* out) {
+    if (value == 0.0 && !std::signbit(value)) {
+        std::memcpy(out, "0.0000E+00", 10);
+        return;
+    }
+    if (es10_4_direct(value, out))
+        return;
+    const std::string text = format_es(value, 10, 4);
+    std::memcpy(out, text.data(), 10);
+}
+
 std::string format_es(double value, int width, int decimals) {
     if (!std::isfinite(value))
         return stars(width);
     char buf[64];
+    if (width == 10 && decimals == 4 && es10_4_direct(value, buf))
+        return std::string(buf, 10);
     int n = 0;
     if (decimals >= 0 && decimals <= 30) {
         // The same digits as printf's %.*E (correctly rounded), without its format parsing.
@@ -476,6 +607,10 @@ std::string_view field_at(std::string_view line, std::size_t column, std::size_t
 
 bool read_es_layout(std::string_view text, double& value) {
     return parse_es_layout(text, value);
+}
+
+bool read_es_pair(const char* p, double& first, double& second) {
+    return es_field(p, first) && es_field(p + 11, second);
 }
 
 std::optional<double> read_real_field(std::string_view field) {

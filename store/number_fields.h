@@ -20,6 +20,9 @@ std::string format_i(std::int64_t value, int width, int min_digits);
 std::string format_f(double value, int width, int decimals);
 // ESw.d: d.dddE+xx, one non-zero digit before the point (unless the value is 0).
 std::string format_es(double value, int width, int decimals);
+// format_es(value, 10, 4) written into out[0..9], without allocating: the layout of every
+// number in the data and result files.
+void put_es10_4(double value, char* out);
 // F with two decimals in the width the value needs: F4.2 when that fits, wider otherwise.
 std::string format_bound(double value);
 
@@ -31,6 +34,9 @@ std::optional<std::int32_t> read_int_field(std::string_view field);
 // signed), read without the general rules' cost; false for any other text. Gives exactly what
 // read_real_field gives for the same text.
 bool read_es_layout(std::string_view text, double& value);
+// The layout without a sign in the ten characters at p[0..9] and at p[11..20] (the character
+// between them is not looked at): what read_es_layout gives for each, both or false.
+bool read_es_pair(const char* p, double& first, double& second);
 // The field of `width` characters starting at 0-based `column`; a line that ends early
 // is taken as padded with blanks.
 std::string_view field_at(std::string_view line, std::size_t column, std::size_t width);

@@ -11,24 +11,39 @@ bool write_result_file(std::ostream& out, std::string_view title_line, std::int3
     out << title_line << eol << '#' << eol << "# FWHM = " << format_i(fwhm_mev, 3) << " meV" << eol
         << '#' << eol;
 
-    std::string row;
-    for (std::int32_t k = 1; k <= table.rows && out; ++k) {
-        row = format_es(table.at(k, 1), 10, 4);
+    // Rows are put together in one buffer, written whenever it holds some 64 KiB.
+    constexpr std::size_t flush_at = std::size_t{1} << 16;
+    const std::size_t row_capacity = 10 + 11 * static_cast<std::size_t>(table.columns) + eol.size();
+    std::string buffer;
+    buffer.reserve(flush_at + row_capacity);
+    const auto column = [&](std::int32_t c) { return table.column(c).data(); };
+    for (std::int32_t k = 0; k < table.rows && out; ++k) {
         // The last column of the row with a value worth writing; NaN counts as nothing.
         std::int32_t last = 1;
         for (std::int32_t c = table.columns; c >= 2; --c)
-            if (table.at(k, c) > smallest_written_value) {
+            if (column(c)[k] > smallest_written_value) {
                 last = c;
                 break;
             }
+        const std::size_t at = buffer.size();
+        buffer.resize(at + 10 + 11 * static_cast<std::size_t>(last - 1));
+        char* p = buffer.data() + at;
+        put_es10_4(column(1)[k], p);
+        p += 10;
         for (std::int32_t c = 2; c <= last; ++c) {
-            double value = table.at(k, c);
-            row += ' ';
-            row += format_es(value > smallest_written_value ? value : 0.0, 10, 4);
+            const double value = column(c)[k];
+            *p++ = ' ';
+            put_es10_4(value > smallest_written_value ? value : 0.0, p);
+            p += 10;
         }
-        row += eol;
-        out << row;
+        buffer += eol;
+        if (buffer.size() >= flush_at) {
+            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            buffer.clear();
+        }
     }
+    if (out && !buffer.empty())
+        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     out.flush();
     return !out.fail();
 }

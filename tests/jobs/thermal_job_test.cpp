@@ -1,5 +1,6 @@
 #include "job_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -100,6 +101,42 @@ TEST_F(ThermalJob, TheWalkStopsAtGapsAndMissingLevels) {
     double e = std::stod(out[5].substr(0, 10));
     EXPECT_NEAR(std::stod(out[5].substr(11)), expected(e, 5000, 5000),
                 6e-5 * expected(e, 5000, 5000));
+}
+
+// State files whose names differ from the job's spelling in letter case only give the same
+// result; an entry of a state's name that is a folder ends the walk of its level.
+TEST_F(ThermalJob, StateFilesSpeltInOtherCaseAndFoldersInTheWay) {
+    for (int v = 0; v <= 1; ++v)
+        for (int j = 0; j <= 2; ++j)
+            add_state(v, j);
+    p.set_text(id::temp_vib, "3000");
+    p.set_text(id::temp_rot, "900");
+    const std::string result = work + sep + "data" + sep + "HCl_Tv3000TJ0900K.dat";
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    const std::string as_spelt = read_file(result);
+
+    namespace fs = std::filesystem;
+    for (int j : {1, 2}) {
+        const fs::path path = state_path(1, j);
+        fs::rename(path, path.parent_path() / ("DA01J0" + std::to_string(j) + ".DAT"));
+    }
+    fs::remove(result);
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    EXPECT_EQ(read_file(result), as_spelt);
+
+    fs::remove(state_path(0, 2));
+    fs::create_directories(state_path(0, 2));
+    states.erase(std::find(states.begin(), states.end(), std::pair{0, 2}));
+    fs::remove(result);
+    plot_thermal();
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    auto out = lines(read_file(result));
+    ASSERT_GT(out.size(), 5u);
+    const double e = std::stod(out[5].substr(0, 10));
+    EXPECT_NEAR(std::stod(out[5].substr(11)), expected(e, 3000, 900),
+                6e-5 * expected(e, 3000, 900));
 }
 
 TEST_F(ThermalJob, ScriptHasElevenLinesAndTheDefaultPlotCommand) {

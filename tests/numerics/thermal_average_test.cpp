@@ -149,6 +149,20 @@ TEST(ThermalAverage, AverageOfOneCurveIsThatCurve) {
     EXPECT_EQ(average.sums, (std::vector<double>{0.0, 0.0, 2e-16, 3e-17, 1e-18}));
 }
 
+// Only a state of vanishing population reached the grid: its weight is subnormal, whose
+// reciprocal is infinite. The average is still its curve (found by the thermal-average fuzz
+// target, tests/data/fuzz-regressions/thermal_average).
+TEST(ThermalAverage, SubnormalWeightTotal) {
+    ThermalAverage average = start_average(hand_grid(0.01, 3), 0.0, 0.0, 0.0);
+    const std::vector<StateRow> rows = {row(0.01, 8.0), row(0.02, 0.0), row(0.03, 2.0)};
+    ASSERT_EQ(add_state(average, 5e-320, rows), AddOutcome::added);
+    finish_average(average);
+    ASSERT_EQ(average.sums.size(), 3u);
+    EXPECT_NEAR(average.sums[0], 8.0, 1e-3);
+    EXPECT_EQ(average.sums[1], 0.0);
+    EXPECT_NEAR(average.sums[2], 2.0, 1e-3);
+}
+
 TEST(ThermalAverage, NothingContributed) {
     ThermalAverage average = start_average(hand_grid(0.01, 5), 0.0, 0.0, 0.0);
     EXPECT_EQ(add_state(average, 1.0, std::vector<StateRow>{row(0.5, 1.0)}), AddOutcome::skipped);

@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -141,6 +145,77 @@ TEST(FastReading, WholeFileIntoAReusedBuffer) {
     ASSERT_TRUE(read_text_file((dir / "f.txt").string(), text));
     EXPECT_EQ(text, content);
     EXPECT_FALSE(read_text_file((dir / "missing.txt").string(), text));
+}
+
+// Files of different lengths through one buffer, which only grows; a folder is no file.
+TEST(FastReading, FilesIntoAGrowingBuffer) {
+    test::TempDir dir;
+    const std::string long_text = std::string(300000, 'x') + "\nend";
+    test::write_file(dir / "long.txt", long_text);
+    test::write_file(dir / "short.txt", "ab\n");
+    test::write_file(dir / "empty.txt", "");
+    std::vector<char> buffer;
+    const auto read = [&](const char* name) -> std::optional<std::string> {
+        const auto size = read_file_into((dir / name).string(), buffer);
+        if (!size)
+            return std::nullopt;
+        return std::string(buffer.data(), *size);
+    };
+    EXPECT_EQ(read("long.txt"), long_text);
+    EXPECT_EQ(read("short.txt"), "ab\n");
+    EXPECT_EQ(read("empty.txt"), "");
+    EXPECT_EQ(read("long.txt"), long_text);
+    EXPECT_EQ(read("missing.txt"), std::nullopt);
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_EQ(read("folder"), std::nullopt);
+}
+
+// The ES10.4 writer without allocation gives the characters of the general conversion (digits
+// correctly rounded, ties to even) for every double: random bit patterns, a log-uniform spread,
+// the halves between five-digit mantissas and their neighbours, binary ties, the ends of the
+// two-digit exponent, zeros and values that do not fit.
+TEST(FastReading, Es104WriterMatchesTheGeneralConversion) {
+    const auto general = [](double value) {
+        char buf[64];
+        const auto [end, ec] =
+            std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
+        std::string text(buf, end);
+        const auto e = text.find('e');
+        if (ec != std::errc() || !std::isfinite(value) || e == std::string::npos ||
+            text.size() - e != 4 || text.size() > 10)
+            return std::string(10, '*');
+        text[e] = 'E';
+        return std::string(10 - text.size(), ' ') + text;
+    };
+    std::vector<double> values = {
+        0.0,       -0.0,       1e-100, 9.99995e-100,           9.99996e-100, 1e-99, 1e100,
+        9.9999e99, 9.99995e99, 5e-324, 1.7976931348623157e308, -1.0,         1e-20, NAN,
+        INFINITY,  1.03125,    2.5e-17};
+    std::mt19937_64 random(8);
+    std::uniform_real_distribution<double> decade(-105.0, 105.0);
+    for (int i = 0; i < 200000; ++i) {
+        values.push_back(std::bit_cast<double>(random()));
+        values.push_back(std::pow(10.0, decade(random)));
+    }
+    for (int k = -104; k <= 100; k += 3)
+        for (int n : {9999, 10000, 12345, 50000, 99998, 99999}) {
+            const double half = std::stod(std::to_string(n) + "5e" + std::to_string(k - 5));
+            values.insert(values.end(),
+                          {half, std::nextafter(half, 0.0), std::nextafter(half, 1e308)});
+        }
+    for (int m = 1; m < 20000; ++m)
+        values.push_back(std::ldexp(static_cast<double>(m), -7));
+    int mismatches = 0;
+    for (double value : values) {
+        char out[10];
+        put_es10_4(value, out);
+        const std::string expected = general(value);
+        const bool ok = std::string(out, 10) == expected && format_es(value, 10, 4) == expected;
+        if (!ok && ++mismatches > 5)
+            break;
+        EXPECT_TRUE(ok) << std::hexfloat << value << ": " << std::string(out, 10) << " instead of "
+                        << expected;
+    }
 }
 
 } // namespace
