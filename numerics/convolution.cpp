@@ -1,9 +1,11 @@
 #include "numerics/convolution.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -238,6 +240,31 @@ ThreeSums three_sums(const double* t, const double* s, const double* up, const d
     return r;
 }
 
+// The two correction sums of three_sums alone: odd += s[m] (up[m] - down[m]),
+// odd_dev += s[m] (up_dev[m] - down_dev[m]).
+ThreeSums odd_sums(const double* s, const double* up, const double* down, const double* up_dev,
+                   const double* down_dev, std::size_t n) {
+    std::size_t m = 0;
+    ThreeSums r;
+#ifdef SIGMAT_HAVE_SSE2
+    __m128d o = _mm_setzero_pd(), od = _mm_setzero_pd();
+    for (; m + 2 <= n; m += 2) {
+        const __m128d sv = _mm_loadu_pd(s + m);
+        o = _mm_add_pd(o, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up + m), _mm_loadu_pd(down + m))));
+        od = _mm_add_pd(
+            od, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up_dev + m), _mm_loadu_pd(down_dev + m))));
+    }
+    const __m128d zero = _mm_setzero_pd();
+    r.odd = horizontal(o, zero);
+    r.odd_dev = horizontal(od, zero);
+#endif
+    for (; m < n; ++m) {
+        r.odd += s[m] * (up[m] - down[m]);
+        r.odd_dev += s[m] * (up_dev[m] - down_dev[m]);
+    }
+    return r;
+}
+
 // The error-free sum: a + b == s + t exactly.
 void two_sum(double a, double b, double& s, double& t) {
     s = a + b;
@@ -257,6 +284,286 @@ constexpr double negligible_shift = 2e-13;
 constexpr double negligible_term = 1e-44;
 // Longer tables (far beyond any data file) take the windowed fold.
 constexpr std::size_t max_table_points = std::size_t{1} << 27;
+
+// ---- Wide kernels: blocks of points and a separable expansion ----------------------------
+//
+// A kernel that reaches over thousands of points makes every output a sum over thousands of
+// terms. The points are cut into blocks of b; between a target block and a source block, at
+// an offset of L blocks, an index distance is d = -L b + s - t with s, t the positions inside
+// the blocks counted from their centres (half-integers, |s|, |t| <= (b - 1) / 2). With
+// beta = c H^2,
+//   exp(-beta d^2) = exp(-beta (L b)^2) exp(-beta (t^2 + 2 L b t)) exp(-beta (s^2 - 2 L b s))
+//                    exp(2 beta t s),
+// exactly. Only the last factor couples source and target, and its exponent is small (at most
+// beta (b - 1)^2 / 2, a few hundredths), so its Taylor series to P terms is exact to 1e-17 of
+// each kernel value. A block pair then costs P sums over the source block (moments) and P
+// terms per target point instead of b terms per target point. exp(-beta (L b)^2) is the
+// tabulated kernel itself, so the large exponent is evaluated as in the table; the other two
+// factors stay within e^(+-4). The first-order correction for the energies' rounding carries a
+// factor of the distance, (s - t - L b), which becomes one more moment and a shift of the
+// polynomial in t. Pairs that straddle the kernel's reach are expanded as well (the terms past
+// the reach that they add are negligible and as accurate as the others), unless the kernel
+// there comes near the subnormals: those are summed term by term from the table. All sums run
+// in a fixed order: block offsets in turn, and inside each the same loops.
+
+constexpr std::size_t max_block_terms = 8; // P; the moment sums need at most P + 1 rows
+constexpr double block_truncation = 1e-17; // largest relative error of an expanded kernel value
+// Below this the expanded factors could lose precision to subnormals: such pairs are summed
+// term by term.
+constexpr double block_smallest_kernel = 1e-200;
+
+// Sums over one source block: out[p] = sum over j of w[p b + j] x[j], p < NM. Two lanes, even
+// and odd j, added at the end.
+template <std::size_t NM>
+void block_moments(const double* w, const double* x, std::size_t b, double* out) {
+#ifdef SIGMAT_HAVE_SSE2
+    __m128d acc[NM];
+    for (auto& a : acc)
+        a = _mm_setzero_pd();
+    for (std::size_t j = 0; j < b; j += 2) {
+        const __m128d xv = _mm_loadu_pd(x + j);
+        for (std::size_t p = 0; p < NM; ++p)
+            acc[p] = _mm_add_pd(acc[p], _mm_mul_pd(_mm_loadu_pd(w + p * b + j), xv));
+    }
+    for (std::size_t p = 0; p < NM; ++p)
+        out[p] = horizontal(acc[p], _mm_setzero_pd());
+#else
+    for (std::size_t p = 0; p < NM; ++p) {
+        double even_lane = 0.0, odd_lane = 0.0;
+        for (std::size_t j = 0; j < b; j += 2) {
+            even_lane += w[p * b + j] * x[j];
+            odd_lane += w[p * b + j + 1] * x[j + 1];
+        }
+        out[p] = even_lane + odd_lane;
+    }
+#endif
+}
+
+// Adds to one target block: y[j] += sum over q of rows[q b + j] z[q], q < NQ, in order of q.
+template <std::size_t NQ>
+void block_evaluate(const double* rows, const double* z, std::size_t b, double* y) {
+#ifdef SIGMAT_HAVE_SSE2
+    __m128d zv[NQ];
+    for (std::size_t q = 0; q < NQ; ++q)
+        zv[q] = _mm_set1_pd(z[q]);
+    for (std::size_t j = 0; j < b; j += 2) {
+        __m128d s = _mm_mul_pd(_mm_loadu_pd(rows + j), zv[0]);
+        for (std::size_t q = 1; q < NQ; ++q)
+            s = _mm_add_pd(s, _mm_mul_pd(_mm_loadu_pd(rows + q * b + j), zv[q]));
+        _mm_storeu_pd(y + j, _mm_add_pd(_mm_loadu_pd(y + j), s));
+    }
+#else
+    for (std::size_t j = 0; j < b; ++j) {
+        double s = rows[j] * z[0];
+        for (std::size_t q = 1; q < NQ; ++q)
+            s += rows[q * b + j] * z[q];
+        y[j] += s;
+    }
+#endif
+}
+
+using MomentsFn = void (*)(const double*, const double*, std::size_t, double*);
+using EvaluateFn = void (*)(const double*, const double*, std::size_t, double*);
+
+template <std::size_t... I>
+constexpr std::array<MomentsFn, sizeof...(I)> moment_fns(std::index_sequence<I...>) {
+    return {&block_moments<I + 1>...};
+}
+template <std::size_t... I>
+constexpr std::array<EvaluateFn, sizeof...(I)> evaluate_fns(std::index_sequence<I...>) {
+    return {&block_evaluate<I + 1>...};
+}
+// Indexed by the number of rows minus one.
+constexpr auto moments_by_rows = moment_fns(std::make_index_sequence<max_block_terms + 1>{});
+constexpr auto evaluate_by_rows = evaluate_fns(std::make_index_sequence<max_block_terms + 1>{});
+
+struct BlockPlan {
+    std::size_t b = 0;           // points per block, even
+    std::size_t terms = 0;       // P, terms of the Taylor series of exp(2 beta t s)
+    std::size_t shift_terms = 0; // terms for the first-order correction, at most P - 1
+};
+
+// The block size with the least work per term (P / b), or nothing when blocks do not pay: a
+// kernel this narrow needs too many terms, or reaches over too few blocks. The correction is
+// at most `shift` of a value, so its series can stop earlier by that factor.
+std::optional<BlockPlan> block_plan(double beta, std::size_t reach, double shift) {
+    std::optional<BlockPlan> best;
+    for (std::size_t b : {std::size_t{64}, std::size_t{128}, std::size_t{256}}) {
+        if (reach < 4 * b)
+            continue;
+        const double half = static_cast<double>(b - 1) * 0.5;
+        const double x = 2.0 * beta * half * half; // largest |2 beta t s|
+        // The series' remainder after P terms is below x^P / P! e^x.
+        double remainder = std::exp(x);
+        std::size_t p = 0;
+        while (p < max_block_terms && remainder > block_truncation) {
+            ++p;
+            remainder *= x / static_cast<double>(p);
+        }
+        if (remainder > block_truncation || p < 2)
+            continue;
+        double shift_remainder = std::exp(x) * shift;
+        std::size_t shift_terms = 0;
+        while (shift_terms + 1 < p && shift_remainder > block_truncation) {
+            ++shift_terms;
+            shift_remainder *= x / static_cast<double>(shift_terms);
+        }
+        shift_terms = std::max<std::size_t>(shift_terms, 1);
+        if (shift_remainder > block_truncation)
+            continue;
+        if (!best || p * best->b < best->terms * b)
+            best = BlockPlan{b, p, shift_terms};
+    }
+    return best;
+}
+
+// Sums of the tabulated fold by blocks; returns per output point the even sum minus the
+// corrections of the source deviations (`z`) and the sum that multiplies the output's own
+// deviation (`o`), as in the term-by-term fold.
+struct BlockSums {
+    std::vector<double> z, o;
+};
+
+BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const double* t_even,
+                      const double* t_odd, std::size_t reach, const std::vector<double>& up,
+                      const std::vector<double>& dev, std::size_t n, bool correct_table,
+                      bool correct_tail) {
+    const double beta = g.c * step * step;
+    const double kappa = 2.0 * g.c * step;
+    // The tabulated kernel at offset a, also past the table's reach (pairs that straddle the
+    // reach add some terms beyond it; those are negligible, and computed as accurately).
+    const auto kernel_at = [&](std::size_t a) {
+        if (a < reach)
+            return t_even[a];
+        const double ad = static_cast<double>(a);
+        const double d = ad * step;
+        const double d_low = std::fma(ad, step, -d);
+        return g(d) * (1.0 - 2.0 * g.c * d * d_low);
+    };
+    const std::size_t b = plan.b;
+    const std::size_t terms = plan.terms;
+    const std::size_t rows = terms;
+    const std::size_t shift_rows = plan.shift_terms + 1; // degree of the corrections' polynomial
+    const std::size_t ext = up.size();
+    const std::size_t source_blocks = (ext + b - 1) / b;
+    const std::size_t target_blocks = (n + b - 1) / b;
+
+    std::vector<double> u(source_blocks * b, 0.0), ud(source_blocks * b, 0.0);
+    for (std::size_t i = 0; i < ext; ++i) {
+        u[i] = up[i];
+        ud[i] = up[i] * dev[i];
+    }
+    // The tail points (from n on) carry their own correction flag.
+    std::vector<char> corrected(source_blocks);
+    for (std::size_t block = 0; block < source_blocks; ++block)
+        corrected[block] = correct_table || (correct_tail && (block + 1) * b > n);
+
+    BlockSums sums{std::vector<double>(target_blocks * b, 0.0),
+                   std::vector<double>(target_blocks * b, 0.0)};
+
+    std::vector<double> position(b), factor(rows);
+    const double centre = static_cast<double>(b - 1) * 0.5;
+    for (std::size_t j = 0; j < b; ++j)
+        position[j] = static_cast<double>(j) - centre;
+    factor[0] = 1.0; // (2 beta)^q / q!
+    for (std::size_t q = 1; q < rows; ++q)
+        factor[q] = factor[q - 1] * (2.0 * beta) / static_cast<double>(q);
+
+    std::vector<double> source_rows(rows * b), target_rows(rows * b);
+    double m[max_block_terms + 1], f[max_block_terms + 1];
+    double z[max_block_terms + 1], o[max_block_terms + 1];
+    const auto source_sums = moments_by_rows[rows - 1];
+    const auto shift_sums = moments_by_rows[shift_rows - 1];
+    const auto target_sums = evaluate_by_rows[rows - 1];
+    const auto shift_target_sums = evaluate_by_rows[shift_rows - 1];
+
+    const auto first_offset = -static_cast<std::ptrdiff_t>(source_blocks) + 1;
+    const auto last_offset = static_cast<std::ptrdiff_t>(target_blocks) - 1;
+    for (std::ptrdiff_t offset = first_offset; offset <= last_offset; ++offset) {
+        const std::size_t a = static_cast<std::size_t>(offset < 0 ? -offset : offset) * b;
+        if (a >= reach + b - 1) // every distance in these pairs is beyond the kernel's reach
+            continue;
+        const std::size_t first_target =
+            offset > 0 ? static_cast<std::size_t>(offset) : std::size_t{0};
+        const std::size_t last_target = std::min(
+            target_blocks - 1,
+            static_cast<std::size_t>(offset + static_cast<std::ptrdiff_t>(source_blocks) - 1));
+        const double kernel = kernel_at(a);
+        const bool expand = kernel >= block_smallest_kernel;
+
+        if (!expand) {
+            // Term by term from the table, where the expanded factors could lose precision.
+            for (std::size_t target = first_target; target <= last_target; ++target) {
+                const std::size_t source =
+                    static_cast<std::size_t>(static_cast<std::ptrdiff_t>(target) - offset);
+                const bool correct = corrected[source] != 0;
+                for (std::size_t k = target * b; k < std::min(n, target * b + b); ++k)
+                    for (std::size_t i = source * b; i < std::min(ext, source * b + b); ++i) {
+                        const std::size_t dist = i > k ? i - k : k - i;
+                        if (dist >= reach)
+                            continue;
+                        sums.z[k] += t_even[dist] * u[i];
+                        if (correct) {
+                            const double s = i > k ? t_odd[dist] : -t_odd[dist];
+                            sums.z[k] -= s * ud[i];
+                            sums.o[k] += s * u[i];
+                        }
+                    }
+            }
+            continue;
+        }
+
+        const double lb = static_cast<double>(offset) * static_cast<double>(b);
+        for (std::size_t j = 0; j < b; ++j) {
+            const double s = position[j];
+            const double e_source = std::exp(-beta * (s * s - 2.0 * lb * s));
+            const double e_target = kernel * std::exp(-beta * (s * s + 2.0 * lb * s));
+            double power = 1.0;
+            for (std::size_t q = 0; q < rows; ++q) {
+                source_rows[q * b + j] = e_source * power;
+                target_rows[q * b + j] = e_target * factor[q] * power;
+                power *= s;
+            }
+        }
+        for (std::size_t target = first_target; target <= last_target; ++target) {
+            const std::size_t source =
+                static_cast<std::size_t>(static_cast<std::ptrdiff_t>(target) - offset);
+            const double* us = u.data() + source * b;
+            double* zt = sums.z.data() + target * b;
+            if (corrected[source] == 0) {
+                source_sums(source_rows.data(), us, b, z);
+                target_sums(target_rows.data(), z, b, zt);
+                continue;
+            }
+            // With the factor kappa (s - t - L b), taken to the corrections' own number of
+            // terms S < P: t times a polynomial in t of degree S - 1 is a polynomial of degree
+            // S, its coefficient q taking q / (2 beta) times the coefficient q - 1 (the ratio
+            // of the factors of rows q - 1 and q).
+            source_sums(source_rows.data(), us, b, m);
+            shift_sums(source_rows.data(), ud.data() + source * b, b, f);
+            const std::size_t shift_terms = shift_rows - 1;
+            for (std::size_t q = 0; q < rows; ++q)
+                z[q] = m[q];
+            for (std::size_t q = 0; q < shift_rows; ++q) {
+                double odd = 0.0, odd_dev = 0.0;
+                if (q < shift_terms) {
+                    odd = m[q + 1] - lb * m[q];
+                    odd_dev = f[q + 1] - lb * f[q];
+                }
+                if (q > 0) {
+                    const double shift = static_cast<double>(q) / (2.0 * beta);
+                    odd -= shift * m[q - 1];
+                    odd_dev -= shift * f[q - 1];
+                }
+                z[q] -= kappa * odd_dev;
+                o[q] = kappa * odd;
+            }
+            target_sums(target_rows.data(), z, b, zt);
+            shift_target_sums(target_rows.data(), o, b, sums.o.data() + target * b);
+        }
+    }
+    return sums;
+}
 
 // The fold on an evenly spaced grid, with the kernel tabulated once.
 //
@@ -314,11 +621,20 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     }
 
     // Kernel table up to the offset where a term can no longer matter: where the Gaussian is
-    // exactly 0, or where every term from there on is below negligible_term.
+    // exactly 0, or where all terms from there on together are below negligible_term. A term
+    // is at most h y_max g(m H) (trapezoid weight 2 times h / 2), on either side of the
+    // output; from offset m on, g falls at least by the ratio g((m + 1) H) / g(m H) =
+    // exp(-c H^2 (2 m + 1)) from one offset to the next, so the terms on one side add up to at
+    // most g(m H) / (1 - that ratio), and there are never more than ext of them.
     double y_max = 0.0;
     for (double y : values)
         y_max = std::max(y_max, std::fabs(y));
-    const double term_scale = 2.0 * y_max * h * static_cast<double>(ext);
+    const double beta = c * step * step;
+    const auto tail_terms = [&](double md) {
+        const double count = 1.0 / -std::expm1(-beta * (2.0 * md + 1.0));
+        return std::min(static_cast<double>(ext), count * (1.0 + 1e-6));
+    };
+    const double term_scale = 2.0 * y_max * h;
     std::vector<double> even, odd; // g(m H) and 2 c m H g(m H)
     even.reserve(ext);
     odd.reserve(ext);
@@ -327,7 +643,7 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
         const double d = md * step;
         const double d_low = std::fma(md, step, -d); // m H == d + d_low
         const double raw = g(d);
-        if (raw == 0.0 || (m > 0 && raw * term_scale < negligible_term))
+        if (raw == 0.0 || (m > 0 && raw * term_scale * tail_terms(md) < negligible_term))
             break;
         const double value = raw * (1.0 - 2.0 * c * d * d_low);
         even.push_back(value);
@@ -364,7 +680,79 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     const double* t_odd = odd.data();
     const double half_step = h * 0.5;
     std::vector<double> result(n);
+    if (const auto plan = block_plan(beta, reach, shift_of(dev_all))) {
+        const BlockSums sums = fold_blocks(*plan, g, step, t_even, t_odd, reach, up, dev, n,
+                                           correct_table, correct_tail);
+        for (std::size_t k = 0; k < n; ++k)
+            result[k] = (sums.z[k] + dev[k] * sums.o[k]) * half_step;
+        apply_floor_and_store(result, values);
+        return true;
+    }
+    // A shorter sum for outputs whose terms far out cannot matter. With no negative value every
+    // term is positive, so the sum of the offsets below `near` is a lower bound of the whole;
+    // the terms left out are bounded by the largest weighted value within reach times the
+    // kernel's tail from `near` on, and the corrections from `near_shift` on by the relative
+    // shift times the kernel's tail from there. Where both bounds together stay below 1e-16 of
+    // the partial sum, the partial sum is the output; elsewhere (a curve rising steeply
+    // towards the output, the zeros below a threshold) the full sum is taken. Only outputs whose
+    // full reach lies inside the table take the shortcut.
+    const bool no_negative =
+        std::all_of(values.begin(), values.end(), [](double y) { return y >= 0.0; });
+    double kernel_total = t_even[0];
+    for (std::size_t m = 1; m < reach; ++m)
+        kernel_total += 2.0 * t_even[m];
+    const double shift_table = correct_table ? shift_of(dev_table) : 0.0;
+    std::size_t near = 1;
+    while (near < reach && t_even[near] > 1e-17 * kernel_total)
+        ++near;
+    std::size_t near_shift = 1;
+    while (near_shift < near && shift_table * t_even[near_shift] > 1e-17 * kernel_total)
+        ++near_shift;
+    const bool shortcut = no_negative && near < reach && 2 * reach < n;
+    double left_out = 0.0;
+    constexpr std::size_t chunk = 16;
+    std::vector<double> chunk_max;
+    if (shortcut) {
+        left_out =
+            2.0 * (t_even[near] * tail_terms(static_cast<double>(near)) * (1.0 + 1e-7) +
+                   shift_table * t_even[near_shift] * tail_terms(static_cast<double>(near_shift)));
+        chunk_max.assign((ext + chunk - 1) / chunk, 0.0);
+        for (std::size_t first = 0; first < ext; first += chunk) {
+            double largest = 0.0;
+            for (std::size_t i = first; i < std::min(ext, first + chunk); ++i)
+                largest = std::max(largest, up[i]);
+            chunk_max[first / chunk] = largest;
+        }
+    }
+    std::size_t window_from = 1, window_to = 0; // no window yet
+    double u_max = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
+        if (shortcut && k + 1 >= reach && last - k >= reach - 1) {
+            const double* u_above = up.data() + k + 1;
+            const double* u_below = down.data() + ext - k;
+            double even_sum_near = t_even[0] * up[k];
+            even_sum_near += even_sum(t_even + 1, u_above, u_below, near - 1);
+            ThreeSums shift;
+            if (correct_table)
+                shift = odd_sums(t_odd + 1, u_above, u_below, up_dev.data() + k + 1,
+                                 down_dev.data() + ext - k, near_shift - 1);
+            const double partial = even_sum_near - (shift.odd_dev - dev[k] * shift.odd);
+            // The largest weighted value within reach, by chunks; the chunks change only
+            // every few outputs.
+            const std::size_t from_chunk = (k + 1 - reach) / chunk;
+            const std::size_t to_chunk = (k + reach - 1) / chunk;
+            if (from_chunk != window_from || to_chunk != window_to) {
+                window_from = from_chunk;
+                window_to = to_chunk;
+                u_max = 0.0;
+                for (std::size_t c_at = from_chunk; c_at <= to_chunk; ++c_at)
+                    u_max = std::max(u_max, chunk_max[c_at]);
+            }
+            if (u_max * left_out <= 1e-16 * partial) {
+                result[k] = partial * half_step;
+                continue;
+            }
+        }
         // Table offsets 1..both have points on either side; beyond that only one side.
         const std::size_t above = std::min(last - k, reach - 1);
         const std::size_t below = std::min(k, reach - 1);

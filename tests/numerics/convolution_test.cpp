@@ -39,6 +39,19 @@ std::vector<double> top_down(double top, double step, int count) {
     return energies;
 }
 
+// A grid whose energies are each moved by up to 192 units in the last place (below 1e-12 eV at
+// 20 eV), so that the correction for the deviations from a straight line moves a folded value by
+// more than 1e-12 also for the widest kernel.
+std::vector<double> jittered(std::vector<double> energies) {
+    for (std::size_t i = 0; i < energies.size(); ++i) {
+        const int ulps = static_cast<int>((i * 7) % 13) - 6;
+        const double towards = ulps < 0 ? 0.0 : 100.0;
+        for (int u = 0; u < 32 * std::abs(ulps); ++u)
+            energies[i] = std::nextafter(energies[i], towards);
+    }
+    return energies;
+}
+
 std::vector<double> curve(const std::vector<double>& energies, double (*shape)(double)) {
     std::vector<double> values;
     for (double e : energies)
@@ -167,6 +180,9 @@ TEST(Convolution, FastFoldAgreesWithReference) {
         {"read, 1 meV below 20 eV", top_down(20.0, 0.001, 1500)},
         {"read, 7 meV up to 20 eV", top_down(19.999, 0.007, 2857)},
         {"read, 3 meV near 10 eV", top_down(10.5, 0.003, 1200)},
+        // Wide kernels over thousands of points are summed by blocks.
+        {"read, 1 meV up to 4 eV", top_down(4.0, 0.001, 4000)},
+        {"1 meV below 20 eV, rounded off the line", jittered(top_down(20.0, 0.001, 1500))},
         {"shifted point", shifted},
         {"missing point", missing},
         {"different last interval", uneven_last},
