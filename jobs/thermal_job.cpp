@@ -12,6 +12,7 @@
 #include "store/result_files.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -148,9 +149,31 @@ bool next_row(LineCursor& cursor, numerics::StateRow& row) {
     return true;
 }
 
-// Adds the data rows after the header, with the outcome of numerics::add_state.
-numerics::AddOutcome add_rows(numerics::ThermalAverage& average, double weight,
-                              LineCursor& cursor) {
+// The energies of the rows repeat from file to file, each file's rows stepping along the same
+// grid: for each grid point the ten characters of an energy that was read there and matched it
+// (none yet: all zero). A row whose energy has exactly those characters matches without being
+// read again.
+struct KnownEnergies {
+    std::vector<std::uint64_t> head; // characters 1 to 8
+    std::vector<std::uint16_t> tail; // characters 9 and 10
+    explicit KnownEnergies(std::size_t points) : head(points, 0), tail(points, 0) {}
+};
+
+std::uint16_t load_u16(const char* p) {
+    std::uint16_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Length of a row as the database writes it, "E.EEEEE+00 S.SSSSE-17" and LF: energy, blank,
+// cross section, line end at fixed places.
+constexpr std::ptrdiff_t standard_row = 22;
+
+// Adds the data rows after the header, with the outcome of numerics::add_state. Rows in the
+// standard layout whose energy is known at their grid point take the short way: only the cross
+// section is read, and added as numerics::add_state_row would.
+numerics::AddOutcome add_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,
+                              KnownEnergies& known) {
     numerics::StateRow row;
     if (!next_row(cursor, row))
         return numerics::AddOutcome::skipped;
@@ -158,9 +181,42 @@ numerics::AddOutcome add_rows(numerics::ThermalAverage& average, double weight,
     const numerics::AddOutcome outcome = numerics::start_state(average, weight, row, state);
     if (outcome != numerics::AddOutcome::added)
         return outcome;
-    while (numerics::state_wants_row(state) && next_row(cursor, row))
+    const char* p = cursor.at;
+    const char* const end = cursor.end;
+    double* const sums = average.sums.data();
+    const std::uint64_t* const known_head = known.head.data();
+    const std::uint16_t* const known_tail = known.tail.data();
+    const double w = state.weight;
+    while (numerics::state_wants_row(state)) {
+        // As many standard rows as the text and the grid can still hold, one after the other.
+        const std::size_t rows_left = static_cast<std::size_t>(end - p) / standard_row;
+        const std::size_t stop =
+            state.point + 1 + std::min(state.count - 1 - state.point, rows_left);
+        std::size_t i = state.point + 1;
+        for (; i < stop; ++i, p += standard_row) {
+            double cross_section;
+            if (p[10] != ' ' || p[21] != '\n' || store::detail::load_u64(p) != known_head[i] ||
+                load_u16(p + 8) != known_tail[i] || !store::read_es_unsigned(p + 11, cross_section))
+                break;
+            sums[i] += cross_section * w;
+        }
+        state.point = i - 1;
+        if (!numerics::state_wants_row(state))
+            break;
+        // Any other row: read as next_row reads it.
+        const bool standard = end - p >= standard_row && p[10] == ' ' && p[21] == '\n';
+        cursor.at = p;
+        if (!next_row(cursor, row))
+            break;
         if (!numerics::add_state_row(average, state, row))
             return numerics::AddOutcome::incompatible;
+        // Read from its own ten characters (not through the general rules) and matched.
+        if (standard && cursor.at == p + standard_row && store::read_es_unsigned(p, row.energy)) {
+            known.head[i] = store::detail::load_u64(p);
+            known.tail[i] = load_u16(p + 8);
+        }
+        p = cursor.at;
+    }
     return numerics::AddOutcome::added;
 }
 
@@ -300,6 +356,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
         }
         numerics::ThermalAverage average = numerics::start_average(
             numerics::build_grid(e1, grid->max_energy, grid->resolution_mev, e2), ktv, ktj, e00);
+        KnownEnergies known(average.sums.size());
 
         for (int nu = 0; nu <= highest_level; ++nu) {
             const std::string vv = format_i(nu, 2, 2);
@@ -327,7 +384,7 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
                 if (j == 0)
                     ev0 = evj;
                 const double w = numerics::state_weight(j, evj, ev0, e00, ktv, ktj);
-                if (add_rows(average, w, cursor) == numerics::AddOutcome::incompatible) {
+                if (add_rows(average, w, cursor, known) == numerics::AddOutcome::incompatible) {
                     out.reset();
                     fail([&] { show_error(platform, "Incompatible data files."); });
                     return;

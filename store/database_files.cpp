@@ -86,6 +86,25 @@ bool read_data_row(std::string_view line, std::span<double> values, double& ener
     return true;
 }
 
+// A data row with exactly one value per cross-section column, every field in the files' own
+// layout (ES10.4 without a sign): the fields read where they stand, as read_data_row would read
+// them. False (the values partly written) for any other row.
+bool read_standard_row(std::string_view line, std::span<double> values, double& energy) {
+    if (line.size() != field_width + field_pitch * values.size())
+        return false;
+    const char* p = line.data();
+    double e = 0.0;
+    if (!read_es_unsigned(p, e))
+        return false;
+    for (double& value : values) {
+        p += field_pitch;
+        if (!read_es_unsigned(p, value))
+            return false;
+    }
+    energy = e;
+    return true;
+}
+
 struct LineReader {
     std::istream& in;
     std::int32_t number = 0; // the line last read, 1-based
@@ -308,14 +327,22 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
     // Walk the grid with the current file row.
     std::vector<double> row_values(static_cast<std::size_t>(columns - 1), 0.0);
     double energy = 0.0;
-    bool have_row = next() && read_data_row(line, row_values, energy);
+    const auto read_row = [&] {
+        return next() && (read_standard_row(line, row_values, energy) ||
+                          read_data_row(line, row_values, energy));
+    };
+    bool have_row = read_row();
+    double* const first_value = table.values.data() + table.rows;
+    const std::size_t stride = static_cast<std::size_t>(table.rows);
     for (std::int32_t k = 1; have_row && k <= table.rows; ++k) {
         if (std::fabs(energies[static_cast<std::size_t>(k - 1)] - energy) > same_energy)
             continue;
-        for (std::int32_t c = 2; c <= table.columns; ++c)
-            table.column(c)[static_cast<std::size_t>(k - 1)] =
-                row_values[static_cast<std::size_t>(c - 2)];
-        have_row = next() && read_data_row(line, row_values, energy);
+        double* to = first_value + (k - 1);
+        for (const double value : row_values) {
+            *to = value;
+            to += stride;
+        }
+        have_row = read_row();
     }
 
     result.ok = true;

@@ -45,14 +45,10 @@ std::optional<std::int64_t> parse_whole(std::string_view s) {
     return negative ? -v : v;
 }
 
-// 10^q for q = -103..95, each as the sum of three doubles: two of at most 36 significant
-// bits and the rest, so that a mantissa below 10^5 (17 bits) times either of the first two is
-// exact. Together they hold 10^q to about 125 bits.
-struct PowerOfTen {
-    double high, middle, low;
-};
-constexpr int lowest_power = -103;
-constexpr PowerOfTen powers_of_ten[] = {
+} // namespace
+
+namespace detail {
+const PowerOfTen powers_of_ten[199] = {
     {0x1.cab3210f40000p-343, -0x1.11aaa119e0000p-381, 0x1.0535080e828aep-421},  // 1e-103
     {0x1.1eaff4a980000p-339, 0x1.54f55b4fe0000p-377, -0x1.6b97db5eddcd2p-414},  // 1e-102
     {0x1.665bf1d3e0000p-336, 0x1.aa32b223c0000p-374, 0x1.39822dc96abf9p-411},   // 1e-101
@@ -254,73 +250,12 @@ constexpr PowerOfTen powers_of_ten[] = {
     {0x1.7f85de8ae0000p+315, -0x1.476245d880000p+278, 0x1.ff6ec6190d33fp+241},  // 1e95
 };
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
+} // namespace detail
 
-// The data files' own number layout, ES10.4 without blanks: "d.ddddE+dd" (or e, or a '-'
-// exponent sign), optionally after a '+' or '-'. The value is the whole-number mantissa
-// m < 10^5 times 10^q: m times the two high parts of 10^q is exact, their sum is kept without
-// error, and only the final addition rounds, so the result is the correctly rounded one (the
-// one std::from_chars gives; a test compares the two for every mantissa and exponent).
-double es_value(int mantissa, int scale) {
-    const PowerOfTen& p = powers_of_ten[scale - lowest_power];
-    const double m = mantissa;
-    const double high = m * p.high;     // exact
-    const double middle = m * p.middle; // exact
-    const double sum = high + middle;   // and its rounding error, exactly:
-    const double back = sum - high;
-    const double error = (high - (sum - back)) + (middle - back);
-    return sum + (error + m * p.low);
-}
+namespace {
 
-std::uint64_t load_u64(const char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// The ten characters at p as "d.ddddE+dd", all checked at once on a little-endian machine:
-// each character XOR its expected one ('0' for the digits) leaves 0..9 for a digit and 0 for
-// the point and the exponent letter (its case bit masked out); the exponent sign is compared
-// on its own. False for any other text.
 bool es_field(const char* p, double& value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t expected = 0x2B45303030302E30; // "0.0000E+"
-        constexpr std::uint64_t keep = 0x00DFFFFFFFFFFFFF;     // case of E; sign apart
-        // Digits may reach 9: adding 0x76 leaves the top bit clear; point and letter must be 0.
-        constexpr std::uint64_t limit = 0x007F767676767F76;
-        constexpr std::uint64_t top_bits = 0x8080808080808080;
-        const std::uint64_t u = (load_u64(p) ^ expected) & keep;
-        const char sign = p[7];
-        const unsigned e1 = static_cast<unsigned char>(p[8]) - unsigned{'0'};
-        const unsigned e0 = static_cast<unsigned char>(p[9]) - unsigned{'0'};
-        if ((((u + limit) | u) & top_bits) != 0 || (sign != '+' && sign != '-') || e1 > 9 || e0 > 9)
-            return false;
-        // Digits 2..5 (bytes 2..5 of u) to a number of four digits, two pairs at a time.
-        std::uint64_t x = (u >> 16) & 0xFFFFFFFF;
-        x = (x * 10 + (x >> 8)) & 0x00FF00FF; // byte 0: d2 d3, byte 2: d4 d5
-        const int low4 = static_cast<int>((x & 0xFF) * 100 + (x >> 16));
-        const int mantissa = static_cast<int>(u & 0xFF) * 10000 + low4;
-        int scale = static_cast<int>(e1 * 10 + e0);
-        if (sign == '-')
-            scale = -scale;
-        value = es_value(mantissa, scale - 4); // the mantissa's four decimals: -103..95
-        return true;
-    } else {
-        const auto s = [p](int i) { return p[i]; };
-        if (!is_digit(s(0)) || s(1) != '.' || !is_digit(s(2)) || !is_digit(s(3)) ||
-            !is_digit(s(4)) || !is_digit(s(5)) || (s(6) != 'E' && s(6) != 'e') ||
-            (s(7) != '+' && s(7) != '-') || !is_digit(s(8)) || !is_digit(s(9)))
-            return false;
-        const int mantissa = (s(0) - '0') * 10000 + (s(2) - '0') * 1000 + (s(3) - '0') * 100 +
-                             (s(4) - '0') * 10 + (s(5) - '0');
-        int scale = (s(8) - '0') * 10 + (s(9) - '0');
-        if (s(7) == '-')
-            scale = -scale;
-        value = es_value(mantissa, scale - 4);
-        return true;
-    }
+    return read_es_unsigned(p, value);
 }
 
 // The layout with an optional sign in front. False for any other text.

@@ -284,3 +284,53 @@ TEST_F(ThermalJob, BadStateFilesGiveTheirMessages) {
 
 } // namespace
 } // namespace sigmat::test
+
+namespace sigmat::test {
+namespace {
+
+// Rows in the database's own layout are matched by the characters of their energy once one file
+// has shown them on the grid: a later file whose energy at that point is spelt otherwise, or
+// lies off the grid, must be read as any other row.
+TEST_F(ThermalJob, LaterFilesSpellingAnEnergyOtherwise) {
+    const auto file = [](double level_energy, double xs) {
+        return dea_file(level_energy, 2.0, 10, 0.82, [xs](double) { return xs; });
+    };
+    const std::string result = std::string("data") + sep + "HCl_Tv0300TJ0300K.dat";
+    const auto run = [&](const std::string& state_one) {
+        std::filesystem::remove_all(db + sep + "HCl");
+        std::filesystem::remove_all(work + sep + "data");
+        p.clear_records();
+        write_file(state_path(0, 0), file(0.0, 1e-18));
+        write_file(state_path(0, 1), state_one);
+        write_file(state_path(0, 2), file(0.0078, 3e-18));
+        plot_thermal();
+    };
+    const std::string plain = file(0.0026, 2e-18);
+    run(plain);
+    ASSERT_TRUE(messages().empty()) << messages()[0];
+    const std::string expected = work_file(result);
+    ASSERT_NE(plain.find("\n1.0000E+00 "), std::string::npos);
+
+    struct Case {
+        const char* energy; // in place of "1.0000E+00 " at the start of a row
+        bool same;          // the result as with the plain file; else incompatible
+    } const cases[] = {
+        {"1.000E+00  ", true},  {"1.0000e+00 ", true},  {"1.0000E+00\t", true},
+        {"1.0010E+00 ", false}, {"1.0000E+01 ", false}, {"0.9990E+00 ", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.energy);
+        std::string changed = plain;
+        changed.replace(changed.find("\n1.0000E+00 ") + 1, 11, c.energy);
+        run(changed);
+        if (c.same) {
+            EXPECT_TRUE(messages().empty()) << messages()[0];
+            EXPECT_EQ(work_file(result), expected);
+        } else {
+            EXPECT_EQ(messages(), std::vector<std::string>{"Incompatible data files."});
+        }
+    }
+}
+
+} // namespace
+} // namespace sigmat::test

@@ -134,6 +134,65 @@ TEST(FastReading, LargeTableAcrossBlocks) {
                 << "row " << k << ", column " << c + 2;
 }
 
+// Every mantissa at exponents spread over the range (the ends, the usual cross sections and
+// energies): the layout's reading is the correctly rounded value.
+TEST(FastReading, EveryMantissaAtSomeExponents) {
+    int mismatches = 0;
+    for (int e : {-99, -45, -23, -17, -1, 0, 1, 22, 99})
+        for (int m = 0; m < 100000 && mismatches < 5; ++m) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%d.%04dE%+03d", m / 10000, m % 10000, e);
+            double expected = 0.0, fast = 0.0;
+            std::from_chars(text, text + 10, expected);
+            const bool ok = read_es_unsigned(text, fast) && same_bits(fast, expected);
+            if (!ok)
+                ++mismatches;
+            EXPECT_TRUE(ok) << text;
+        }
+}
+
+// Rows of a VE table in other shapes than the files' own: each value is what its fixed-width
+// field gives under the general rules, the energy included (rows off the grid are not taken).
+TEST(FastReading, VeRowsInOtherShapes) {
+    const std::string rows[] = {
+        "1.0000E-03 1.2340E-17 2.0000E-18 3.0000E-19",   // the files' own shape
+        "1.0000E-03 1.2340E-17 2.0000E-18 3.0000E-19  ", // trailing blanks
+        "1.0000E-03-1.2340E-17 2.0000E-18 3.0000E-19",   // a sign in the separator's place
+        "1.0000E-03  1.234E-17 2.0000D-18 3.00 0E-19",   // shorter, D exponent, blank inside
+        "1.0000E-03 1.2340e-17 2.0000E-18",              // fewer values, lower-case e
+        "1.0000E-03 1.2340E-17 2.0000E-18 3.0000E-19 4.0000E-20", // more values
+        "1.0000E-03 1.2340E-17,2.0000E-18,3.0000E-19",            // other separators
+        "1.0000E-03 1.2340E-17 2.0000E-1x 3.0000E-19",            // not a number: the walk ends
+    };
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        std::string text = "# VE\n#\n#\n#\n# Max. energy = " + format_es(0.002, 10, 4) +
+                           " eV   resolution =   1\n#\n#\n# Thrshld:";
+        for (int c = 0; c < 3; ++c)
+            text += " " + format_es(0.1 * c, 10, 4);
+        text += "\n#\n" + row + "\n2.0000E-03 1.0000E-20 1.0000E-20 1.0000E-20\n";
+        test::TempDir dir;
+        test::write_file(dir / "ve.dat", text);
+        const TableRead read =
+            read_cross_section_table((dir / "ve.dat").string(), DataFileKind::ve);
+        ASSERT_TRUE(read.ok);
+        ASSERT_EQ(read.table.rows, 2);
+        bool readable = true;
+        for (int c = 0; c < 3; ++c) {
+            const std::string_view field = field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10);
+            const auto value = read_real_field(field);
+            readable = readable && value.has_value();
+        }
+        for (int c = 0; c < 3; ++c) {
+            const auto value =
+                read_real_field(field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10));
+            const double expected = readable ? *value : 0.0;
+            EXPECT_TRUE(same_bits(read.table.at(1, c + 2), expected)) << "column " << c + 2;
+            EXPECT_EQ(read.table.at(2, c + 2), readable ? 1e-20 : 0.0) << "column " << c + 2;
+        }
+    }
+}
+
 // The whole file into a reused buffer, whatever it held before.
 TEST(FastReading, WholeFileIntoAReusedBuffer) {
     test::TempDir dir;
