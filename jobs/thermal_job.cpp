@@ -12,6 +12,7 @@
 #include "store/result_files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -383,8 +384,11 @@ void plot_thermal_average(platform::Platform& platform, app::PlotSettings& setti
                 }
                 if (j == 0)
                     ev0 = evj;
+                // A level energy far below its reference gives a population beyond any
+                // double: such files do not belong together.
                 const double w = numerics::state_weight(j, evj, ev0, e00, ktv, ktj);
-                if (add_rows(average, w, cursor, known) == numerics::AddOutcome::incompatible) {
+                if (!std::isfinite(w) ||
+                    add_rows(average, w, cursor, known) == numerics::AddOutcome::incompatible) {
                     out.reset();
                     fail([&] { show_error(platform, "Incompatible data files."); });
                     return;

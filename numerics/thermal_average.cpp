@@ -10,7 +10,7 @@ namespace {
 
 constexpr double mev_to_ev = 0.001;
 // More points than any database table could need; beyond it the header is taken as garbage.
-constexpr double max_grid_points = 50'000'000.0;
+constexpr double max_grid_points = 10'000'000.0;
 
 // exp(-delta / kT), with kT <= 0 read as the zero-temperature limit.
 double boltzmann_factor(double delta, double kT) {

@@ -69,7 +69,7 @@ inline constexpr std::string_view not_found_message = "Data file not found.";
 
 // Tables above this many values (rows x columns) are refused rather than allocated: no
 // real file comes near it, and a corrupt header must not exhaust the memory.
-inline constexpr std::int64_t max_table_values = 100'000'000;
+inline constexpr std::int64_t max_table_values = 10'000'000;
 
 // Reads a data file of the given kind.
 //

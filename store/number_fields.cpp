@@ -439,16 +439,25 @@ bool es10_4_direct(double v, char* out) {
     const int binary = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
     int e = (binary * 78913) >> 18; // about floor(binary log10(2))
     const DecimalPowers& p = decimal_powers();
-    const auto scaled = [&](int exponent) {
-        return v * p.value[4 - exponent - DecimalPowers::lowest];
+    // v 10^(4 - exponent), or nothing when that power is outside the table.
+    const auto scaled = [&](int exponent, double& result) {
+        const int k = 4 - exponent - DecimalPowers::lowest;
+        if (k < 0 || k >= static_cast<int>(std::size(p.value)))
+            return false;
+        result = v * p.value[k];
+        return true;
     };
-    double s = scaled(e);
+    double s = 0.0;
+    if (!scaled(e, s))
+        return false;
     if (s >= 100000.0) {
         ++e;
-        s = scaled(e);
+        if (!scaled(e, s))
+            return false;
     } else if (s < 10000.0) {
         --e;
-        s = scaled(e);
+        if (!scaled(e, s))
+            return false;
     }
     if (!(s >= 9999.0 && s < 100001.0))
         return false;

@@ -257,6 +257,8 @@ TEST_F(ThermalJob, BadStateFilesGiveTheirMessages) {
          "", "Incompatible data files."},
         {"a state whose level energy is unreadable", ground_ok, "# t\n#\n# Energy = x\n",
          "Cannot read the data file.\n"},
+        {"a state 30 eV below its reference: a population beyond any number", ground_ok,
+         dea_file(-30.0, 5.0, 10, 0.82, [](double) { return 1e-18; }), "Incompatible data files."},
         {"a state whose first row is unreadable is skipped", ground_ok,
          "# t\n#\n# Energy =  2.6000E-03\n#\n#\n#\n#\n#\nnot a row\n", ""},
     };
