@@ -48,7 +48,7 @@ std::string last_lines(const std::string& text, std::size_t count) {
 }
 
 constexpr std::size_t error_lines_shown = 8;
-constexpr std::size_t error_output_kept = 64 * 1024;
+constexpr std::size_t error_output_kept = std::size_t{64} * 1024;
 
 #ifndef _WIN32
 bool is_executable_file(const std::string& path) {

@@ -15,7 +15,7 @@ std::string stars(int width) {
     return std::string(static_cast<std::size_t>(std::max(width, 0)), '*');
 }
 
-std::string pad_left(std::string text, int width) {
+std::string pad_left(const std::string& text, int width) {
     if (static_cast<int>(text.size()) > width)
         return stars(width);
     return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
@@ -386,7 +386,7 @@ std::string format_i(std::int64_t value, int width, int min_digits) {
         digits.insert(0, static_cast<std::size_t>(min_digits) - digits.size(), '0');
     if (value < 0)
         digits.insert(0, 1, '-');
-    return pad_left(std::move(digits), width);
+    return pad_left(digits, width);
 }
 
 std::string format_f(double value, int width, int decimals) {
@@ -404,7 +404,7 @@ std::string format_f(double value, int width, int decimals) {
         else if (text.rfind("-0.", 0) == 0)
             text.erase(1, 1);
     }
-    return pad_left(std::move(text), width);
+    return pad_left(text, width);
 }
 
 namespace {
@@ -493,7 +493,8 @@ bool es10_4_direct(double v, char* out) {
 
 void put_es10_4(double value, char* out) {
     if (value == 0.0 && !std::signbit(value)) {
-        std::memcpy(out, "0.0000E+00", 10);
+        // A field of ten characters, no terminator.
+        std::memcpy(out, "0.0000E+00", 10); // NOLINT(bugprone-not-null-terminated-result)
         return;
     }
     if (es10_4_direct(value, out))
@@ -529,7 +530,7 @@ std::string format_es(double value, int width, int decimals) {
     std::size_t e = text.find('E');
     if (e == std::string::npos || text.size() - e != 4)
         return stars(width);
-    return pad_left(std::move(text), width);
+    return pad_left(text, width);
 }
 
 std::string format_bound(double value) {
