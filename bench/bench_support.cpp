@@ -1,8 +1,6 @@
 #include "bench_support.h"
 
-#include <chrono>
 #include <cstdio>
-#include <random>
 
 namespace sigmat::bench {
 
@@ -43,19 +41,6 @@ int run(int argc, char** argv, const std::vector<Ratio>& ratios) {
     benchmark::Shutdown();
     print_ratios(reporter, ratios);
     return 0;
-}
-
-ScratchDir::ScratchDir() {
-    std::random_device random;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("sigmat-bench-" + std::to_string(stamp) + "-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
 }
 
 std::size_t read_bytes(const std::string& path, std::vector<char>& buffer) {

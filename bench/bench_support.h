@@ -35,19 +35,6 @@ void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratio
 // Runs the registered benchmarks with the command-line options, then prints the ratios.
 int run(int argc, char** argv, const std::vector<Ratio>& ratios);
 
-// A fresh folder under the system's temporary directory, removed with its contents.
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
-
 // Bare costs: the bytes of a file read into `buffer` by blocks, and written out again.
 std::size_t read_bytes(const std::string& path, std::vector<char>& buffer);
 void write_bytes(const std::string& path, const std::vector<char>& bytes);

@@ -12,6 +12,8 @@
 #include "platform/headless/headless_platform.h"
 #include "store/database_files.h"
 #include "store/number_fields.h"
+#include "support/dialog_setup.h"
+#include "support/test_support.h"
 
 #include <cmath>
 #include <cstdio>
@@ -92,7 +94,7 @@ std::string dea_file(int v, int j) {
 }
 
 struct Data {
-    sigmat::bench::ScratchDir dir;
+    sigmat::test::TempDir dir;
     std::string db, work, ve_path, ve_result;
     std::vector<std::string> dea_paths;
 };
@@ -130,18 +132,8 @@ struct Dialog {
         settings.databaseDir = d.db;
         settings.workDir = d.work;
         settings.gnuplotDir = (d.dir.path() / "gp").string();
-        p.set_item_count(id::molecule_list, 1);
-        p.set_item_text(id::molecule_list, 1, "HCl");
-        p.select_item(id::molecule_list, "HCl");
-        p.set_text(id::vib_initial, "0");
-        p.set_text(id::rot_initial, "0");
-        p.set_text(id::vib_final, "0");
-        p.set_text(id::energy_min, "0.000");
-        p.set_text(id::energy_max, "5.000");
+        sigmat::test::fill_dialog(p);
         p.set_text(id::temp_vib, "1000");
-        p.set_text(id::temp_rot, "300");
-        p.set_text(id::fwhm, "10");
-        p.set_checked(id::version4, true);
     }
     // Every run must end with the plotter started, or the figures mean nothing.
     bool launched() {

@@ -6,6 +6,7 @@
 #include "jobs/plot_request.h"
 #include "platform/headless/headless_platform.h"
 #include "store/number_fields.h"
+#include "support/dialog_setup.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -88,19 +89,8 @@ class JobTest : public ::testing::Test {
         settings.databaseDir = db;
         settings.workDir = work;
         settings.gnuplotDir = tmp.str() + sep + "gp";
-        p.set_item_count(id::molecule_list, 2);
-        p.set_item_text(id::molecule_list, 1, "HCl");
-        p.set_item_text(id::molecule_list, 2, "H2 ");
-        p.select_item(id::molecule_list, "HCl");
-        p.set_text(id::vib_initial, "0");
+        fill_dialog(p);
         p.set_text(id::rot_initial, "3");
-        p.set_text(id::vib_final, "0");
-        p.set_text(id::energy_min, "0.000");
-        p.set_text(id::energy_max, "5.000");
-        p.set_text(id::temp_vib, "300");
-        p.set_text(id::temp_rot, "300");
-        p.set_text(id::fwhm, "10");
-        p.set_checked(id::version4, true);
     }
 
     void select_process(int radio) { p.set_checked(radio, true); }
