@@ -155,55 +155,59 @@ double horizontal(__m128d a, __m128d b) {
 }
 #endif
 
-// sum of t[m] * (up[m] + down[m])
-double even_sum(const double* t, const double* up, const double* down, std::size_t n) {
+// Sum over m < n of vector_term(m) (two lanes at a time) or scalar_term(m) (the odd one
+// left over): four running sums of two lanes, combined in a fixed order at the end.
+template <typename VectorTerm, typename ScalarTerm>
+double lane_sum(std::size_t n, VectorTerm vector_term, ScalarTerm scalar_term) {
     std::size_t m = 0;
     double sum = 0.0;
 #ifdef SIGMAT_HAVE_SSE2
     __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd();
     __m128d s2 = _mm_setzero_pd(), s3 = _mm_setzero_pd();
-    const auto term = [&](std::size_t j) {
-        return _mm_mul_pd(_mm_loadu_pd(t + j),
-                          _mm_add_pd(_mm_loadu_pd(up + j), _mm_loadu_pd(down + j)));
-    };
     for (; m + 8 <= n; m += 8) {
-        s0 = _mm_add_pd(s0, term(m));
-        s1 = _mm_add_pd(s1, term(m + 2));
-        s2 = _mm_add_pd(s2, term(m + 4));
-        s3 = _mm_add_pd(s3, term(m + 6));
+        s0 = _mm_add_pd(s0, vector_term(m));
+        s1 = _mm_add_pd(s1, vector_term(m + 2));
+        s2 = _mm_add_pd(s2, vector_term(m + 4));
+        s3 = _mm_add_pd(s3, vector_term(m + 6));
     }
     for (; m + 2 <= n; m += 2)
-        s0 = _mm_add_pd(s0, term(m));
+        s0 = _mm_add_pd(s0, vector_term(m));
     sum = horizontal(_mm_add_pd(s0, s2), _mm_add_pd(s1, s3));
+#else
+    (void)vector_term;
 #endif
     for (; m < n; ++m)
-        sum += t[m] * (up[m] + down[m]);
+        sum += scalar_term(m);
     return sum;
+}
+
+// sum of t[m] * (up[m] + down[m])
+double even_sum(const double* t, const double* up, const double* down, std::size_t n) {
+    return lane_sum(
+        n,
+        [&](std::size_t j) {
+#ifdef SIGMAT_HAVE_SSE2
+            return _mm_mul_pd(_mm_loadu_pd(t + j),
+                              _mm_add_pd(_mm_loadu_pd(up + j), _mm_loadu_pd(down + j)));
+#else
+            return j;
+#endif
+        },
+        [&](std::size_t j) { return t[j] * (up[j] + down[j]); });
 }
 
 // sum of t[m] * x[m]
 double one_sided_sum(const double* t, const double* x, std::size_t n) {
-    std::size_t m = 0;
-    double sum = 0.0;
+    return lane_sum(
+        n,
+        [&](std::size_t j) {
 #ifdef SIGMAT_HAVE_SSE2
-    __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd();
-    __m128d s2 = _mm_setzero_pd(), s3 = _mm_setzero_pd();
-    const auto term = [&](std::size_t j) {
-        return _mm_mul_pd(_mm_loadu_pd(t + j), _mm_loadu_pd(x + j));
-    };
-    for (; m + 8 <= n; m += 8) {
-        s0 = _mm_add_pd(s0, term(m));
-        s1 = _mm_add_pd(s1, term(m + 2));
-        s2 = _mm_add_pd(s2, term(m + 4));
-        s3 = _mm_add_pd(s3, term(m + 6));
-    }
-    for (; m + 2 <= n; m += 2)
-        s0 = _mm_add_pd(s0, term(m));
-    sum = horizontal(_mm_add_pd(s0, s2), _mm_add_pd(s1, s3));
+            return _mm_mul_pd(_mm_loadu_pd(t + j), _mm_loadu_pd(x + j));
+#else
+            return j;
 #endif
-    for (; m < n; ++m)
-        sum += t[m] * x[m];
-    return sum;
+        },
+        [&](std::size_t j) { return t[j] * x[j]; });
 }
 
 // The three sums of an output with the first-order correction:
