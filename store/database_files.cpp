@@ -1,6 +1,7 @@
 #include "store/database_files.h"
 
 #include "platform/platform.h"
+#include "store/es_fields.h"
 #include "store/number_fields.h"
 
 #include <algorithm>
@@ -87,22 +88,14 @@ bool read_data_row(std::string_view line, std::span<double> values, double& ener
 }
 
 // A data row with exactly one value per cross-section column, every field in the files' own
-// layout (ES10.4 without a sign): the fields read where they stand, as read_data_row would read
-// them. False (the values partly written) for any other row.
-bool read_standard_row(std::string_view line, std::span<double> values, double& energy) {
-    if (line.size() != field_width + field_pitch * values.size())
+// layout (ES10.4 without a sign): fields[0] the energy, then the values, read where they stand
+// as read_data_row would read them. False (the fields partly written) for any other row. The
+// text after the line, up to `readable_end`, may be read but is not looked at.
+bool read_standard_row(std::string_view line, std::span<double> fields, const char* readable_end) {
+    const std::size_t count = fields.size();
+    if (line.size() + 1 != field_pitch * count)
         return false;
-    const char* p = line.data();
-    double e = 0.0;
-    if (!read_es_unsigned(p, e))
-        return false;
-    for (double& value : values) {
-        p += field_pitch;
-        if (!read_es_unsigned(p, value))
-            return false;
-    }
-    energy = e;
-    return true;
+    return read_es_fields(line.data(), field_pitch, count, readable_end, fields.data()) == count;
 }
 
 struct LineReader {
@@ -325,11 +318,14 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
         energies[static_cast<std::size_t>(k - 1)] = e_max - step * (table.rows - k);
 
     // Walk the grid with the current file row.
-    std::vector<double> row_values(static_cast<std::size_t>(columns - 1), 0.0);
-    double energy = 0.0;
+    // The fields of the current row: its energy, then its values.
+    std::vector<double> fields(static_cast<std::size_t>(columns), 0.0);
+    const std::span<double> row_values = std::span(fields).subspan(1);
+    double& energy = fields[0];
     const auto read_row = [&] {
-        return next() && (read_standard_row(line, row_values, energy) ||
-                          read_data_row(line, row_values, energy));
+        return next() &&
+               (read_standard_row(line, fields, lines.buffer.data() + lines.buffer.size()) ||
+                read_data_row(line, row_values, energy));
     };
     bool have_row = read_row();
     double* const first_value = table.values.data() + table.rows;
