@@ -461,11 +461,12 @@ bool es10_4_direct(double v, char* out) {
     }
     if (!(s >= 9999.0 && s < 100001.0))
         return false;
-    const double whole = std::floor(s);
-    const double fraction = s - whole;
+    // s is positive: truncation is the floor.
+    int n = static_cast<int>(s);
+    const double fraction = s - static_cast<double>(n);
     if (std::fabs(fraction - 0.5) < 1e-6)
         return false;
-    int n = static_cast<int>(whole) + (fraction > 0.5 ? 1 : 0);
+    n += fraction > 0.5 ? 1 : 0;
     if (n >= 100000) { // rounded up to the next power of ten
         n /= 10;
         ++e;
@@ -474,18 +475,19 @@ bool es10_4_direct(double v, char* out) {
     }
     if (e < -99 || e > 99)
         return false;
+    // "00" to "99", for two digits at a time.
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324"
+                                    "25262728293031323334353637383940414243444546474849"
+                                    "50515253545556575859606162636465666768697071727374"
+                                    "75767778798081828384858687888990919293949596979899";
+    const int lower = n % 10000;
     out[0] = static_cast<char>('0' + n / 10000);
     out[1] = '.';
-    n %= 10000;
-    out[2] = static_cast<char>('0' + n / 1000);
-    out[3] = static_cast<char>('0' + n / 100 % 10);
-    out[4] = static_cast<char>('0' + n / 10 % 10);
-    out[5] = static_cast<char>('0' + n % 10);
+    std::memcpy(out + 2, pairs + 2 * (lower / 100), 2);
+    std::memcpy(out + 4, pairs + 2 * (lower % 100), 2);
     out[6] = 'E';
     out[7] = e < 0 ? '-' : '+';
-    const int a = e < 0 ? -e : e;
-    out[8] = static_cast<char>('0' + a / 10);
-    out[9] = static_cast<char>('0' + a % 10);
+    std::memcpy(out + 8, pairs + 2 * (e < 0 ? -e : e), 2);
     return true;
 }
 
