@@ -11,6 +11,7 @@
 #include "jobs/plot_request.h"
 #include "platform/headless/headless_platform.h"
 #include "store/database_files.h"
+#include "store/es_fields.h"
 #include "store/number_fields.h"
 #include "support/dialog_setup.h"
 #include "support/test_support.h"
@@ -154,7 +155,18 @@ void ve_bare_read(benchmark::State& state) {
         benchmark::DoNotOptimize(sigmat::bench::read_bytes(data().ve_path, buffer));
 }
 
-void ve_parse(benchmark::State& state) {
+// The readers' wide path (four fields at a time, where the processor has AVX2) switched on or
+// off for one benchmark, and back after: the "_narrow" runs read field by field.
+struct WidePath {
+    bool before = sigmat::store::es_fields_wide();
+    explicit WidePath(bool on) { sigmat::store::set_es_fields_wide(on && before); }
+    ~WidePath() { sigmat::store::set_es_fields_wide(before); }
+    WidePath(const WidePath&) = delete;
+    WidePath& operator=(const WidePath&) = delete;
+};
+
+void ve_parse_with(benchmark::State& state, bool wide_path) {
+    const WidePath wide(wide_path);
     for (auto _ : state) {
         auto read = sigmat::store::read_cross_section_table(data().ve_path,
                                                             sigmat::store::DataFileKind::ve);
@@ -175,7 +187,8 @@ void ve_bare_read_write(benchmark::State& state) {
     }
 }
 
-void ve_job(benchmark::State& state) {
+void ve_job_with(benchmark::State& state, bool wide_path) {
+    const WidePath wide(wide_path);
     Dialog dialog;
     dialog.p.set_checked(id::ve, true);
     dialog.settings.useResolution = true;
@@ -193,13 +206,33 @@ void thermal_bare_read(benchmark::State& state) {
             benchmark::DoNotOptimize(sigmat::bench::read_bytes(path, buffer));
 }
 
-void thermal_job(benchmark::State& state) {
+void thermal_job_with(benchmark::State& state, bool wide_path) {
+    const WidePath wide(wide_path);
     Dialog dialog;
     for (auto _ : state) {
         sigmat::jobs::on_plot_thermal(dialog.p, dialog.settings, sigmat::platform::Event::clicked);
         if (!dialog.launched())
             state.SkipWithError("the thermal job did not finish");
     }
+}
+
+void ve_parse(benchmark::State& state) {
+    ve_parse_with(state, true);
+}
+void ve_parse_narrow(benchmark::State& state) {
+    ve_parse_with(state, false);
+}
+void ve_job(benchmark::State& state) {
+    ve_job_with(state, true);
+}
+void ve_job_narrow(benchmark::State& state) {
+    ve_job_with(state, false);
+}
+void thermal_job(benchmark::State& state) {
+    thermal_job_with(state, true);
+}
+void thermal_job_narrow(benchmark::State& state) {
+    thermal_job_with(state, false);
 }
 
 // One VE job before the benchmarks, so that the bare write knows the size of the result.
@@ -218,10 +251,13 @@ bool find_ve_result() {
 
 BENCHMARK(ve_bare_read)->Unit(benchmark::kMillisecond);
 BENCHMARK(ve_parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(ve_parse_narrow)->Unit(benchmark::kMillisecond);
 BENCHMARK(ve_bare_read_write)->Unit(benchmark::kMillisecond);
 BENCHMARK(ve_job)->Unit(benchmark::kMillisecond);
+BENCHMARK(ve_job_narrow)->Unit(benchmark::kMillisecond);
 BENCHMARK(thermal_bare_read)->Unit(benchmark::kMillisecond);
 BENCHMARK(thermal_job)->Unit(benchmark::kMillisecond);
+BENCHMARK(thermal_job_narrow)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     const fs::path start = fs::current_path();
@@ -233,9 +269,12 @@ int main(int argc, char** argv) {
     const int rc = sigmat::bench::run(
         argc, argv,
         {{"VE file: parse / bare read", "ve_parse", "ve_bare_read", "<= 3"},
+         {"  field by field", "ve_parse_narrow", "ve_bare_read", ""},
          {"VE job, FWHM 10 meV: job / bare read+write", "ve_job", "ve_bare_read_write", "<= 3"},
+         {"  field by field", "ve_job_narrow", "ve_bare_read_write", ""},
          {"thermal job (9 x 51 files): job / bare read", "thermal_job", "thermal_bare_read",
-          "<= 2"}});
+          "<= 2"},
+         {"  field by field", "thermal_job_narrow", "thermal_bare_read", ""}});
     fs::current_path(start); // the jobs enter the work folder; leave it before it is removed
     return rc;
 }
