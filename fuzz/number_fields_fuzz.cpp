@@ -4,8 +4,10 @@
 // Input: one control byte, then eight bytes of a double and eight of an integer for the
 // writers; the whole input is also handed to the readers as text.
 #include "fuzz_support.h"
+#include "store/es_fields.h"
 #include "store/number_fields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -68,6 +70,28 @@ void check_readers(std::string_view text) {
                   "ES10.4 reader agrees with the field reader on a field");
         }
     }
+
+    // Runs of fields read several at a time stop where the field-by-field reader first fails
+    // and give its values bit for bit, at the VE pitch and the DEA row length, with the
+    // wide path on and off; nothing past the text is read.
+    for (const std::size_t stride : {std::size_t{11}, std::size_t{22}})
+        for (const bool wide : {true, false}) {
+            const bool before = store::es_fields_wide();
+            store::set_es_fields_wide(wide && before);
+            const std::size_t count = text.size() < 10 ? 0 : (text.size() - 10) / stride + 1;
+            double runs[64];
+            const std::size_t n = std::min<std::size_t>(count, 64);
+            const std::size_t read =
+                store::read_es_fields(text.data(), stride, n, text.data() + text.size(), runs);
+            store::set_es_fields_wide(before);
+            std::size_t expected = 0;
+            double one = 0.0;
+            while (expected < n && store::read_es_unsigned(text.data() + expected * stride, one)) {
+                check(same_bits(one, runs[expected]), "runs of fields: same value");
+                ++expected;
+            }
+            check(read == expected, "runs of fields: stop at the same field");
+        }
 
     // field_at never reaches past the line.
     const std::size_t column = text.size() / 2;
