@@ -307,7 +307,7 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
     TableRead result;
     CrossSectionTable& table = result.table;
     try {
-        table.values.assign(static_cast<std::size_t>(rows * columns), 0.0);
+        table.values.resize(static_cast<std::size_t>(rows * columns));
     } catch (const std::bad_alloc&) {
         return refused(file_name, layout->grid_line);
     }
@@ -330,16 +330,29 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
     bool have_row = read_row();
     double* const first_value = table.values.data() + table.rows;
     const std::size_t stride = static_cast<std::size_t>(table.rows);
+    // Rows of the grid that no file row reaches hold 0: those before the row being written, and
+    // at the end all that are left.
+    std::size_t unset = 0; // first row not written yet
+    const auto zero_rows_before = [&](std::size_t row) {
+        for (std::size_t c = 0; c + 1 < static_cast<std::size_t>(columns); ++c)
+            std::fill(first_value + c * stride + unset, first_value + c * stride + row, 0.0);
+        unset = row;
+    };
     for (std::int32_t k = 1; have_row && k <= table.rows; ++k) {
-        if (std::fabs(energies[static_cast<std::size_t>(k - 1)] - energy) > same_energy)
+        const auto row = static_cast<std::size_t>(k - 1);
+        if (std::fabs(energies[row] - energy) > same_energy)
             continue;
-        double* to = first_value + (k - 1);
+        if (row != unset)
+            zero_rows_before(row);
+        double* to = first_value + row;
         for (const double value : row_values) {
             *to = value;
             to += stride;
         }
+        unset = row + 1;
         have_row = read_row();
     }
+    zero_rows_before(stride);
 
     result.ok = true;
     return result;

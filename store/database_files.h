@@ -16,10 +16,12 @@
 #include <cstdint>
 #include <initializer_list>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sigmat::store {
@@ -39,9 +41,22 @@ enum class DataFileKind { dea, ve, aed_state, aed_total };
 // A data file read onto its uniform energy grid: rows x columns, column-major, so that
 // every column is contiguous for the convolution. Column 1 holds the grid energies (eV,
 // ascending), columns 2.. the cross sections (A^2). Indices are 1-based.
+// Allocates as std::allocator does, but growing a vector leaves the new numbers unset: the
+// reader writes every value of a table itself, and setting megabytes to 0 first would cost a
+// tenth of the reading.
+template <typename T> struct UnsetAllocator : std::allocator<T> {
+    template <typename U> struct rebind { using other = UnsetAllocator<U>; };
+    UnsetAllocator() = default;
+    template <typename U> explicit UnsetAllocator(const UnsetAllocator<U>& /*unused*/) noexcept {}
+    template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <typename U, typename... Args> void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
 struct CrossSectionTable {
     std::int32_t rows = 0, columns = 0;
-    std::vector<double> values; // values[(c-1)*rows + (r-1)]
+    std::vector<double, UnsetAllocator<double>> values; // values[(c-1)*rows + (r-1)]
 
     std::span<double> column(std::int32_t c);
     std::span<const double> column(std::int32_t c) const;

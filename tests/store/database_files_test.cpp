@@ -135,6 +135,34 @@ TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
     EXPECT_EQ(total.table.at(1, 2), 2e-16);
 }
 
+// Rows that no file row reaches are 0 in every column: before the first row, in a gap, after
+// the last. The same shape is read full first, so that the memory a table is made of has held
+// other numbers before.
+TEST(DataFileReader, RowsWithoutDataAreZeroInEveryColumn) {
+    Rows full, gapped;
+    for (int k = 1; k <= 10; ++k)
+        full.push_back(row(0.01 * k, {1.0 * k, 2.0 * k, 3.0 * k}));
+    for (int k : {3, 4, 7})
+        gapped.push_back(row(0.01 * k, {1.0 * k, 2.0 * k, 3.0 * k}));
+    for (int round = 0; round < 3; ++round) {
+        const auto first = read_text(
+            DataFileKind::ve, file_text(DataFileKind::ve, grid(0.1, 10), full, thresholds(3)));
+        ASSERT_TRUE(first.ok);
+        EXPECT_EQ(first.table.at(10, 4), 30.0);
+    }
+    const auto read = read_text(DataFileKind::ve,
+                                file_text(DataFileKind::ve, grid(0.1, 10), gapped, thresholds(3)));
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(read.table.rows, 10);
+    ASSERT_EQ(read.table.columns, 4);
+    for (std::int32_t k = 1; k <= 10; ++k)
+        for (std::int32_t c = 2; c <= 4; ++c) {
+            const bool has_data = k == 3 || k == 4 || k == 7;
+            EXPECT_EQ(read.table.at(k, c), has_data ? (c - 1) * k : 0.0)
+                << "row " << k << ", column " << c;
+        }
+}
+
 TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
     const Rows rows = {row(0.01, {1, 2, 3, 4}), row(0.02, {5, 6}), row(0.03, {7, 8, 9, 10, 11, 12}),
                        row(0.04, {1, 2}) + " abcdefghij", row(0.05, {1, 2, 3, 4})};
