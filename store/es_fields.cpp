@@ -128,21 +128,32 @@ __attribute__((target("avx2"))) bool read_four(const char* p, std::size_t stride
     // ... to [m0, m1, m2, m3] and [i0, i1, i2, i3].
     const __m128i mantissas = _mm_unpacklo_epi64(low, high);
     const __m128i indices = _mm_unpackhi_epi64(low, high);
-    // The three parts of each field's power, one 32-byte row per power, turned into a vector
-    // of high parts, one of middle parts and one of low parts.
-    alignas(16) std::int32_t at[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), indices);
-    const __m256d r0 = _mm256_load_pd(powers[at[0]].part);
-    const __m256d r1 = _mm256_load_pd(powers[at[1]].part);
-    const __m256d r2 = _mm256_load_pd(powers[at[2]].part);
-    const __m256d r3 = _mm256_load_pd(powers[at[3]].part);
-    const __m256d high_low_01 = _mm256_unpacklo_pd(r0, r1); // h0 h1 l0 l1
-    const __m256d high_low_23 = _mm256_unpacklo_pd(r2, r3);
-    const __m256d middle_01 = _mm256_unpackhi_pd(r0, r1); // m0 m1 0 0
-    const __m256d middle_23 = _mm256_unpackhi_pd(r2, r3);
-    const __m256d power_high = _mm256_permute2f128_pd(high_low_01, high_low_23, 0x20);
-    const __m256d power_low = _mm256_permute2f128_pd(high_low_01, high_low_23, 0x31);
-    const __m256d power_middle = _mm256_permute2f128_pd(middle_01, middle_23, 0x20);
+    // The three parts of each field's power: when the four share their exponent (as the
+    // neighbouring points of a smooth curve mostly do), broadcast from one row; else one
+    // 32-byte row per field, turned into a vector of high parts, one of middle parts and one
+    // of low parts.
+    __m256d power_high, power_middle, power_low;
+    const int first_index = _mm_cvtsi128_si32(indices);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(indices, _mm_set1_epi32(first_index))) == 0xFFFF) {
+        const double* part = powers[first_index].part;
+        power_high = _mm256_broadcast_sd(part);
+        power_middle = _mm256_broadcast_sd(part + 1);
+        power_low = _mm256_broadcast_sd(part + 2);
+    } else {
+        alignas(16) std::int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), indices);
+        const __m256d r0 = _mm256_load_pd(powers[at[0]].part);
+        const __m256d r1 = _mm256_load_pd(powers[at[1]].part);
+        const __m256d r2 = _mm256_load_pd(powers[at[2]].part);
+        const __m256d r3 = _mm256_load_pd(powers[at[3]].part);
+        const __m256d high_low_01 = _mm256_unpacklo_pd(r0, r1); // h0 h1 l0 l1
+        const __m256d high_low_23 = _mm256_unpacklo_pd(r2, r3);
+        const __m256d middle_01 = _mm256_unpackhi_pd(r0, r1); // m0 m1 0 0
+        const __m256d middle_23 = _mm256_unpackhi_pd(r2, r3);
+        power_high = _mm256_permute2f128_pd(high_low_01, high_low_23, 0x20);
+        power_low = _mm256_permute2f128_pd(high_low_01, high_low_23, 0x31);
+        power_middle = _mm256_permute2f128_pd(middle_01, middle_23, 0x20);
+    }
     const __m256d m = _mm256_cvtepi32_pd(mantissas);
     const __m256d exact_high = _mm256_mul_pd(m, power_high);
     const __m256d exact_middle = _mm256_mul_pd(m, power_middle);
