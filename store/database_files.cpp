@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -153,31 +154,35 @@ bool read_text_line(std::istream& in, std::string& line) {
 bool next_line(BlockLines& lines, std::string_view& line) {
     std::size_t searched = lines.at;
     for (;;) {
-        const std::size_t nl = lines.buffer.find('\n', searched);
-        if (nl != std::string::npos) {
-            line = without_cr(std::string_view(lines.buffer).substr(lines.at, nl - lines.at));
-            lines.at = nl + 1;
+        const char* const text = lines.buffer.data();
+        if (const void* nl = std::memchr(text + searched, '\n', lines.filled - searched)) {
+            const auto end = static_cast<std::size_t>(static_cast<const char*>(nl) - text);
+            line = without_cr(std::string_view(text + lines.at, end - lines.at));
+            lines.at = end + 1;
             return true;
         }
         if (lines.at_end) {
-            if (lines.at >= lines.buffer.size())
+            if (lines.at >= lines.filled)
                 return false;
             // The last line, without a line end of its own.
-            line = without_cr(std::string_view(lines.buffer).substr(lines.at));
-            lines.at = lines.buffer.size();
+            line = without_cr(std::string_view(text + lines.at, lines.filled - lines.at));
+            lines.at = lines.filled;
             return true;
         }
         // Keep the unfinished line at the front and append the next block.
-        lines.buffer.erase(0, lines.at);
+        const std::size_t kept = lines.filled - lines.at;
+        if (kept > 0 && lines.at > 0)
+            std::memmove(lines.buffer.data(), text + lines.at, kept);
         lines.at = 0;
-        searched = lines.buffer.size();
+        lines.filled = kept;
+        searched = kept;
         std::streamsize got = 0;
         if (lines.in.good() && lines.in.rdbuf() != nullptr) {
-            lines.buffer.resize(searched + block_size);
-            got = lines.in.rdbuf()->sgetn(lines.buffer.data() + searched,
+            if (lines.buffer.size() < kept + block_size)
+                lines.buffer.resize(kept + block_size);
+            got = lines.in.rdbuf()->sgetn(lines.buffer.data() + kept,
                                           static_cast<std::streamsize>(block_size));
-            lines.buffer.resize(searched +
-                                static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+            lines.filled += static_cast<std::size_t>(std::max<std::streamsize>(got, 0));
         }
         if (got <= 0) {
             lines.at_end = true;
@@ -323,9 +328,8 @@ TableRead read_cross_section_table(std::istream& in, DataFileKind kind,
     const std::span<double> row_values = std::span(fields).subspan(1);
     double& energy = fields[0];
     const auto read_row = [&] {
-        return next() &&
-               (read_standard_row(line, fields, lines.buffer.data() + lines.buffer.size()) ||
-                read_data_row(line, row_values, energy));
+        return next() && (read_standard_row(line, fields, lines.buffer.data() + lines.filled) ||
+                          read_data_row(line, row_values, energy));
     };
     bool have_row = read_row();
     double* const first_value = table.values.data() + table.rows;

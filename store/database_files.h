@@ -142,7 +142,10 @@ bool read_text_line(std::istream& in, std::string& line);
 struct BlockLines {
     explicit BlockLines(std::istream& stream) : in(stream) {}
     std::istream& in;
-    std::string buffer; // lines not yet handed out start at `at`
+    // Characters read so far: [0, filled) of the buffer; the lines not yet handed out start at
+    // `at`. The buffer's room past `filled` holds nothing.
+    std::vector<char, UnsetAllocator<char>> buffer;
+    std::size_t filled = 0;
     std::size_t at = 0;
     bool at_end = false; // the stream has no more characters
 };
