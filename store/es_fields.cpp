@@ -61,14 +61,15 @@ const PowerRow* power_rows() {
 //
 // Each character XOR its expected one ("0.0000E+00") leaves 0..9 for a digit, 0 for the
 // point and for the exponent letter (its case bit dropped, as the scalar reader drops it) and,
-// at the sign, 0 for '+' or 6 for '-'. The sign is checked by comparison with both; all other
-// places by an unsigned maximum against their limits (9 for a digit, 0 for a fixed
-// character, anything where nothing is checked). A byte shuffle then lines up the digits and
-// the sign so that two multiply-adds give, as 32-bit numbers, the five-digit mantissa in
-// element 0 of each half and the wide index of the power in element 2.
+// at the sign, 0 for '+' or 6 for '-'. Every place is then checked by an unsigned maximum
+// against its limit: 9 for a digit, 0 for a fixed character, anything where nothing is
+// checked, and 15 for the sign, whose low four bits a table lookup has already marked as
+// wrong unless they are 0 or 6. A byte shuffle lines up the digits and the sign so that two
+// multiply-adds give, as 32-bit numbers, the five-digit mantissa in element 0 of each half
+// and the wide index of the power in element 2.
 struct PairOfFields {
     __m256i mantissa_and_index; // elements 0 and 2 of each half
-    std::uint32_t bad;          // non-zero when either field is not in the layout
+    std::uint32_t within;       // all bits set when both fields are in the layout
 };
 
 __attribute__((target("avx2"))) PairOfFields read_pair(const char* first, const char* second) {
@@ -82,16 +83,22 @@ __attribute__((target("avx2"))) PairOfFields read_pair(const char* first, const 
     const __m256i keep = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, k, -1, -1, -1, 0, 0, 0, 0, 0, 0,
                                           -1, -1, -1, -1, -1, -1, k, -1, -1, -1, 0, 0, 0, 0, 0, 0);
     const auto any = static_cast<char>(0xFF);
-    const __m256i limit = _mm256_setr_epi8(9, 0, 9, 9, 9, 9, 0, any, 9, 9, 0, 0, 0, 0, 0, 0, 9, 0,
-                                           9, 9, 9, 9, 0, any, 9, 9, 0, 0, 0, 0, 0, 0);
+    const __m256i limit =
+        _mm256_setr_epi8(9, 0, 9, 9, 9, 9, 0, 15, 9, 9, any, any, any, any, any, any, 9, 0, 9, 9, 9,
+                         9, 0, 15, 9, 9, any, any, any, any, any, any);
+    // By the low four bits of the sign's byte: 0 ('+') and 6 ('-') pass, the rest exceed 15.
+    const auto no = static_cast<char>(0x40);
+    const __m256i sign_table =
+        _mm256_setr_epi8(0, no, no, no, no, no, 0, no, no, no, no, no, no, no, no, no, 0, no, no,
+                         no, no, no, 0, no, no, no, no, no, no, no, no, no);
+    const __m256i sign_place = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0);
     const __m256i digits = _mm256_and_si256(_mm256_xor_si256(text, expected), keep);
-    const __m256i in_limit = _mm256_cmpeq_epi8(_mm256_max_epu8(digits, limit), limit);
-    const __m256i sign = _mm256_or_si256(_mm256_cmpeq_epi8(text, _mm256_set1_epi8('+')),
-                                         _mm256_cmpeq_epi8(text, _mm256_set1_epi8('-')));
-    // Byte 7 of each half must be a sign; every byte must be within its limit.
-    constexpr std::uint32_t sign_bits = 0x00800080;
+    const __m256i wrong_sign =
+        _mm256_and_si256(_mm256_shuffle_epi8(sign_table, digits), sign_place);
+    const __m256i checked = _mm256_or_si256(digits, wrong_sign);
+    const __m256i in_limit = _mm256_cmpeq_epi8(_mm256_max_epu8(checked, limit), limit);
     const auto within = static_cast<std::uint32_t>(_mm256_movemask_epi8(in_limit));
-    const auto signs = static_cast<std::uint32_t>(_mm256_movemask_epi8(sign));
 
     // [d0, 0, d2, d3, d4, d5, 0, 0, d8, d9, sign, 0, ...] ...
     const auto z = static_cast<char>(0x80); // a zero byte
@@ -109,7 +116,7 @@ __attribute__((target("avx2"))) PairOfFields read_pair(const char* first, const 
     const __m256i quads = _mm256_madd_epi16(pairs, quad_weights);
     // ... and the mantissa in element 0 (element 2 adds element 3, 0, and stays the index).
     const __m256i summed = _mm256_add_epi32(quads, _mm256_srli_epi64(quads, 32));
-    return {summed, (~within) | ((signs & sign_bits) ^ sign_bits)};
+    return {summed, within};
 }
 
 // Four fields: the same checks and the exact product of detail::es_value, four at a time.
@@ -117,7 +124,7 @@ __attribute__((target("avx2"))) bool read_four(const char* p, std::size_t stride
                                                const PowerRow* powers, double* out) {
     const PairOfFields a = read_pair(p, p + stride);
     const PairOfFields b = read_pair(p + 2 * stride, p + 3 * stride);
-    if ((a.bad | b.bad) != 0)
+    if ((a.within & b.within) != 0xFFFFFFFF)
         return false;
     // [m0, m1, i0, i1] and [m2, m3, i2, i3] from elements 0, 4, 2, 6 ...
     const __m256i gather = _mm256_setr_epi32(0, 4, 2, 6, 0, 4, 2, 6);
@@ -128,20 +135,23 @@ __attribute__((target("avx2"))) bool read_four(const char* p, std::size_t stride
     // ... to [m0, m1, m2, m3] and [i0, i1, i2, i3].
     const __m128i mantissas = _mm_unpacklo_epi64(low, high);
     const __m128i indices = _mm_unpackhi_epi64(low, high);
+    const int first_index = _mm_cvtsi128_si32(indices);
+    const bool one_power =
+        _mm_movemask_epi8(_mm_cmpeq_epi32(indices, _mm_set1_epi32(first_index))) == 0xFFFF;
+    alignas(16) std::int32_t at[4];
+    if (!one_power)
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), indices);
     // The three parts of each field's power: when the four share their exponent (as the
     // neighbouring points of a smooth curve mostly do), broadcast from one row; else one
     // 32-byte row per field, turned into a vector of high parts, one of middle parts and one
     // of low parts.
     __m256d power_high, power_middle, power_low;
-    const int first_index = _mm_cvtsi128_si32(indices);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(indices, _mm_set1_epi32(first_index))) == 0xFFFF) {
+    if (one_power) {
         const double* part = powers[first_index].part;
         power_high = _mm256_broadcast_sd(part);
         power_middle = _mm256_broadcast_sd(part + 1);
         power_low = _mm256_broadcast_sd(part + 2);
     } else {
-        alignas(16) std::int32_t at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), indices);
         const __m256d r0 = _mm256_load_pd(powers[at[0]].part);
         const __m256d r1 = _mm256_load_pd(powers[at[1]].part);
         const __m256d r2 = _mm256_load_pd(powers[at[2]].part);
