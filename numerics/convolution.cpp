@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -609,6 +611,18 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     // The straight line through the table's ends, and each point's deviation from it, computed
     // without rounding error worth mentioning (two_sum and fma keep the low parts).
     const double step = (energies[last] - energies[0]) / static_cast<double>(last);
+    // The rounding error of i * step, exactly: step split into its upper 26 and lower 27
+    // significant bits makes both partial products exact for i below 2^26, the difference of
+    // the upper one and the rounded product is exact as the two lie within a factor of 2, and
+    // the one addition left gives the error itself (it is representable). The same number as
+    // std::fma(i, step, -i * step), without a library call for every point.
+    const double step_high = std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) &
+                                                   ~((std::uint64_t{1} << 27) - 1));
+    const double step_low = step - step_high;
+    const bool split_product = ext < (std::size_t{1} << 26);
+    const auto product_error = [&](double m, double p) {
+        return split_product ? (m * step_high - p) + m * step_low : std::fma(m, step, -p);
+    };
     std::vector<double> dev(ext);
     double dev_table = 0.0; // largest deviation of a table point
     double dev_all = 0.0;   // of any point, the tail included
@@ -617,7 +631,7 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
         two_sum(x[i], -x[0], s, t);
         const double m = static_cast<double>(i);
         const double p = m * step;
-        const double p_low = std::fma(m, step, -p);
+        const double p_low = product_error(m, p);
         dev[i] = (s - p) + (t - p_low);
         dev_all = std::max(dev_all, std::fabs(dev[i]));
         if (i == last)

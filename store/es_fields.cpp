@@ -181,7 +181,7 @@ __attribute__((target("avx2"))) std::size_t read_wide(const char* p, std::size_t
                                                       std::size_t count, const char* readable_end,
                                                       double* out) {
     std::size_t k = 0;
-    const auto room = static_cast<std::size_t>(readable_end - p);
+    const std::size_t room = readable_end > p ? static_cast<std::size_t>(readable_end - p) : 0;
     const PowerRow* const powers = power_rows();
     while (k + 4 <= count && (k + 3) * stride + load_width <= room &&
            read_four(p + k * stride, stride, powers, out + k))
