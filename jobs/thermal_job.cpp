@@ -189,32 +189,45 @@ numerics::AddOutcome add_rows(numerics::ThermalAverage& average, double weight, 
     const std::uint64_t* const known_head = known.head.data();
     const std::uint16_t* const known_tail = known.tail.data();
     const double w = state.weight;
+    const bool wide = store::es_fields_wide();
     while (numerics::state_wants_row(state)) {
         // As many standard rows as the text and the grid can still hold, one after the other.
         const std::size_t rows_left = static_cast<std::size_t>(end - p) / standard_row;
         const std::size_t stop =
             state.point + 1 + std::min(state.count - 1 - state.point, rows_left);
         std::size_t i = state.point + 1;
-        // By runs of rows: first the rows whose energy is known and whose blank and line end
-        // stand where they should, then their cross sections, several at a time.
-        while (i < stop) {
-            constexpr std::size_t run = 32;
-            const std::size_t most = std::min(run, stop - i);
-            std::size_t framed = 0;
-            for (const char* q = p; framed < most; ++framed, q += standard_row)
-                if (q[10] != ' ' || q[21] != '\n' ||
-                    store::detail::load_u64(q) != known_head[i + framed] ||
-                    load_u16(q + 8) != known_tail[i + framed])
+        // A row whose energy is known at grid point `at` and whose blank and line end stand
+        // where they should.
+        const auto framed_and_known = [&](const char* q, std::size_t at) {
+            return q[10] == ' ' && q[21] == '\n' && store::detail::load_u64(q) == known_head[at] &&
+                   load_u16(q + 8) == known_tail[at];
+        };
+        if (wide) {
+            // By runs of rows: first the framing of up to 32 rows, then their cross sections
+            // several at a time.
+            while (i < stop) {
+                constexpr std::size_t run = 32;
+                const std::size_t most = std::min(run, stop - i);
+                std::size_t framed = 0;
+                while (framed < most && framed_and_known(p + framed * standard_row, i + framed))
+                    ++framed;
+                double cross_sections[run];
+                const std::size_t read =
+                    store::read_es_fields(p + 11, standard_row, framed, end, cross_sections);
+                for (std::size_t k = 0; k < read; ++k)
+                    sums[i + k] += cross_sections[k] * w;
+                i += read;
+                p += static_cast<std::ptrdiff_t>(read) * standard_row;
+                if (read < most)
                     break;
-            double cross_sections[run];
-            const std::size_t read =
-                store::read_es_fields(p + 11, standard_row, framed, end, cross_sections);
-            for (std::size_t k = 0; k < read; ++k)
-                sums[i + k] += cross_sections[k] * w;
-            i += read;
-            p += static_cast<std::ptrdiff_t>(read) * standard_row;
-            if (read < most)
-                break;
+            }
+        } else {
+            // Field by field, each row at once.
+            double cross_section;
+            for (; i < stop && framed_and_known(p, i) &&
+                   store::read_es_unsigned(p + 11, cross_section);
+                 ++i, p += standard_row)
+                sums[i] += cross_section * w;
         }
         state.point = i - 1;
         if (!numerics::state_wants_row(state))
