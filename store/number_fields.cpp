@@ -480,14 +480,15 @@ bool es10_4_direct(double v, char* out) {
                                     "25262728293031323334353637383940414243444546474849"
                                     "50515253545556575859606162636465666768697071727374"
                                     "75767778798081828384858687888990919293949596979899";
+    const auto two_digits = [](int value) { return pairs + 2 * static_cast<std::size_t>(value); };
     const int lower = n % 10000;
     out[0] = static_cast<char>('0' + n / 10000);
     out[1] = '.';
-    std::memcpy(out + 2, pairs + 2 * (lower / 100), 2);
-    std::memcpy(out + 4, pairs + 2 * (lower % 100), 2);
+    std::memcpy(out + 2, two_digits(lower / 100), 2);
+    std::memcpy(out + 4, two_digits(lower % 100), 2);
     out[6] = 'E';
     out[7] = e < 0 ? '-' : '+';
-    std::memcpy(out + 8, pairs + 2 * (e < 0 ? -e : e), 2);
+    std::memcpy(out + 8, two_digits(e < 0 ? -e : e), 2);
     return true;
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ namespace sigmat::store {
 namespace {
 
 bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 // The wide path switched on (where the processor has it) or off for one test, and back after.
