@@ -155,7 +155,10 @@ bool next_line(BlockLines& lines, std::string_view& line) {
     std::size_t searched = lines.at;
     for (;;) {
         const char* const text = lines.buffer.data();
-        if (const void* nl = std::memchr(text + searched, '\n', lines.filled - searched)) {
+        const void* nl = searched < lines.filled
+                             ? std::memchr(text + searched, '\n', lines.filled - searched)
+                             : nullptr;
+        if (nl != nullptr) {
             const auto end = static_cast<std::size_t>(static_cast<const char*>(nl) - text);
             line = without_cr(std::string_view(text + lines.at, end - lines.at));
             lines.at = end + 1;
