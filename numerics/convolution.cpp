@@ -616,8 +616,8 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     // the upper one and the rounded product is exact as the two lie within a factor of 2, and
     // the one addition left gives the error itself (it is representable). The same number as
     // std::fma(i, step, -i * step), without a library call for every point.
-    const double step_high = std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) &
-                                                   ~((std::uint64_t{1} << 27) - 1));
+    const double step_high =
+        std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) & ~((std::uint64_t{1} << 27) - 1));
     const double step_low = step - step_high;
     const bool split_product = ext < (std::size_t{1} << 26);
     const auto product_error = [&](double m, double p) {
