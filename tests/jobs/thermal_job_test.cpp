@@ -1,4 +1,5 @@
 #include "job_fixture.h"
+#include "store/es_fields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -308,30 +309,42 @@ TEST_F(ThermalJob, LaterFilesSpellingAnEnergyOtherwise) {
         plot_thermal();
     };
     const std::string plain = file(0.0026, 2e-18);
-    run(plain);
-    ASSERT_TRUE(messages().empty()) << messages()[0];
-    const std::string expected = work_file(result);
-    ASSERT_NE(plain.find("\n1.0000E+00 "), std::string::npos);
+    const std::string row = "\n1.0000E+00 2.0000E-18";
+    ASSERT_NE(plain.find(row), std::string::npos);
 
     struct Case {
-        const char* energy; // in place of "1.0000E+00 " at the start of a row
-        bool same;          // the result as with the plain file; else incompatible
+        const char* text; // in place of "1.0000E+00 2.0000E-18" at the start of a row
+        bool same;        // the result as with the plain file; else incompatible
     } const cases[] = {
-        {"1.000E+00  ", true},  {"1.0000e+00 ", true},  {"1.0000E+00\t", true},
-        {"1.0010E+00 ", false}, {"1.0000E+01 ", false}, {"0.9990E+00 ", false},
+        {"1.000E+00  2.0000E-18", true},  {"1.0000e+00 2.0000E-18", true},
+        {"1.0000E+00\t2.0000E-18", true}, {"1.0010E+00 2.0000E-18", false},
+        {"1.0000E+01 2.0000E-18", false}, {"0.9990E+00 2.0000E-18", false},
+        {"1.0000E+00 2.000E-18 ", true},  {"1.0000E+00 2.0000e-18", true},
+        {"1.0000E+00 +2.000E-18", true},  {"1.0000E+00 2.0000E-1x", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.energy);
-        std::string changed = plain;
-        changed.replace(changed.find("\n1.0000E+00 ") + 1, 11, c.energy);
-        run(changed);
-        if (c.same) {
-            EXPECT_TRUE(messages().empty()) << messages()[0];
-            EXPECT_EQ(work_file(result), expected);
-        } else {
-            EXPECT_EQ(messages(), std::vector<std::string>{"Incompatible data files."});
+    // The cross sections are read four at a time where the processor can, and field by field
+    // otherwise: both ways must give the same files and the same refusals.
+    const bool wide_before = store::es_fields_wide();
+    for (const bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "wide" : "narrow");
+        store::set_es_fields_wide(wide && wide_before);
+        run(plain);
+        ASSERT_TRUE(messages().empty()) << messages()[0];
+        const std::string expected = work_file(result);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.text);
+            std::string changed = plain;
+            changed.replace(changed.find(row) + 1, row.size() - 1, c.text);
+            run(changed);
+            if (c.same) {
+                EXPECT_TRUE(messages().empty()) << messages()[0];
+                EXPECT_EQ(work_file(result), expected);
+            } else {
+                EXPECT_EQ(messages(), std::vector<std::string>{"Incompatible data files."});
+            }
         }
     }
+    store::set_es_fields_wide(wide_before);
 }
 
 } // namespace
