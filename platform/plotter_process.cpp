@@ -10,8 +10,10 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -48,6 +50,24 @@ std::string last_lines(const std::string& text, std::size_t count) {
 }
 
 constexpr std::size_t error_lines_shown = 8;
+
+// `path` as seen from `directory`: absolute paths as they are.
+std::string in_directory(const std::string& directory, const std::string& path) {
+#ifdef _WIN32
+    const bool absolute = (path.size() >= 3 && path[1] == ':') ||
+                          (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+    const char separator = '\\';
+#else
+    const bool absolute = !path.empty() && path[0] == '/';
+    const char separator = '/';
+#endif
+    if (absolute || directory.empty())
+        return path;
+    std::string out = directory;
+    if (out.back() != separator && out.back() != '/')
+        out += separator;
+    return out + path;
+}
 constexpr std::size_t error_output_kept = std::size_t{64} * 1024;
 
 #ifndef _WIN32
@@ -60,18 +80,19 @@ bool is_executable_file(const std::string& path) {
 
 } // namespace
 
-std::string resolve_plotter_program(const std::string& program) {
+std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
+    const std::string located = in_directory(directory, program);
 #ifdef _WIN32
-    if (std::filesystem::is_regular_file(program))
-        return program;
+    if (std::filesystem::is_regular_file(located))
+        return located;
     char found[MAX_PATH];
     std::string bare = std::filesystem::path(program).filename().string();
     if (SearchPathA(nullptr, bare.c_str(), nullptr, MAX_PATH, found, nullptr) > 0)
         return found;
     return {};
 #else
-    if (is_executable_file(program))
-        return program;
+    if (is_executable_file(located))
+        return located;
     std::string bare = std::filesystem::path(program).filename().string();
     if (bare.empty() || bare.find('/') != std::string::npos)
         return {};
@@ -107,9 +128,10 @@ bool plotter_can_show(const std::function<std::optional<std::string>(const char*
 
 #ifdef _WIN32
 
-PlotterResult run_plotter_process(const std::string& program, const std::string& script,
-                                  const std::function<void()>& while_waiting) {
-    std::string exe = resolve_plotter_program(program);
+PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
+                                  const std::string& script,
+                                  const std::function<void()>& while_waiting, bool wait) {
+    std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
     // The command line: the program path in double quotes, one blank, the script name.
@@ -117,10 +139,14 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &si, &pi))
         return {PlotterStatus::not_started, {}};
     CloseHandle(pi.hThread);
+    if (!wait) {
+        CloseHandle(pi.hProcess);
+        return {PlotterStatus::finished, {}};
+    }
     while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT)
         if (while_waiting)
             while_waiting();
@@ -128,14 +154,41 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
     if (code != 0)
-        return {PlotterStatus::reported_error, {}};
+        return {PlotterStatus::reported_error, "(exit status " + std::to_string(code) + ")"};
     return {PlotterStatus::finished, {}};
 }
 
+void ignore_file_size_signal() {}
+
 #else
 
-PlotterResult run_plotter_process(const std::string& program, const std::string& script,
-                                  const std::function<void()>& while_waiting) {
+namespace {
+
+// Plotters started without waiting, reaped when they have ended.
+std::vector<pid_t>& unwaited() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+void reap_unwaited() {
+    auto& pids = unwaited();
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [](pid_t pid) {
+                                  int status = 0;
+                                  return ::waitpid(pid, &status, WNOHANG) != 0;
+                              }),
+               pids.end());
+}
+
+} // namespace
+
+void ignore_file_size_signal() {
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
+                                  const std::string& script,
+                                  const std::function<void()>& while_waiting, bool wait) {
     auto env = [](const char* name) -> std::optional<std::string> {
         const char* v = std::getenv(name);
         if (!v)
@@ -144,23 +197,43 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     };
     if (!plotter_can_show(env))
         return {PlotterStatus::not_started, {}};
-    std::string exe = resolve_plotter_program(program);
+    std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    reap_unwaited();
 
-    int err_pipe[2];
-    if (::pipe(err_pipe) != 0)
-        return {PlotterStatus::not_started, {}};
-    ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
-    // Non-blocking: a helper process of the plotter may keep the pipe open after it ends.
-    ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+    int err_pipe[2] = {-1, -1};
+    if (wait) {
+        if (::pipe(err_pipe) != 0)
+            return {PlotterStatus::not_started, {}};
+        ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        // Non-blocking: a helper process of the plotter may keep the pipe open after it ends.
+        ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    if (wait) {
+        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    // The plotter gets the default disposition of the signals Sigmat ignores.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    short flags = POSIX_SPAWN_SETSIGDEF;
+    if (!wait)
+        flags |= POSIX_SPAWN_SETSID; // not ended with Sigmat's session
+    posix_spawnattr_setflags(&attributes, flags);
 
     std::string arg_e = "-e";
     std::string arg_pause = "set mouse; pause mouse close";
@@ -168,12 +241,22 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     std::string arg1 = script;
     char* argv[] = {arg0.data(), arg1.data(), arg_e.data(), arg_pause.data(), nullptr};
     pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
+    // The child changes into `directory` before it runs the program: it gets the full path.
+    std::error_code ec;
+    const std::string run = exe.front() == '/' ? exe : std::filesystem::absolute(exe, ec).string();
+    int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(err_pipe[1]);
+    posix_spawnattr_destroy(&attributes);
+    if (wait)
+        ::close(err_pipe[1]);
     if (rc != 0) {
-        ::close(err_pipe[0]);
+        if (wait)
+            ::close(err_pipe[0]);
         return {PlotterStatus::not_started, {}};
+    }
+    if (!wait) {
+        unwaited().push_back(pid);
+        return {PlotterStatus::finished, {}};
     }
 
     std::string errors;
@@ -213,8 +296,17 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
             errors.append(buf, static_cast<std::size_t>(got));
     }
     ::close(err_pipe[0]);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-        return {PlotterStatus::reported_error, last_lines(errors, error_lines_shown)};
+    std::string shown = last_lines(errors, error_lines_shown);
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        if (shown.empty())
+            shown = "(exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
+    if (WIFSIGNALED(status)) {
+        if (shown.empty())
+            shown = "(ended by signal " + std::to_string(WTERMSIG(status)) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
     return {PlotterStatus::finished, {}};
 }
 

@@ -412,8 +412,9 @@ class QtDialogTest : public QObject {
             QTest::keyClicks(p.widget(id::temp_vib), "12");
             p.dialog()->close();
         });
-        auto result = p.start_plotter(program.toStdString(), "plot.gp");
-        auto missing = p.start_plotter(dir.filePath("no-such-plotter").toStdString(), "plot.gp");
+        auto result = p.start_plotter(dir.path().toStdString(), program.toStdString(), "plot.gp");
+        auto missing = p.start_plotter(dir.path().toStdString(),
+                                       dir.filePath("no-such-plotter").toStdString(), "plot.gp");
         qputenv("GNUTERM", old_term);
 
         QVERIFY(was_running);
@@ -450,14 +451,15 @@ class QtDialogTest : public QObject {
         QVERIFY(QFile::exists(profile.filePath("Sigmat/Sigmat.ini")));
         shown();
 
-        // A real number typed into the initial vibrational state becomes a whole number.
+        // Typed key by key, the decimal point and the digits after it are refused: the
+        // state stays a whole number.
         QWidget* vib = p.widget(id::vib_initial);
         QTest::keyClick(vib, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(vib, "2.7");
         std::string text;
         int pos = 0;
         QVERIFY(p.get_text(id::vib_initial, text));
-        QCOMPARE(text, std::string(" 2"));
+        QCOMPARE(text, std::string("2"));
         QVERIFY(p.get_spin_position(id::vib_initial_spin, pos));
         QCOMPARE(pos, 2);
 

@@ -2,7 +2,8 @@
 // DEA curves must keep the physics the model promises.
 #include "app/state_catalogue.h"
 #include "jobs/job_fixture.h"
-#include "store/database_files.h"
+#include "store/data_files.h"
+#include "store/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +54,9 @@ class DemoDb : public ::testing::Test {
     }
 
     static store::CrossSectionTable read_ok(const std::string& path, DataFileKind kind) {
-        auto r = store::read_cross_section_table(path, kind);
-        EXPECT_TRUE(r.ok) << path << " line " << r.error.line << ": " << r.error.reason;
-        return r.table;
+        auto r = store::read_cross_section_table(store::real_file_system(), path, kind);
+        EXPECT_TRUE(r.ok) << path << " line " << r.error.line << ": " << r.error.message;
+        return r.value;
     }
     static double column_max(const store::CrossSectionTable& t, std::int32_t c) {
         auto col = t.column(c);
@@ -69,7 +70,8 @@ class DemoDb : public ::testing::Test {
         return -1.0;
     }
     store::CrossSectionTable dea(const std::string& mol, int v, int j) const {
-        return read_ok(store::database_file_path(db, "DA", mol, v, j), DataFileKind::dea);
+        return read_ok(store::state_file_path(store::real_file_system(), db, "DA", mol, v, j),
+                       DataFileKind::dea);
     }
 
     std::string db;
@@ -81,7 +83,9 @@ TEST_F(DemoDb, EveryCataloguedStatePassesTheReadersWithData) {
     ASSERT_TRUE(cat);
     EXPECT_EQ(cat->codes,
               (std::vector<std::string>{"HBr", "DBr", "HCl", "DCl", "HI ", "DI ", "HF ", "DF "}));
-    EXPECT_EQ(app::load_catalogue((fs::path(db) / "index.dat").string()).codes, cat->codes);
+    EXPECT_EQ(
+        app::load_catalogue(store::real_file_system(), (fs::path(db) / "index.dat").string()).codes,
+        cat->codes);
 
     for (std::int32_t k = 1; k <= cat->moleculeCount; ++k) {
         const std::string mol(store::trim_right(cat->codes[static_cast<std::size_t>(k - 1)]));
@@ -92,17 +96,21 @@ TEST_F(DemoDb, EveryCataloguedStatePassesTheReadersWithData) {
         // the top of the grid.
         for (int v = 0; v <= 2; ++v)
             for (int j = 0; j <= 5; ++j) {
-                auto t = read_ok(store::database_file_path(db, "VE", mol, v, j), DataFileKind::ve);
+                auto t =
+                    read_ok(store::state_file_path(store::real_file_system(), db, "VE", mol, v, j),
+                            DataFileKind::ve);
                 ASSERT_EQ(t.columns, 7) << mol;
                 for (int vf = v + 1; vf <= 5; ++vf)
                     EXPECT_GT(column_max(t, vf + 2), 0.0) << mol << " VE " << v << "->" << vf;
             }
         for (std::int32_t j = 0; j <= cat->rot_max(k, 0); ++j) {
-            auto t = read_ok(store::aed_state_file_path(db, mol, j), DataFileKind::aed_state);
+            auto t = read_ok(store::aed_state_file_path(store::real_file_system(), db, mol, j),
+                             DataFileKind::aed_state);
             ASSERT_EQ(t.columns, 10) << mol;
             EXPECT_GT(column_max(t, 3), 0.0) << mol << " AED v=0 J=" << j;
         }
-        auto total = read_ok(store::aed_total_file_path(db, mol), DataFileKind::aed_total);
+        auto total = read_ok(store::aed_total_file_path(store::real_file_system(), db, mol),
+                             DataFileKind::aed_total);
         ASSERT_GT(total.rows, 1);
         EXPECT_GT(total.at(1, 2), total.at(total.rows, 2)) << mol << ": AED falls with energy";
     }
