@@ -4,7 +4,7 @@
 // within the rounding of the result files' ES10.4 fields.
 #include "job_fixture.h"
 #include "numerics/convolution.h"
-#include "store/database_files.h"
+#include "store/data_files.h"
 
 #include <cmath>
 #include <numbers>

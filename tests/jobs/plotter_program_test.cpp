@@ -19,7 +19,7 @@ TEST_F(PlotterProgram, OneSeparatorBeforeTheProgramWhateverTheDirectoryEndsWith)
     write_file(mol + "da" + sep + "nu00" + sep + "da00j00.dat", dea_file(0.0, 1.0, 10, 0.3, flat));
 
     const std::string gp = tmp.str() + sep + "gp";
-    const std::string program = gp + sep + std::string(platform::plotter_executable);
+    const std::string program = gp + sep + std::string(jobs::plotter_executable);
     const std::string typed[] = {gp, gp + sep, gp + sep + "   ", gp + "  "};
     struct Job {
         const char* name;

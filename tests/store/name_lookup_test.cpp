@@ -2,9 +2,9 @@
 // spell the same folders and files "DA" and "da", "adTot" and "adtot". When several entries
 // match and the exact spelling is missing, the first in byte order is taken, so that the same
 // tree always gives the same file.
-#include "platform/platform.h"
-#include "store/database_files.h"
+#include "store/file_system.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 namespace sigmat::store {
 namespace {
 
-constexpr char sep = platform::path_separator;
+constexpr char sep = store::path_separator;
 
 // Every letter matches its other case, in both directions.
 TEST(NameLookup, EveryLetterOfTheAlphabetMatchesItsOtherCase) {
@@ -28,9 +28,9 @@ TEST(NameLookup, EveryLetterOfTheAlphabetMatchesItsOtherCase) {
         test::write_file(dir / up_name, "");
         SCOPED_TRACE(std::string(1, upper));
         EXPECT_TRUE(equal_ignoring_case(std::string(1, upper), std::string(1, lower)));
-        EXPECT_EQ(find_in_tree(dir.str(), {std::string("LO") + upper + ".DAT"}),
+        EXPECT_EQ(find_in_tree(real_file_system(), dir.str(), {std::string("LO") + upper + ".DAT"}),
                   dir.str() + sep + low_name);
-        EXPECT_EQ(find_in_tree(dir.str(), {std::string("up") + lower + ".dat"}),
+        EXPECT_EQ(find_in_tree(real_file_system(), dir.str(), {std::string("up") + lower + ".dat"}),
                   dir.str() + sep + up_name);
     }
 }
@@ -50,7 +50,8 @@ TEST(NameLookup, OnlyAsciiLettersFoldTheirCase) {
         SCOPED_TRACE(c.on_disk);
         test::write_file(dir / c.on_disk, "");
         EXPECT_FALSE(equal_ignoring_case(c.on_disk, c.looked_up));
-        EXPECT_EQ(find_in_tree(dir.str(), {c.looked_up}), dir.str() + sep + c.looked_up)
+        EXPECT_EQ(find_in_tree(real_file_system(), dir.str(), {c.looked_up}),
+                  dir.str() + sep + c.looked_up)
             << "not found: the name stays as given";
     }
 }
@@ -71,7 +72,7 @@ TEST(NameLookup, SeveralMatchesTakeTheFirstInByteOrderUnlessTheExactNameIsThere)
         test::TempDir dir;
         for (const auto& name : c.on_disk)
             test::write_file(dir / "HCl" / "AD" / name, name);
-        const std::string path = aed_total_file_path(dir.str(), "HCl");
+        const std::string path = aed_total_file_path(real_file_system(), dir.str(), "HCl");
         EXPECT_EQ(path, dir.str() + sep + "HCl" + sep + "AD" + sep + c.found);
     }
 
@@ -85,11 +86,18 @@ TEST(NameLookup, SeveralMatchesTakeTheFirstInByteOrderUnlessTheExactNameIsThere)
         if (file != "DA00J03.dat" && file != "da00j03.dat")
             test::write_file(dir / "HCL" / "DA" / "nu00" / file, "");
     const std::string folder = dir.str() + sep + "HCL" + sep + "DA" + sep + "nu00" + sep;
-    EXPECT_EQ(database_file_path(dir.str(), "DA", "HCl", 0, 3), folder + "DA00J03.DAT");
-    EXPECT_EQ(dea_state_file_path(dir.str(), "HCl", 0, 3), folder + "DA00J03.DAT");
+    // As the temperature average spells it.
+    const auto thermal_path = [](const std::string& db) {
+        return find_in_tree(real_file_system(), db,
+                            {"HCl", "da", "nu00", dea_state_file_name(0, 3)});
+    };
+    EXPECT_EQ(state_file_path(real_file_system(), dir.str(), "DA", "HCl", 0, 3),
+              folder + "DA00J03.DAT");
+    EXPECT_EQ(thermal_path(dir.str()), folder + "DA00J03.DAT");
     test::write_file(folder + "da00j03.dat", "");
-    EXPECT_EQ(dea_state_file_path(dir.str(), "HCl", 0, 3), folder + "da00j03.dat");
-    EXPECT_EQ(database_file_path(dir.str(), "DA", "HCl", 0, 3), folder + "DA00J03.DAT");
+    EXPECT_EQ(thermal_path(dir.str()), folder + "da00j03.dat");
+    EXPECT_EQ(state_file_path(real_file_system(), dir.str(), "DA", "HCl", 0, 3),
+              folder + "DA00J03.DAT");
 }
 
 } // namespace
