@@ -100,6 +100,11 @@ class BlockReader {
             }
             out.blocks.push_back(std::move(block));
         }
+        if (lines_.broken()) {
+            out.error = {std::string(file_), lines_.number(),
+                         "the file could not be read to its end"};
+            return out;
+        }
         out.ok = true;
         return out;
     }

@@ -17,6 +17,8 @@ class LineReader {
     explicit LineReader(std::istream& in) : in_(in) {}
     bool next(std::string& line);
     std::int32_t number() const { return number_; }
+    // The stream failed for another reason than its end.
+    bool broken() const { return in_.bad(); }
 
   private:
     std::istream& in_;
