@@ -86,23 +86,28 @@ RotationFit fit_rotation(const std::vector<double>& ladder) {
         return {{(ladder[1] - e0) / 2.0, 0.0}, false};
     // y = B x - D x^2 in the scaled columns u = x / xs, w = u^2.
     const double xs = term_x(static_cast<std::int32_t>(n));
-    double suu = 0.0, suw = 0.0, sww = 0.0, suy = 0.0, swy = 0.0, syy = 0.0;
+    auto u_of = [xs](std::size_t j) { return term_x(static_cast<std::int32_t>(j)) / xs; };
+    double suu = 0.0, suw = 0.0, sww = 0.0, suy = 0.0, swy = 0.0;
     for (std::size_t j = 1; j <= n; ++j) {
-        const double u = term_x(static_cast<std::int32_t>(j)) / xs, w = u * u;
+        const double u = u_of(j), w = u * u;
         const double y = ladder[j] - e0;
         suu += u * u;
         suw += u * w;
         sww += w * w;
         suy += u * y;
         swy += w * y;
-        syy += y * y;
     }
     const double det = suu * sww - suw * suw;
     const double p = (sww * suy - suw * swy) / det; // coefficient of u
     const double q = (suu * swy - suw * suy) / det; // coefficient of w
     bool keep_d = std::isfinite(p) && std::isfinite(q);
     if (keep_d && n > 2) {
-        const double rss = std::max(0.0, syy - p * suy - q * swy);
+        double rss = 0.0;
+        for (std::size_t j = 1; j <= n; ++j) {
+            const double u = u_of(j);
+            const double r = ladder[j] - e0 - p * u - q * u * u;
+            rss += r * r;
+        }
         const double var_q = rss / static_cast<double>(n - 2) * suu / det;
         keep_d = std::abs(q) > 2.0 * std::sqrt(var_q);
     }

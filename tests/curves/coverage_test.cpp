@@ -159,6 +159,26 @@ TEST(Coverage, LevelOfTwoStatesIsARigidRotor) {
                 1e-12);
 }
 
+TEST(Coverage, RoundingNoiseDoesNotEndALadderEarly) {
+    // A rigid rotor whose energies carry errors of the size of the files' last digit: fitted
+    // freely, the short ladder would turn over near J = 160. The true centrifugal term of the
+    // same length of ladder is kept.
+    const double b = 1.3e-3, noise[] = {0.0, 5e-5, 5e-5, 0.0, -5e-5, -5e-5, -5e-5};
+    std::vector<std::vector<double>> rigid(1);
+    for (int j = 0; j <= 6; ++j)
+        rigid[0].push_back(1.5 + b * j * (j + 1) + noise[j]);
+    const auto est = estimate_coverage(rigid, 0.0, 3000.0);
+    ASSERT_TRUE(est);
+    EXPECT_EQ(est->levels[0].rotation->d_ev, 0.0);
+    EXPECT_EQ(est->levels[0].j_end, coverage_max_j);
+
+    const Molecule hcl;
+    const auto exact = estimate_coverage(hcl.listed({6}), 0.0, 3000.0);
+    ASSERT_TRUE(exact);
+    EXPECT_NEAR(exact->levels[0].rotation->d_ev / hcl.d(0), 1.0, 1e-6);
+    EXPECT_EQ(exact->levels[0].j_end, hcl.j_top(0));
+}
+
 TEST(Coverage, PartsThatCannotBeEstimatedAreReported) {
     const Molecule hcl;
     struct Case {
