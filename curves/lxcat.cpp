@@ -221,7 +221,7 @@ class BlockReader {
 
     LineReader lines_;
     std::string_view file_;
-    ReadError error_;
+    store::DataError error_;
 };
 
 } // namespace

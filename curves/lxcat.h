@@ -25,7 +25,7 @@
 // are accepted, and a COLUMNS line, when present, must name eV and m2 (also written m^2).
 #pragma once
 
-#include "curves/read_error.h"
+#include "store/error.h"
 
 #include <cstdint>
 #include <ctime>
@@ -74,7 +74,7 @@ enum class LxcatWriteOutcome { written, invalid_block, stream_failed };
 struct LxcatRead {
     bool ok = false;
     std::vector<LxcatBlock> blocks; // in file order; empty for a file without blocks
-    ReadError error;                // when !ok
+    store::DataError error;         // when !ok
 };
 
 // Reads every block of the stream; `file_name` only names the file in an error. The first

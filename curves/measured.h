@@ -10,7 +10,7 @@
 // row to row; every value read must be a finite number.
 #pragma once
 
-#include "curves/read_error.h"
+#include "store/error.h"
 
 #include <istream>
 #include <string_view>
@@ -25,8 +25,8 @@ struct MeasuredCurve {
 
 struct MeasuredRead {
     bool ok = false;
-    MeasuredCurve curve; // at least one row when ok
-    ReadError error;     // when !ok: the faulty line, or line 0 for a file without rows
+    MeasuredCurve curve;    // at least one row when ok
+    store::DataError error; // when !ok: the faulty line, or line 0 for a file without rows
 };
 
 // Reads the whole stream; `file_name` only names the file in an error.

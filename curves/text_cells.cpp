@@ -1,17 +1,11 @@
 #include "curves/text_cells.h"
 
-#include "curves/read_error.h"
+#include "store/error.h"
 
 #include <charconv>
 #include <limits>
 
 namespace sigmat::curves {
-
-std::string describe(const ReadError& error) {
-    if (error.line <= 0)
-        return error.file + ": " + error.reason;
-    return error.file + ", line " + std::to_string(error.line) + ": " + error.reason;
-}
 
 namespace detail {
 

@@ -24,6 +24,13 @@ template <typename T> struct [[nodiscard]] Read {
     DataError error;
 };
 
+// "FILE, line N: MESSAGE" ("FILE: MESSAGE" for line 0), for a command line's standard error.
+inline std::string describe(const DataError& error) {
+    if (error.line == 0)
+        return error.file + ": " + error.message;
+    return error.file + ", line " + std::to_string(error.line) + ": " + error.message;
+}
+
 inline DataError data_error(std::string_view file, std::int32_t line, std::string_view message) {
     return DataError{std::string(file), line, std::string(message)};
 }

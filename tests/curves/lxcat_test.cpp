@@ -77,7 +77,7 @@ TEST(Lxcat, RoundTripOfConcatenatedBlocks) {
     for (const auto& b : blocks)
         text += written(b);
     const LxcatRead r = read_text(text);
-    ASSERT_TRUE(r.ok) << describe(r.error);
+    ASSERT_TRUE(r.ok) << store::describe(r.error);
     ASSERT_EQ(r.blocks.size(), 3u);
     const std::int32_t first_lines[] = {2, 17, 31};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -106,7 +106,7 @@ TEST(Lxcat, ReadsTheVariantsOtherProgramsWrite) {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     for (const std::string* text : {&lf, static_cast<const std::string*>(&crlf)}) {
         const LxcatRead r = read_text(*text);
-        ASSERT_TRUE(r.ok) << describe(r.error);
+        ASSERT_TRUE(r.ok) << store::describe(r.error);
         ASSERT_EQ(r.blocks.size(), 5u);
 
         const LxcatBlock& a = r.blocks[0];
@@ -180,9 +180,9 @@ TEST(Lxcat, MalformedBlocksNameTheirLine) {
         const LxcatRead r = read_text(c.text);
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_EQ(r.error.file, "x.txt") << c.name;
-        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.reason;
-        EXPECT_NE(r.error.reason.find(c.reason_part), std::string::npos)
-            << c.name << ": " << r.error.reason;
+        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.message;
+        EXPECT_NE(r.error.message.find(c.reason_part), std::string::npos)
+            << c.name << ": " << r.error.message;
     }
     // Without a block a file is read, and holds none.
     const LxcatRead none = read_text("only text\n-----\n1 2\n");

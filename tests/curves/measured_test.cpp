@@ -35,7 +35,7 @@ TEST(Measured, ReadsTheLayoutsUsersWrite) {
     };
     for (const auto& c : cases) {
         const MeasuredRead r = read_text(c.text);
-        ASSERT_TRUE(r.ok) << c.name << ": " << describe(r.error);
+        ASSERT_TRUE(r.ok) << c.name << ": " << store::describe(r.error);
         EXPECT_EQ(r.curve.energy_ev, c.energy) << c.name;
         EXPECT_EQ(r.curve.sigma, c.sigma) << c.name;
     }
@@ -69,9 +69,9 @@ TEST(Measured, FaultsNameTheirLine) {
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_TRUE(r.curve.energy_ev.empty()) << c.name;
         EXPECT_EQ(r.error.file, "beam.dat") << c.name;
-        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.reason;
-        EXPECT_NE(r.error.reason.find(c.reason_part), std::string::npos)
-            << c.name << ": " << r.error.reason;
+        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.message;
+        EXPECT_NE(r.error.message.find(c.reason_part), std::string::npos)
+            << c.name << ": " << r.error.message;
     }
     EXPECT_EQ(describe(read_text("0.5 1\nx 1\n").error), "beam.dat, line 2: not a number: 'x' "
                                                          "(comment lines start with #)");
