@@ -280,6 +280,9 @@ bool HeadlessPlatform::user_type(int id, std::string_view text) {
     HeadlessControl* c = find(id, {ControlKind::edit});
     if (!c || !c->enabled || closed_)
         return false;
+    // Replacing the whole text takes keys that type no character (select all, paste).
+    if (c->key_filter)
+        c->key_filter(id, KeyPress{});
     c->text = std::string(text);
     run(*c, id, Event::text_changed);
     return true;

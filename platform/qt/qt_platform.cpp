@@ -64,12 +64,12 @@ class EditKeys final : public QObject {
         if (event->type() != QEvent::KeyPress)
             return QObject::eventFilter(target, event);
         auto* key = static_cast<QKeyEvent*>(event);
-        // Shortcuts (paste, undo) change the text as a whole: they are not typing.
-        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
+        // Shortcuts (select all, paste, undo) change the text as a whole: keys that type no
+        // character.
         KeyPress press;
         const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint())
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            !text.isEmpty() && text.at(0).isPrint())
             press.typed = from_qt(text);
         return !report_(press);
     }
