@@ -253,10 +253,6 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
     return result;
 }
 
-std::string read_stream(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
                                                  std::string_view file_name) {
     return read_cross_section_table(read_stream(in), kind, file_name);

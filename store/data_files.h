@@ -111,7 +111,4 @@ std::optional<GridHeader> read_grid_line(std::string_view line);
 // "# Energy = " ES11.4: the energy of the initial rovibrational state of a DEA file (eV).
 std::optional<double> read_state_energy_line(std::string_view line);
 
-// The whole text of a stream.
-std::string read_stream(std::istream& in);
-
 } // namespace sigmat::store
