@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sigmat::store {
 
@@ -65,6 +66,8 @@ class TableValues {
 struct CrossSectionTable {
     std::int32_t rows = 0, columns = 0;
     TableValues values; // values[(c-1)*rows + (r-1)]
+    // VE and state-resolved AED: the thresholds line, one energy (eV) per cross-section column.
+    std::vector<double> thresholds;
 
     std::span<double> column(std::int32_t c);
     std::span<const double> column(std::int32_t c) const;
