@@ -1,5 +1,7 @@
 #include "numerics/convolution.h"
 
+#include "numerics/convolution_rows.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -17,6 +19,8 @@
 
 namespace sigmat::numerics {
 namespace {
+
+using detail::row_block;
 
 constexpr double ln2 = 0.6931471805599453;
 constexpr double two_pi = 6.283185307179586;
@@ -146,9 +150,6 @@ void fold_windowed(const FoldKernel& g, std::span<const double> energies,
     apply_floor_and_store(result, values);
 }
 
-// Sums over the kernel offsets m of one output: t[m] times the weighted values at m steps above
-// (`up`) and m steps below (`down`, a reversed array, so that both run forwards). Fixed order:
-// two running sums of two lanes each, combined at the end.
 #ifdef SIGMAT_HAVE_SSE2
 double horizontal(__m128d a, __m128d b) {
     double lanes[2];
@@ -156,120 +157,6 @@ double horizontal(__m128d a, __m128d b) {
     return lanes[0] + lanes[1];
 }
 #endif
-
-// Sum over m < n of vector_term(m) (two lanes at a time) or scalar_term(m) (the odd one
-// left over): four running sums of two lanes, combined in a fixed order at the end.
-template <typename VectorTerm, typename ScalarTerm>
-double lane_sum(std::size_t n, VectorTerm vector_term, ScalarTerm scalar_term) {
-    std::size_t m = 0;
-    double sum = 0.0;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd();
-    __m128d s2 = _mm_setzero_pd(), s3 = _mm_setzero_pd();
-    for (; m + 8 <= n; m += 8) {
-        s0 = _mm_add_pd(s0, vector_term(m));
-        s1 = _mm_add_pd(s1, vector_term(m + 2));
-        s2 = _mm_add_pd(s2, vector_term(m + 4));
-        s3 = _mm_add_pd(s3, vector_term(m + 6));
-    }
-    for (; m + 2 <= n; m += 2)
-        s0 = _mm_add_pd(s0, vector_term(m));
-    sum = horizontal(_mm_add_pd(s0, s2), _mm_add_pd(s1, s3));
-#else
-    (void)vector_term;
-#endif
-    for (; m < n; ++m)
-        sum += scalar_term(m);
-    return sum;
-}
-
-// sum of t[m] * (up[m] + down[m])
-double even_sum(const double* t, const double* up, const double* down, std::size_t n) {
-    return lane_sum(
-        n,
-        [&](std::size_t j) {
-#ifdef SIGMAT_HAVE_SSE2
-            return _mm_mul_pd(_mm_loadu_pd(t + j),
-                              _mm_add_pd(_mm_loadu_pd(up + j), _mm_loadu_pd(down + j)));
-#else
-            return j;
-#endif
-        },
-        [&](std::size_t j) { return t[j] * (up[j] + down[j]); });
-}
-
-// sum of t[m] * x[m]
-double one_sided_sum(const double* t, const double* x, std::size_t n) {
-    return lane_sum(
-        n,
-        [&](std::size_t j) {
-#ifdef SIGMAT_HAVE_SSE2
-            return _mm_mul_pd(_mm_loadu_pd(t + j), _mm_loadu_pd(x + j));
-#else
-            return j;
-#endif
-        },
-        [&](std::size_t j) { return t[j] * x[j]; });
-}
-
-// The three sums of an output with the first-order correction:
-//   even += t[m] (up[m] + down[m]),  odd += s[m] (up[m] - down[m]),
-//   odd_dev += s[m] (up_dev[m] - down_dev[m]).
-struct ThreeSums {
-    double even = 0.0, odd = 0.0, odd_dev = 0.0;
-};
-
-ThreeSums three_sums(const double* t, const double* s, const double* up, const double* down,
-                     const double* up_dev, const double* down_dev, std::size_t n) {
-    std::size_t m = 0;
-    ThreeSums r;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d e = _mm_setzero_pd(), o = _mm_setzero_pd(), od = _mm_setzero_pd();
-    for (; m + 2 <= n; m += 2) {
-        const __m128d u = _mm_loadu_pd(up + m), d = _mm_loadu_pd(down + m);
-        const __m128d ud = _mm_loadu_pd(up_dev + m), dd = _mm_loadu_pd(down_dev + m);
-        const __m128d sv = _mm_loadu_pd(s + m);
-        e = _mm_add_pd(e, _mm_mul_pd(_mm_loadu_pd(t + m), _mm_add_pd(u, d)));
-        o = _mm_add_pd(o, _mm_mul_pd(sv, _mm_sub_pd(u, d)));
-        od = _mm_add_pd(od, _mm_mul_pd(sv, _mm_sub_pd(ud, dd)));
-    }
-    const __m128d zero = _mm_setzero_pd();
-    r.even = horizontal(e, zero);
-    r.odd = horizontal(o, zero);
-    r.odd_dev = horizontal(od, zero);
-#endif
-    for (; m < n; ++m) {
-        r.even += t[m] * (up[m] + down[m]);
-        r.odd += s[m] * (up[m] - down[m]);
-        r.odd_dev += s[m] * (up_dev[m] - down_dev[m]);
-    }
-    return r;
-}
-
-// The two correction sums of three_sums alone: odd += s[m] (up[m] - down[m]),
-// odd_dev += s[m] (up_dev[m] - down_dev[m]).
-ThreeSums odd_sums(const double* s, const double* up, const double* down, const double* up_dev,
-                   const double* down_dev, std::size_t n) {
-    std::size_t m = 0;
-    ThreeSums r;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d o = _mm_setzero_pd(), od = _mm_setzero_pd();
-    for (; m + 2 <= n; m += 2) {
-        const __m128d sv = _mm_loadu_pd(s + m);
-        o = _mm_add_pd(o, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up + m), _mm_loadu_pd(down + m))));
-        od = _mm_add_pd(
-            od, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up_dev + m), _mm_loadu_pd(down_dev + m))));
-    }
-    const __m128d zero = _mm_setzero_pd();
-    r.odd = horizontal(o, zero);
-    r.odd_dev = horizontal(od, zero);
-#endif
-    for (; m < n; ++m) {
-        r.odd += s[m] * (up[m] - down[m]);
-        r.odd_dev += s[m] * (up_dev[m] - down_dev[m]);
-    }
-    return r;
-}
 
 // The error-free sum: a + b == s + t exactly.
 void two_sum(double a, double b, double& s, double& t) {
@@ -423,17 +310,32 @@ std::optional<BlockPlan> block_plan(double beta, std::size_t reach, double shift
     return best;
 }
 
-// Sums of the tabulated fold by blocks; returns per output point the even sum minus the
-// corrections of the source deviations (`z`) and the sum that multiplies the output's own
-// deviation (`o`), as in the term-by-term fold.
-struct BlockSums {
-    std::vector<double> z, o;
+// Arrays of the tabulated fold, kept by each thread from one fold to the next. A fold of a
+// long table needs several arrays of its length; taken fresh from the system for every call,
+// each costs a page fault per 4 KiB when first written, which on a narrow kernel is more than
+// the sums themselves. Arrays of tables above kept_scratch_points are given back after the fold.
+struct FoldScratch {
+    std::vector<double> dev;       // each point's deviation from the straight line
+    std::vector<double> u, ud;     // weighted values (and times the deviations), padded
+    std::vector<double> chunk_max; // largest weighted value by chunks of row_block
+    std::vector<double> even, odd; // the kernel by offset
+    std::vector<double> block_u, block_ud, block_z, block_o; // the fold by blocks
 };
+constexpr std::size_t kept_scratch_points = std::size_t{1} << 18;
 
-BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const double* t_even,
-                      const double* t_odd, std::size_t reach, const std::vector<double>& up,
-                      const std::vector<double>& dev, std::size_t n, bool correct_table,
-                      bool correct_tail) {
+FoldScratch& fold_scratch() {
+    thread_local FoldScratch scratch;
+    return scratch;
+}
+
+// Sums of the tabulated fold by blocks, per output point (block_z, block_o of `scratch`): the
+// even sum minus the corrections of the source deviations (z) and the sum that multiplies the
+// output's own deviation (o), as in the term-by-term fold. `up` and `dev` hold the ext points
+// of the extended grid.
+void fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const double* t_even,
+                 const double* t_odd, std::size_t reach, const double* up, const double* dev,
+                 std::size_t ext, std::size_t n, bool correct_table, bool correct_tail,
+                 FoldScratch& scratch) {
     const double beta = g.c * step * step;
     const double kappa = 2.0 * g.c * step;
     // The tabulated kernel at offset a, also past the table's reach (pairs that straddle the
@@ -450,11 +352,13 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
     const std::size_t terms = plan.terms;
     const std::size_t rows = terms;
     const std::size_t shift_rows = plan.shift_terms + 1; // degree of the corrections' polynomial
-    const std::size_t ext = up.size();
     const std::size_t source_blocks = (ext + b - 1) / b;
     const std::size_t target_blocks = (n + b - 1) / b;
 
-    std::vector<double> u(source_blocks * b, 0.0), ud(source_blocks * b, 0.0);
+    std::vector<double>& u = scratch.block_u;
+    std::vector<double>& ud = scratch.block_ud;
+    u.assign(source_blocks * b, 0.0);
+    ud.assign(source_blocks * b, 0.0);
     for (std::size_t i = 0; i < ext; ++i) {
         u[i] = up[i];
         ud[i] = up[i] * dev[i];
@@ -464,8 +368,10 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
     for (std::size_t block = 0; block < source_blocks; ++block)
         corrected[block] = correct_table || (correct_tail && (block + 1) * b > n);
 
-    BlockSums sums{std::vector<double>(target_blocks * b, 0.0),
-                   std::vector<double>(target_blocks * b, 0.0)};
+    std::vector<double>& out_z = scratch.block_z;
+    std::vector<double>& out_o = scratch.block_o;
+    out_z.assign(target_blocks * b, 0.0);
+    out_o.assign(target_blocks * b, 0.0);
 
     std::vector<double> position(b), factor(rows);
     const double centre = static_cast<double>(b - 1) * 0.5;
@@ -508,11 +414,11 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
                         const std::size_t dist = i > k ? i - k : k - i;
                         if (dist >= reach)
                             continue;
-                        sums.z[k] += t_even[dist] * u[i];
+                        out_z[k] += t_even[dist] * u[i];
                         if (correct) {
                             const double s = i > k ? t_odd[dist] : -t_odd[dist];
-                            sums.z[k] -= s * ud[i];
-                            sums.o[k] += s * u[i];
+                            out_z[k] -= s * ud[i];
+                            out_o[k] += s * u[i];
                         }
                     }
             }
@@ -535,7 +441,7 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
             const std::size_t source =
                 static_cast<std::size_t>(static_cast<std::ptrdiff_t>(target) - offset);
             const double* us = u.data() + source * b;
-            double* zt = sums.z.data() + target * b;
+            double* zt = out_z.data() + target * b;
             if (corrected[source] == 0) {
                 source_sums(source_rows.data(), us, b, z);
                 target_sums(target_rows.data(), z, b, zt);
@@ -565,10 +471,9 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
                 o[q] = kappa * odd;
             }
             target_sums(target_rows.data(), z, b, zt);
-            shift_target_sums(target_rows.data(), o, b, sums.o.data() + target * b);
+            shift_target_sums(target_rows.data(), o, b, out_o.data() + target * b);
         }
     }
-    return sums;
 }
 
 // The fold on an evenly spaced grid, with the kernel tabulated once.
@@ -598,18 +503,30 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     if (n > max_table_points)
         return false;
 
-    // The extended grid exactly as the reference computes it.
-    std::vector<double> x(ext);
-    for (std::size_t i = 0; i < n; ++i)
-        x[i] = energies[i];
+    // The extended grid exactly as the reference computes it, ascending.
+    const double* e = energies.data();
+    const auto tail_point = [&](std::size_t j) { return h * static_cast<double>(j) + e[last]; };
+    for (std::size_t i = 1; i < n; ++i)
+        if (!(e[i] > e[i - 1]))
+            return false;
     for (std::size_t j = 1; j <= tail_steps; ++j)
-        x[last + j] = h * static_cast<double>(j) + energies[last];
-    for (std::size_t i = 1; i < ext; ++i)
-        if (!(x[i] > x[i - 1]))
+        if (!(tail_point(j) > (j == 1 ? e[last] : tail_point(j - 1))))
             return false;
 
+    FoldScratch& scratch = fold_scratch();
+    // Long tables give their arrays back at the end.
+    struct Release {
+        FoldScratch& scratch;
+        bool large;
+        ~Release() {
+            if (large)
+                scratch = FoldScratch{};
+        }
+    } release{scratch, ext > kept_scratch_points};
+
     // The straight line through the table's ends, and each point's deviation from it, computed
-    // without rounding error worth mentioning (two_sum and fma keep the low parts).
+    // without rounding error worth mentioning (two_sum and the split product keep the low
+    // parts).
     const double step = (energies[last] - energies[0]) / static_cast<double>(last);
     // The rounding error of i * step, exactly: step split into its upper 26 and lower 27
     // significant bits makes both partial products exact for i below 2^26, the difference of
@@ -620,22 +537,27 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
         std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) & ~((std::uint64_t{1} << 27) - 1));
     const double step_low = step - step_high;
     const bool split_product = ext < (std::size_t{1} << 26);
-    const auto product_error = [&](double m, double p) {
-        return split_product ? (m * step_high - p) + m * step_low : std::fma(m, step, -p);
-    };
-    std::vector<double> dev(ext);
-    double dev_table = 0.0; // largest deviation of a table point
-    double dev_all = 0.0;   // of any point, the tail included
-    for (std::size_t i = 0; i < ext; ++i) {
+    const double x0 = e[0];
+    const auto deviation = [&](double x, double m) {
         double s = 0.0, t = 0.0;
-        two_sum(x[i], -x[0], s, t);
-        const double m = static_cast<double>(i);
+        two_sum(x, -x0, s, t);
         const double p = m * step;
-        const double p_low = product_error(m, p);
-        dev[i] = (s - p) + (t - p_low);
-        dev_all = std::max(dev_all, std::fabs(dev[i]));
-        if (i == last)
-            dev_table = dev_all;
+        const double p_low =
+            split_product ? (m * step_high - p) + m * step_low : std::fma(m, step, -p);
+        return (s - p) + (t - p_low);
+    };
+    std::vector<double>& dev = scratch.dev;
+    dev.resize(ext);
+    double dev_table = 0.0; // largest deviation of a table point
+    double m_at = 0.0;      // i as a double, counted (exact far beyond max_table_points)
+    for (std::size_t i = 0; i < n; ++i, m_at += 1.0) {
+        dev[i] = deviation(e[i], m_at);
+        dev_table = std::max(dev_table, std::fabs(dev[i]));
+    }
+    double dev_all = dev_table; // of any point, the tail included
+    for (std::size_t j = 1; j <= tail_steps; ++j, m_at += 1.0) {
+        dev[last + j] = deviation(tail_point(j), m_at);
+        dev_all = std::max(dev_all, std::fabs(dev[last + j]));
     }
 
     // Kernel table up to the offset where a term can no longer matter: where the Gaussian is
@@ -645,17 +567,21 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     // exp(-c H^2 (2 m + 1)) from one offset to the next, so the terms on one side add up to at
     // most g(m H) / (1 - that ratio), and there are never more than ext of them.
     double y_max = 0.0;
-    for (double y : values)
+    bool no_negative = true;
+    for (double y : values) {
         y_max = std::max(y_max, std::fabs(y));
+        no_negative = no_negative && y >= 0.0;
+    }
     const double beta = c * step * step;
     const auto tail_terms = [&](double md) {
         const double count = 1.0 / -std::expm1(-beta * (2.0 * md + 1.0));
         return std::min(static_cast<double>(ext), count * (1.0 + 1e-6));
     };
     const double term_scale = 2.0 * y_max * h;
-    std::vector<double> even, odd; // g(m H) and 2 c m H g(m H)
-    even.reserve(ext);
-    odd.reserve(ext);
+    std::vector<double>& even = scratch.even; // g(m H)
+    std::vector<double>& odd = scratch.odd;   // 2 c m H g(m H)
+    even.clear();
+    odd.clear();
     for (std::size_t m = 0; m < ext; ++m) {
         const double md = static_cast<double>(m);
         const double d = md * step;
@@ -683,39 +609,62 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     const bool correct_table = shift_of(dev_table) > negligible_shift;
     const bool correct_tail = shift_of(dev_all) > negligible_shift;
 
-    // Point weights of the trapezoids over the table and the tail, forwards and reversed.
-    std::vector<double> up(ext), down(ext), up_dev(ext), down_dev(ext);
+    // Point weights of the trapezoids over the table and the tail, with `pad` zeros on either
+    // side so that every output has its whole reach in the array: the points outside the
+    // extended grid add exact zeros.
+    const std::size_t pad = reach - 1;
+    const std::size_t rounded = (n + row_block - 1) / row_block * row_block;
+    const std::size_t padded = std::max(pad + ext, rounded + 2 * pad);
+    std::vector<double>& u = scratch.u;
+    std::vector<double>& ud = scratch.ud;
+    u.resize(padded);
+    ud.resize(padded);
+    std::fill(u.begin(), u.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
+    std::fill(ud.begin(), ud.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
     for (std::size_t i = 0; i < ext; ++i) {
         const double y = i < n ? values[i] : values[last];
         const double w = (i == 0 || i == ext - 1) ? 1.0 : 2.0;
-        up[i] = w * y;
-        down[ext - 1 - i] = up[i];
-        up_dev[i] = up[i] * dev[i];
-        down_dev[ext - 1 - i] = up_dev[i];
+        u[pad + i] = w * y;
+        ud[pad + i] = u[pad + i] * dev[i];
     }
+    std::fill(u.begin() + static_cast<std::ptrdiff_t>(pad + ext), u.end(), 0.0);
+    std::fill(ud.begin() + static_cast<std::ptrdiff_t>(pad + ext), ud.end(), 0.0);
 
     const double* t_even = even.data();
     const double* t_odd = odd.data();
     const double half_step = h * 0.5;
-    std::vector<double> result(n);
+    const auto store = [&](std::size_t k, double sum) {
+        const double result = sum * half_step;
+        values[k] = result < result_floor ? 0.0 : result;
+    };
     if (const auto plan = block_plan(beta, reach, shift_of(dev_all))) {
-        const BlockSums sums = fold_blocks(*plan, g, step, t_even, t_odd, reach, up, dev, n,
-                                           correct_table, correct_tail);
+        fold_blocks(*plan, g, step, t_even, t_odd, reach, u.data() + pad, dev.data(), ext, n,
+                    correct_table, correct_tail, scratch);
         for (std::size_t k = 0; k < n; ++k)
-            result[k] = (sums.z[k] + dev[k] * sums.o[k]) * half_step;
-        apply_floor_and_store(result, values);
+            store(k, scratch.block_z[k] + dev[k] * scratch.block_o[k]);
         return true;
     }
+
+    // The narrow kernel: outputs by blocks of row_block, each summed over the offsets in
+    // turn. The corrections need fewer offsets than the even sum: their terms are at most
+    // shift_of(dev_all) of the kernel's.
+    const double shift_all = correct_tail ? shift_of(dev_all) : 0.0;
+    std::size_t shift_reach = correct_tail ? 1 : 0;
+    while (shift_reach > 0 && shift_reach < reach &&
+           t_even[shift_reach] * shift_all * term_scale *
+                   tail_terms(static_cast<double>(shift_reach)) >=
+               negligible_term)
+        ++shift_reach;
+
     // A shorter sum for outputs whose terms far out cannot matter. With no negative value every
     // term is positive, so the sum of the offsets below `near` is a lower bound of the whole;
     // the terms left out are bounded by the largest weighted value within reach times the
     // kernel's tail from `near` on, and the corrections from `near_shift` on by the relative
     // shift times the kernel's tail from there. Where both bounds together stay below 1e-16 of
-    // the partial sum, the partial sum is the output; elsewhere (a curve rising steeply
-    // towards the output, the zeros below a threshold) the full sum is taken. Only outputs whose
-    // full reach lies inside the table take the shortcut.
-    const bool no_negative =
-        std::all_of(values.begin(), values.end(), [](double y) { return y >= 0.0; });
+    // the partial sum for every output of a block, the partial sums are the outputs; elsewhere
+    // (a curve rising steeply towards the output, the zeros below a threshold) the sums go on
+    // to the full reach. Only blocks whose reach stays inside the table (not on the tail, whose
+    // points deviate more) take the shortcut.
     double kernel_total = t_even[0];
     for (std::size_t m = 1; m < reach; ++m)
         kernel_total += 2.0 * t_even[m];
@@ -723,96 +672,58 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     std::size_t near = 1;
     while (near < reach && t_even[near] > 1e-17 * kernel_total)
         ++near;
-    std::size_t near_shift = 1;
-    while (near_shift < near && shift_table * t_even[near_shift] > 1e-17 * kernel_total)
+    std::size_t near_shift = correct_table ? 1 : 0;
+    while (near_shift > 0 && near_shift < near &&
+           shift_table * t_even[near_shift] > 1e-17 * kernel_total)
         ++near_shift;
-    const bool shortcut = no_negative && near < reach && 2 * reach < n;
+    const bool shortcut = no_negative && near < reach;
     double left_out = 0.0;
-    constexpr std::size_t chunk = 16;
-    std::vector<double> chunk_max;
+    std::vector<double>& chunk_max = scratch.chunk_max;
     if (shortcut) {
         left_out =
             2.0 * (t_even[near] * tail_terms(static_cast<double>(near)) * (1.0 + 1e-7) +
                    shift_table * t_even[near_shift] * tail_terms(static_cast<double>(near_shift)));
-        chunk_max.assign((ext + chunk - 1) / chunk, 0.0);
-        for (std::size_t first = 0; first < ext; first += chunk) {
+        chunk_max.resize((padded + row_block - 1) / row_block);
+        for (std::size_t chunk = 0; chunk < chunk_max.size(); ++chunk) {
             double largest = 0.0;
-            for (std::size_t i = first; i < std::min(ext, first + chunk); ++i)
-                largest = std::max(largest, up[i]);
-            chunk_max[first / chunk] = largest;
+            for (std::size_t i = chunk * row_block;
+                 i < std::min(padded, chunk * row_block + row_block); ++i)
+                largest = std::max(largest, u[i]);
+            chunk_max[chunk] = largest;
         }
     }
-    std::size_t window_from = 1, window_to = 0; // no window yet
-    double u_max = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (shortcut && k + 1 >= reach && last - k >= reach - 1) {
-            const double* u_above = up.data() + k + 1;
-            const double* u_below = down.data() + ext - k;
-            double even_sum_near = t_even[0] * up[k];
-            even_sum_near += even_sum(t_even + 1, u_above, u_below, near - 1);
-            ThreeSums shift;
-            if (correct_table)
-                shift = odd_sums(t_odd + 1, u_above, u_below, up_dev.data() + k + 1,
-                                 down_dev.data() + ext - k, near_shift - 1);
-            const double partial = even_sum_near - (shift.odd_dev - dev[k] * shift.odd);
-            // The largest weighted value within reach, by chunks; the chunks change only
-            // every few outputs.
-            const std::size_t from_chunk = (k + 1 - reach) / chunk;
-            const std::size_t to_chunk = (k + reach - 1) / chunk;
-            if (from_chunk != window_from || to_chunk != window_to) {
-                window_from = from_chunk;
-                window_to = to_chunk;
-                u_max = 0.0;
-                for (std::size_t c_at = from_chunk; c_at <= to_chunk; ++c_at)
-                    u_max = std::max(u_max, chunk_max[c_at]);
+
+    for (std::size_t k0 = 0; k0 < n; k0 += row_block) {
+        const detail::RowTerms terms{t_even, t_odd, u.data() + pad + k0, ud.data() + pad + k0};
+        detail::RowSums sums;
+        for (std::size_t j = 0; j < row_block; ++j)
+            sums.even[j] = t_even[0] * terms.u[j];
+        const std::size_t count = std::min(row_block, n - k0);
+        const bool on_tail = k0 + row_block - 1 + pad >= n; // the last point within reach
+        const bool correct = correct_table || (correct_tail && on_tail);
+        const std::size_t odd_to = correct ? shift_reach : 0;
+        if (shortcut && !on_tail) {
+            detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums);
+            // The largest weighted value within reach of the block: padded points k0 to
+            // k0 + row_block - 1 + 2 pad.
+            double u_max = 0.0;
+            for (std::size_t chunk = k0 / row_block;
+                 chunk <= (k0 + row_block - 1 + 2 * pad) / row_block; ++chunk)
+                u_max = std::max(u_max, chunk_max[chunk]);
+            bool enough = true;
+            for (std::size_t j = 0; j < count && enough; ++j) {
+                const double partial = sums.even[j] - (sums.odd_dev[j] - dev[k0 + j] * sums.odd[j]);
+                enough = u_max * left_out <= 1e-16 * partial;
             }
-            if (u_max * left_out <= 1e-16 * partial) {
-                result[k] = partial * half_step;
-                continue;
-            }
-        }
-        // Table offsets 1..both have points on either side; beyond that only one side.
-        const std::size_t above = std::min(last - k, reach - 1);
-        const std::size_t below = std::min(k, reach - 1);
-        const std::size_t both = std::min(above, below);
-        const std::size_t up_at = k + 1;     // up[k + m] for m = 1..
-        const std::size_t down_at = ext - k; // down[ext - 1 - (k - m)] for m = 1..
-        ThreeSums s;
-        s.even = t_even[0] * up[k];
-        // One side from offset `from` on, `count` offsets; `sign` -1 below x.
-        const auto one_side = [&](std::size_t from, std::size_t count, const double* w,
-                                  const double* w_dev, double sign, bool correct) {
-            s.even += one_sided_sum(t_even + from, w, count);
-            if (correct) {
-                s.odd += sign * one_sided_sum(t_odd + from, w, count);
-                s.odd_dev += sign * one_sided_sum(t_odd + from, w_dev, count);
-            }
-        };
-        if (correct_table) {
-            const ThreeSums pair =
-                three_sums(t_even + 1, t_odd + 1, up.data() + up_at, down.data() + down_at,
-                           up_dev.data() + up_at, down_dev.data() + down_at, both);
-            s.even += pair.even;
-            s.odd += pair.odd;
-            s.odd_dev += pair.odd_dev;
+            if (!enough)
+                detail::add_rows(terms, near, reach,
+                                 correct ? std::max<std::size_t>(near_shift, 1) : 0, odd_to, sums);
         } else {
-            s.even += even_sum(t_even + 1, up.data() + up_at, down.data() + down_at, both);
+            detail::add_rows(terms, 1, reach, 1, odd_to, sums);
         }
-        if (above > both)
-            one_side(1 + both, above - both, up.data() + up_at + both, up_dev.data() + up_at + both,
-                     1.0, correct_table);
-        else if (below > both)
-            one_side(1 + both, below - both, down.data() + down_at + both,
-                     down_dev.data() + down_at + both, -1.0, correct_table);
-        // The tail: offsets n - k .. ext - 1 - k, as far as the kernel reaches.
-        const std::size_t tail_from = n - k;
-        if (tail_from < reach) {
-            const std::size_t count = std::min(ext - 1 - k, reach - 1) - tail_from + 1;
-            one_side(tail_from, count, up.data() + n, up_dev.data() + n, 1.0, correct_tail);
-        }
-        result[k] = (s.even - (s.odd_dev - dev[k] * s.odd)) * half_step;
+        for (std::size_t j = 0; j < count; ++j)
+            store(k0 + j, sums.even[j] - (sums.odd_dev[j] - dev[k0 + j] * sums.odd[j]));
     }
-    apply_floor_and_store(result, values);
     return true;
 }
 
