@@ -37,6 +37,30 @@ struct FoldKernel {
     double operator()(double d) const { return a * std::exp(-d * d * c); }
 };
 
+// Whether every number is finite. A double is infinite or NaN when its exponent field is all
+// ones; adding one to that field then carries into the sign bit, which no other exponent
+// reaches. Integer operations only, without a branch per number.
+bool all_finite(std::span<const double> x) {
+    constexpr std::uint64_t exponent = 0x7ff0000000000000;
+    constexpr std::uint64_t exponent_one = 0x0010000000000000;
+    std::uint64_t carried = 0;
+    for (double v : x)
+        carried |= (std::bit_cast<std::uint64_t>(v) & exponent) + exponent_one;
+    return (carried >> 63) == 0;
+}
+
+// The largest magnitude among x[0..n), by four running maxima that do not wait on each other.
+double largest_magnitude(const double* x, std::size_t n) {
+    double largest[4] = {};
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (std::size_t j = 0; j < 4; ++j)
+            largest[j] = std::max(largest[j], std::fabs(x[i + j]));
+    for (; i < n; ++i)
+        largest[0] = std::max(largest[0], std::fabs(x[i]));
+    return std::max(std::max(largest[0], largest[1]), std::max(largest[2], largest[3]));
+}
+
 // The kernel of one fold, or nothing when the table is to be left as it is: fewer than two
 // points (no step width), mismatched lengths, a width that is not positive, a last interval
 // that is not positive, or any non-finite number that would turn the results into NaN.
@@ -47,9 +71,8 @@ std::optional<FoldKernel> fold_kernel(double fwhm_ev, std::span<const double> en
         return std::nullopt;
     if (!std::isfinite(fwhm_ev) || !(fwhm_ev > 0.0))
         return std::nullopt;
-    for (std::size_t i = 0; i < n; ++i)
-        if (!std::isfinite(energies[i]) || !std::isfinite(values[i]))
-            return std::nullopt;
+    if (!all_finite(energies) || !all_finite(values))
+        return std::nullopt;
 
     FoldKernel kernel;
     kernel.h = energies[n - 1] - energies[n - 2];
@@ -175,8 +198,9 @@ constexpr double negligible_shift = 2e-13;
 // Terms smaller than this (in the unit of the values) are left out. A result is kept only
 // from 1e-30 on, so all left-out terms together move a kept result by less than 1e-14 of it.
 constexpr double negligible_term = 1e-44;
-// Longer tables (far beyond any data file) take the windowed fold.
-constexpr std::size_t max_table_points = std::size_t{1} << 27;
+// Longer extended grids (far beyond any data file) take the windowed fold. Below it, a point's
+// index is exact as a 32-bit integer, and so is its product with the upper half of the step.
+constexpr std::size_t max_table_points = std::size_t{1} << 26;
 
 // ---- Wide kernels: blocks of points and a separable expansion ----------------------------
 //
@@ -493,14 +517,27 @@ void fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const 
 //
 // Gives false, having done nothing, when the grid is too far from a straight line for the
 // linear correction (a shifted or missing point, a different last interval).
-bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
-                    std::span<double> values) {
+// The largest magnitude among a table's values, and whether none is negative.
+struct ValueRange {
+    double largest = 0.0;
+    bool no_negative = true;
+};
+
+ValueRange value_range(std::span<const double> values) {
+    bool negative = false;
+    for (double y : values)
+        negative |= y < 0.0;
+    return {largest_magnitude(values.data(), values.size()), !negative};
+}
+
+bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::span<double> values,
+                    const ValueRange& range) {
     const std::size_t n = energies.size();
     const std::size_t last = n - 1;
     const std::size_t ext = n + tail_steps;
     const double h = g.h;
     const double c = g.c;
-    if (n > max_table_points)
+    if (ext >= max_table_points)
         return false;
 
     // The extended grid exactly as the reference computes it, ascending.
@@ -536,42 +573,15 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     const double step_high =
         std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) & ~((std::uint64_t{1} << 27) - 1));
     const double step_low = step - step_high;
-    const bool split_product = ext < (std::size_t{1} << 26);
     const double x0 = e[0];
-    const auto deviation = [&](double x, double m) {
+    const auto deviation = [x0, step, step_high, step_low](double x, double m) {
         double s = 0.0, t = 0.0;
         two_sum(x, -x0, s, t);
         const double p = m * step;
-        const double p_low =
-            split_product ? (m * step_high - p) + m * step_low : std::fma(m, step, -p);
+        const double p_low = (m * step_high - p) + m * step_low;
         return (s - p) + (t - p_low);
     };
-    std::vector<double>& dev = scratch.dev;
-    dev.resize(ext);
-    double dev_table = 0.0; // largest deviation of a table point
-    double m_at = 0.0;      // i as a double, counted (exact far beyond max_table_points)
-    for (std::size_t i = 0; i < n; ++i, m_at += 1.0) {
-        dev[i] = deviation(e[i], m_at);
-        dev_table = std::max(dev_table, std::fabs(dev[i]));
-    }
-    double dev_all = dev_table; // of any point, the tail included
-    for (std::size_t j = 1; j <= tail_steps; ++j, m_at += 1.0) {
-        dev[last + j] = deviation(tail_point(j), m_at);
-        dev_all = std::max(dev_all, std::fabs(dev[last + j]));
-    }
-
-    // Kernel table up to the offset where a term can no longer matter: where the Gaussian is
-    // exactly 0, or where all terms from there on together are below negligible_term. A term
-    // is at most h y_max g(m H) (trapezoid weight 2 times h / 2), on either side of the
-    // output; from offset m on, g falls at least by the ratio g((m + 1) H) / g(m H) =
-    // exp(-c H^2 (2 m + 1)) from one offset to the next, so the terms on one side add up to at
-    // most g(m H) / (1 - that ratio), and there are never more than ext of them.
-    double y_max = 0.0;
-    bool no_negative = true;
-    for (double y : values) {
-        y_max = std::max(y_max, std::fabs(y));
-        no_negative = no_negative && y >= 0.0;
-    }
+    const double y_max = range.largest;
     const double beta = c * step * step;
     const auto tail_terms = [&](double md) {
         const double count = 1.0 / -std::expm1(-beta * (2.0 * md + 1.0));
@@ -595,6 +605,51 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     }
     const std::size_t reach = even.size(); // offsets 0..reach-1 carry a kernel
 
+    // Point weights of the trapezoids over the table and the tail, with `pad` zeros on either
+    // side so that every output has its whole reach in the array: the points outside the
+    // extended grid add exact zeros. In the same pass, each point's deviation from the line
+    // (in a loop without a branch, the index counted as a 32-bit integer, so that the compiler
+    // can take several points at a time).
+    const std::size_t pad = reach - 1;
+    const std::size_t rounded = (n + row_block - 1) / row_block * row_block;
+    const std::size_t padded =
+        (std::max(pad + ext, rounded + 2 * pad) + row_block - 1) / row_block * row_block;
+    std::vector<double>& dev = scratch.dev;
+    std::vector<double>& u = scratch.u;
+    std::vector<double>& ud = scratch.ud;
+    dev.resize(ext);
+    u.resize(padded);
+    ud.resize(padded);
+    std::fill(u.begin(), u.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
+    std::fill(ud.begin(), ud.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
+    double* const u_at = u.data() + pad;
+    double* const ud_at = ud.data() + pad;
+    double* const dev_at = dev.data();
+    const double* const y = values.data();
+    dev_at[0] = deviation(e[0], 0.0);
+    u_at[0] = y[0];
+    ud_at[0] = u_at[0] * dev_at[0];
+    const auto points = static_cast<std::int32_t>(n);
+    for (std::int32_t i = 1; i < points; ++i) {
+        const double d = deviation(e[i], static_cast<double>(i));
+        dev_at[i] = d;
+        u_at[i] = 2.0 * y[i];
+        ud_at[i] = u_at[i] * d;
+    }
+    const double dev_table = largest_magnitude(dev.data(), n); // of a table point
+    double dev_all = dev_table;                                // of any point, the tail included
+    for (std::size_t j = 1; j <= tail_steps; ++j) {
+        const std::size_t i = last + j;
+        const double x = tail_point(j);
+        const double d = deviation(x, static_cast<double>(i));
+        dev[i] = d;
+        dev_all = std::max(dev_all, std::fabs(d));
+        u_at[i] = (j == tail_steps ? 1.0 : 2.0) * values[last];
+        ud_at[i] = u_at[i] * d;
+    }
+    std::fill(u.begin() + static_cast<std::ptrdiff_t>(pad + ext), u.end(), 0.0);
+    std::fill(ud.begin() + static_cast<std::ptrdiff_t>(pad + ext), ud.end(), 0.0);
+
     // How far the deviations can move a kernel value within reach: 2 c D delta for the largest
     // offset D and delta up to twice the largest deviation. The tail points E[n-1] + j h drift
     // off the line by j times the rounding of h, so they get their own bound; there are only
@@ -608,27 +663,6 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
         return false;
     const bool correct_table = shift_of(dev_table) > negligible_shift;
     const bool correct_tail = shift_of(dev_all) > negligible_shift;
-
-    // Point weights of the trapezoids over the table and the tail, with `pad` zeros on either
-    // side so that every output has its whole reach in the array: the points outside the
-    // extended grid add exact zeros.
-    const std::size_t pad = reach - 1;
-    const std::size_t rounded = (n + row_block - 1) / row_block * row_block;
-    const std::size_t padded = std::max(pad + ext, rounded + 2 * pad);
-    std::vector<double>& u = scratch.u;
-    std::vector<double>& ud = scratch.ud;
-    u.resize(padded);
-    ud.resize(padded);
-    std::fill(u.begin(), u.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
-    std::fill(ud.begin(), ud.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
-    for (std::size_t i = 0; i < ext; ++i) {
-        const double y = i < n ? values[i] : values[last];
-        const double w = (i == 0 || i == ext - 1) ? 1.0 : 2.0;
-        u[pad + i] = w * y;
-        ud[pad + i] = u[pad + i] * dev[i];
-    }
-    std::fill(u.begin() + static_cast<std::ptrdiff_t>(pad + ext), u.end(), 0.0);
-    std::fill(ud.begin() + static_cast<std::ptrdiff_t>(pad + ext), ud.end(), 0.0);
 
     const double* t_even = even.data();
     const double* t_odd = odd.data();
@@ -676,23 +710,23 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     while (near_shift > 0 && near_shift < near &&
            shift_table * t_even[near_shift] > 1e-17 * kernel_total)
         ++near_shift;
-    const bool shortcut = no_negative && near < reach;
+    const bool shortcut = range.no_negative && near < reach;
     double left_out = 0.0;
     std::vector<double>& chunk_max = scratch.chunk_max;
     if (shortcut) {
         left_out =
             2.0 * (t_even[near] * tail_terms(static_cast<double>(near)) * (1.0 + 1e-7) +
                    shift_table * t_even[near_shift] * tail_terms(static_cast<double>(near_shift)));
-        chunk_max.resize((padded + row_block - 1) / row_block);
+        static_assert(row_block == 8);
+        chunk_max.resize(padded / row_block);
         for (std::size_t chunk = 0; chunk < chunk_max.size(); ++chunk) {
-            double largest = 0.0;
-            for (std::size_t i = chunk * row_block;
-                 i < std::min(padded, chunk * row_block + row_block); ++i)
-                largest = std::max(largest, u[i]);
-            chunk_max[chunk] = largest;
+            const double* x = u.data() + chunk * row_block;
+            chunk_max[chunk] = std::max(std::max(std::max(x[0], x[1]), std::max(x[2], x[3])),
+                                        std::max(std::max(x[4], x[5]), std::max(x[6], x[7])));
         }
     }
 
+    const std::size_t window_chunks = (row_block - 1 + 2 * pad) / row_block + 1;
     for (std::size_t k0 = 0; k0 < n; k0 += row_block) {
         const detail::RowTerms terms{t_even, t_odd, u.data() + pad + k0, ud.data() + pad + k0};
         detail::RowSums sums;
@@ -706,10 +740,8 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
             detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums);
             // The largest weighted value within reach of the block: padded points k0 to
             // k0 + row_block - 1 + 2 pad.
-            double u_max = 0.0;
-            for (std::size_t chunk = k0 / row_block;
-                 chunk <= (k0 + row_block - 1 + 2 * pad) / row_block; ++chunk)
-                u_max = std::max(u_max, chunk_max[chunk]);
+            const double u_max =
+                largest_magnitude(chunk_max.data() + k0 / row_block, window_chunks);
             bool enough = true;
             for (std::size_t j = 0; j < count && enough; ++j) {
                 const double partial = sums.even[j] - (sums.odd_dev[j] - dev[k0 + j] * sums.odd[j]);
@@ -738,13 +770,10 @@ void convolve_reference(double fwhm_ev, std::span<const double> energies,
 // The fast paths are built for tables as a database holds them. Short tables, and widths,
 // steps or magnitudes far outside anything physical, take the plain fold, which is cheap
 // there and cannot lose accuracy to the shortcuts.
-static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::span<const double> values) {
-    if (values.size() < 64 || fwhm_ev < 1e-6 || fwhm_ev > 10.0 || g.h < 1e-7 || g.h > 10.0)
-        return false;
-    for (double y : values)
-        if (std::fabs(y) > 1e100)
-            return false;
-    return true;
+static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::size_t n,
+                           const ValueRange& range) {
+    return n >= 64 && fwhm_ev >= 1e-6 && fwhm_ev <= 10.0 && g.h >= 1e-7 && g.h <= 10.0 &&
+           range.largest <= 1e100;
 }
 
 void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
@@ -752,11 +781,12 @@ void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
     const auto g = fold_kernel(fwhm_ev, energies, values);
     if (!g)
         return;
-    if (!ordinary_table(fwhm_ev, *g, values)) {
+    const ValueRange range = value_range(values);
+    if (!ordinary_table(fwhm_ev, *g, values.size(), range)) {
         fold_reference(*g, energies, values);
         return;
     }
-    if (!fold_tabulated(*g, energies, values))
+    if (!fold_tabulated(*g, energies, values, range))
         fold_windowed(*g, energies, values);
 }
 

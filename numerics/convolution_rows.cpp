@@ -17,42 +17,45 @@ namespace sigmat::numerics::detail {
 namespace {
 
 // The sums of add_rows over one range of offsets: the even sum, the two correction sums, or
-// all three together (they share the loads of u).
+// all three together (they share the loads of u). Two lanes at a time; the three sums
+// together take the block in two halves, so that their running sums stay in the registers.
 template <bool Even, bool Odd>
 void rows_narrow(const RowTerms& a, std::size_t from, std::size_t to, RowSums& r) {
 #ifdef SIGMAT_ROWS_SSE2
-    constexpr std::size_t vectors = row_block / 2;
-    __m128d e[vectors], o[vectors], od[vectors];
-#pragma GCC unroll 4
-    for (std::size_t v = 0; v < vectors; ++v) {
-        e[v] = _mm_loadu_pd(r.even + 2 * v);
-        o[v] = _mm_loadu_pd(r.odd + 2 * v);
-        od[v] = _mm_loadu_pd(r.odd_dev + 2 * v);
-    }
-    for (std::size_t m = from; m < to; ++m) {
-        const double* above = a.u + m;
-        const double* below = a.u - m;
-        const __m128d tm = _mm_set1_pd(a.t[m]);
-        const __m128d sm = _mm_set1_pd(Odd ? a.s[m] : 0.0);
+    constexpr std::size_t vectors = (Even && Odd) ? row_block / 4 : row_block / 2;
+    for (std::size_t first = 0; first < row_block; first += 2 * vectors) {
+        __m128d e[vectors], o[vectors], od[vectors];
 #pragma GCC unroll 4
         for (std::size_t v = 0; v < vectors; ++v) {
-            const __m128d p = _mm_loadu_pd(above + 2 * v);
-            const __m128d q = _mm_loadu_pd(below + 2 * v);
-            if constexpr (Even)
-                e[v] = _mm_add_pd(e[v], _mm_mul_pd(tm, _mm_add_pd(p, q)));
-            if constexpr (Odd) {
-                const __m128d pd = _mm_loadu_pd(a.ud + m + 2 * v);
-                const __m128d qd = _mm_loadu_pd(a.ud - m + 2 * v);
-                o[v] = _mm_add_pd(o[v], _mm_mul_pd(sm, _mm_sub_pd(p, q)));
-                od[v] = _mm_add_pd(od[v], _mm_mul_pd(sm, _mm_sub_pd(pd, qd)));
+            e[v] = _mm_loadu_pd(r.even + first + 2 * v);
+            o[v] = _mm_loadu_pd(r.odd + first + 2 * v);
+            od[v] = _mm_loadu_pd(r.odd_dev + first + 2 * v);
+        }
+        for (std::size_t m = from; m < to; ++m) {
+            const double* above = a.u + first + m;
+            const double* below = a.u + first - m;
+            const __m128d tm = _mm_set1_pd(a.t[m]);
+            const __m128d sm = _mm_set1_pd(Odd ? a.s[m] : 0.0);
+#pragma GCC unroll 4
+            for (std::size_t v = 0; v < vectors; ++v) {
+                const __m128d p = _mm_loadu_pd(above + 2 * v);
+                const __m128d q = _mm_loadu_pd(below + 2 * v);
+                if constexpr (Even)
+                    e[v] = _mm_add_pd(e[v], _mm_mul_pd(tm, _mm_add_pd(p, q)));
+                if constexpr (Odd) {
+                    const __m128d pd = _mm_loadu_pd(a.ud + first + m + 2 * v);
+                    const __m128d qd = _mm_loadu_pd(a.ud + first - m + 2 * v);
+                    o[v] = _mm_add_pd(o[v], _mm_mul_pd(sm, _mm_sub_pd(p, q)));
+                    od[v] = _mm_add_pd(od[v], _mm_mul_pd(sm, _mm_sub_pd(pd, qd)));
+                }
             }
         }
-    }
 #pragma GCC unroll 4
-    for (std::size_t v = 0; v < vectors; ++v) {
-        _mm_storeu_pd(r.even + 2 * v, e[v]);
-        _mm_storeu_pd(r.odd + 2 * v, o[v]);
-        _mm_storeu_pd(r.odd_dev + 2 * v, od[v]);
+        for (std::size_t v = 0; v < vectors; ++v) {
+            _mm_storeu_pd(r.even + first + 2 * v, e[v]);
+            _mm_storeu_pd(r.odd + first + 2 * v, o[v]);
+            _mm_storeu_pd(r.odd_dev + first + 2 * v, od[v]);
+        }
     }
 #else
     for (std::size_t m = from; m < to; ++m)
@@ -100,8 +103,12 @@ __attribute__((target("avx2,fma"))) void rows_wide(const RowTerms& a, std::size_
         e1 = _mm256_add_pd(e1, f1);
     }
     for (; m < to; ++m) {
-        const __m256d p0 = _mm256_loadu_pd(u + m), p1 = _mm256_loadu_pd(u + m + 4);
-        const __m256d q0 = _mm256_loadu_pd(u - m), q1 = _mm256_loadu_pd(u - m + 4);
+        __m256d p0 = _mm256_loadu_pd(u + m), p1 = _mm256_loadu_pd(u + m + 4);
+        __m256d q0 = _mm256_loadu_pd(u - m), q1 = _mm256_loadu_pd(u - m + 4);
+        // Each loaded vector goes to a register once: left to itself the compiler loads it
+        // again for the difference, and the loads are what limits this loop.
+        if constexpr (Even && Odd)
+            asm("" : "+x"(p0), "+x"(p1), "+x"(q0), "+x"(q1));
         if constexpr (Even) {
             const __m256d tm = _mm256_broadcast_sd(a.t + m);
             e0 = _mm256_fmadd_pd(tm, _mm256_add_pd(p0, q0), e0);
