@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -49,16 +50,57 @@ bool all_finite(std::span<const double> x) {
     return (carried >> 63) == 0;
 }
 
-// The largest magnitude among x[0..n), by four running maxima that do not wait on each other.
-double largest_magnitude(const double* x, std::size_t n) {
-    double largest[4] = {};
+// The largest magnitude and the smallest value among x[0..n), 0 and +inf when n is 0.
+struct Extremes {
+    double largest_magnitude = 0.0;
+    double smallest = 0.0;
+};
+
+Extremes extremes(const double* x, std::size_t n) {
     std::size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-        for (std::size_t j = 0; j < 4; ++j)
-            largest[j] = std::max(largest[j], std::fabs(x[i + j]));
+    double largest = 0.0;
+    double smallest = std::numeric_limits<double>::infinity();
+#ifdef SIGMAT_HAVE_SSE2
+    // Two running maxima and minima of two lanes, so that the comparisons do not wait on each
+    // other.
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffff));
+    __m128d l0 = _mm_setzero_pd(), l1 = _mm_setzero_pd();
+    __m128d s0 = _mm_set1_pd(smallest), s1 = s0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128d a = _mm_loadu_pd(x + i), b = _mm_loadu_pd(x + i + 2);
+        l0 = _mm_max_pd(l0, _mm_and_pd(a, magnitude));
+        l1 = _mm_max_pd(l1, _mm_and_pd(b, magnitude));
+        s0 = _mm_min_pd(s0, a);
+        s1 = _mm_min_pd(s1, b);
+    }
+    double lanes[2];
+    _mm_storeu_pd(lanes, _mm_max_pd(l0, l1));
+    largest = std::max(lanes[0], lanes[1]);
+    _mm_storeu_pd(lanes, _mm_min_pd(s0, s1));
+    smallest = std::min(lanes[0], lanes[1]);
+#endif
+    for (; i < n; ++i) {
+        largest = std::max(largest, std::fabs(x[i]));
+        smallest = std::min(smallest, x[i]);
+    }
+    return {largest, smallest};
+}
+
+// Whether x[0..n) rises strictly from each number to the next (all of them finite).
+bool strictly_ascending(const double* x, std::size_t n) {
+    std::size_t i = 1;
+#ifdef SIGMAT_HAVE_SSE2
+    // Without a branch per point: the comparisons that fail are gathered in one mask.
+    __m128d failed = _mm_setzero_pd();
+    for (; i + 2 <= n; i += 2)
+        failed = _mm_or_pd(failed, _mm_cmple_pd(_mm_loadu_pd(x + i), _mm_loadu_pd(x + i - 1)));
+    if (_mm_movemask_pd(failed) != 0)
+        return false;
+#endif
     for (; i < n; ++i)
-        largest[0] = std::max(largest[0], std::fabs(x[i]));
-    return std::max(std::max(largest[0], largest[1]), std::max(largest[2], largest[3]));
+        if (!(x[i] > x[i - 1]))
+            return false;
+    return true;
 }
 
 // The kernel of one fold, or nothing when the table is to be left as it is: fewer than two
@@ -198,6 +240,11 @@ constexpr double negligible_shift = 2e-13;
 // Terms smaller than this (in the unit of the values) are left out. A result is kept only
 // from 1e-30 on, so all left-out terms together move a kept result by less than 1e-14 of it.
 constexpr double negligible_term = 1e-44;
+// The narrow fold's shortcut: an output may leave out terms that add up to at most this much
+// of it, a hundredth of what the fold may differ from the reference. The offsets of the
+// partial sum are chosen for a tenth of it, so that the values within reach may vary by a
+// factor of a few before an output needs its full reach.
+constexpr double shortcut_tolerance = 1e-14;
 // Longer extended grids (far beyond any data file) take the windowed fold. Below it, a point's
 // index is exact as a 32-bit integer, and so is its product with the upper half of the step.
 constexpr std::size_t max_table_points = std::size_t{1} << 26;
@@ -524,10 +571,8 @@ struct ValueRange {
 };
 
 ValueRange value_range(std::span<const double> values) {
-    bool negative = false;
-    for (double y : values)
-        negative |= y < 0.0;
-    return {largest_magnitude(values.data(), values.size()), !negative};
+    const Extremes found = extremes(values.data(), values.size());
+    return {found.largest_magnitude, !(found.smallest < 0.0)};
 }
 
 bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::span<double> values,
@@ -543,9 +588,8 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
     // The extended grid exactly as the reference computes it, ascending.
     const double* e = energies.data();
     const auto tail_point = [&](std::size_t j) { return h * static_cast<double>(j) + e[last]; };
-    for (std::size_t i = 1; i < n; ++i)
-        if (!(e[i] > e[i - 1]))
-            return false;
+    if (!strictly_ascending(e, n))
+        return false;
     for (std::size_t j = 1; j <= tail_steps; ++j)
         if (!(tail_point(j) > (j == 1 ? e[last] : tail_point(j - 1))))
             return false;
@@ -636,8 +680,8 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
         u_at[i] = 2.0 * y[i];
         ud_at[i] = u_at[i] * d;
     }
-    const double dev_table = largest_magnitude(dev.data(), n); // of a table point
-    double dev_all = dev_table;                                // of any point, the tail included
+    const double dev_table = extremes(dev.data(), n).largest_magnitude; // of a table point
+    double dev_all = dev_table; // of any point, the tail included
     for (std::size_t j = 1; j <= tail_steps; ++j) {
         const std::size_t i = last + j;
         const double x = tail_point(j);
@@ -694,7 +738,7 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
     // term is positive, so the sum of the offsets below `near` is a lower bound of the whole;
     // the terms left out are bounded by the largest weighted value within reach times the
     // kernel's tail from `near` on, and the corrections from `near_shift` on by the relative
-    // shift times the kernel's tail from there. Where both bounds together stay below 1e-16 of
+    // shift times the kernel's tail from there. Where both bounds together stay below 1e-14 of
     // the partial sum for every output of a block, the partial sums are the outputs; elsewhere
     // (a curve rising steeply towards the output, the zeros below a threshold) the sums go on
     // to the full reach. Only blocks whose reach stays inside the table (not on the tail, whose
@@ -704,57 +748,84 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
         kernel_total += 2.0 * t_even[m];
     const double shift_table = correct_table ? shift_of(dev_table) : 0.0;
     std::size_t near = 1;
-    while (near < reach && t_even[near] > 1e-17 * kernel_total)
+    while (near < reach && t_even[near] > 0.1 * shortcut_tolerance * kernel_total)
         ++near;
     std::size_t near_shift = correct_table ? 1 : 0;
     while (near_shift > 0 && near_shift < near &&
-           shift_table * t_even[near_shift] > 1e-17 * kernel_total)
+           shift_table * t_even[near_shift] > 0.1 * shortcut_tolerance * kernel_total)
         ++near_shift;
     const bool shortcut = range.no_negative && near < reach;
     double left_out = 0.0;
     std::vector<double>& chunk_max = scratch.chunk_max;
+    const std::size_t window_chunks = (row_block - 1 + 2 * pad) / row_block + 1;
+    std::size_t span = 1;
     if (shortcut) {
         left_out =
             2.0 * (t_even[near] * tail_terms(static_cast<double>(near)) * (1.0 + 1e-7) +
                    shift_table * t_even[near_shift] * tail_terms(static_cast<double>(near_shift)));
         static_assert(row_block == 8);
-        chunk_max.resize(padded / row_block);
-        for (std::size_t chunk = 0; chunk < chunk_max.size(); ++chunk) {
+        const std::size_t chunks = padded / row_block;
+        chunk_max.resize(chunks);
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
             const double* x = u.data() + chunk * row_block;
             chunk_max[chunk] = std::max(std::max(std::max(x[0], x[1]), std::max(x[2], x[3])),
                                         std::max(std::max(x[4], x[5]), std::max(x[6], x[7])));
         }
+        // Doubled in place until entry c holds the largest of chunks c .. c + span - 1, with
+        // span the largest power of 2 not above the chunks within a block's reach; two entries
+        // then cover that reach.
+        for (; 2 * span <= window_chunks; span *= 2)
+            for (std::size_t chunk = 0; chunk + span < chunks; ++chunk)
+                chunk_max[chunk] = std::max(chunk_max[chunk], chunk_max[chunk + span]);
     }
 
-    const std::size_t window_chunks = (row_block - 1 + 2 * pad) / row_block + 1;
     for (std::size_t k0 = 0; k0 < n; k0 += row_block) {
         const detail::RowTerms terms{t_even, t_odd, u.data() + pad + k0, ud.data() + pad + k0};
         detail::RowSums sums;
-        for (std::size_t j = 0; j < row_block; ++j)
+        for (std::size_t j = 0; j < row_block; ++j) {
             sums.even[j] = t_even[0] * terms.u[j];
+            sums.odd[j] = 0.0;
+            sums.odd_dev[j] = 0.0;
+        }
         const std::size_t count = std::min(row_block, n - k0);
         const bool on_tail = k0 + row_block - 1 + pad >= n; // the last point within reach
         const bool correct = correct_table || (correct_tail && on_tail);
+        // The outputs: the even sum minus the corrections, the output's own deviation times the
+        // sum that it multiplies.
+        double sum[row_block];
+        const double* own_dev = dev.data() + k0;
+        const auto combine = [&] {
+            for (std::size_t j = 0; j < row_block; ++j)
+                sum[j] = sums.even[j] - (sums.odd_dev[j] - own_dev[j] * sums.odd[j]);
+        };
         const std::size_t odd_to = correct ? shift_reach : 0;
         if (shortcut && !on_tail) {
             detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums);
             // The largest weighted value within reach of the block: padded points k0 to
             // k0 + row_block - 1 + 2 pad.
+            const std::size_t first_chunk = k0 / row_block;
             const double u_max =
-                largest_magnitude(chunk_max.data() + k0 / row_block, window_chunks);
+                std::max(chunk_max[first_chunk], chunk_max[first_chunk + window_chunks - span]);
+            combine();
+            // Off the tail, all row_block outputs of the block are table points.
             bool enough = true;
-            for (std::size_t j = 0; j < count && enough; ++j) {
-                const double partial = sums.even[j] - (sums.odd_dev[j] - dev[k0 + j] * sums.odd[j]);
-                enough = u_max * left_out <= 1e-16 * partial;
-            }
-            if (!enough)
+            for (std::size_t j = 0; j < row_block; ++j)
+                enough &= u_max * left_out <= shortcut_tolerance * sum[j];
+            if (!enough) {
                 detail::add_rows(terms, near, reach,
                                  correct ? std::max<std::size_t>(near_shift, 1) : 0, odd_to, sums);
+                combine();
+            }
         } else {
             detail::add_rows(terms, 1, reach, 1, odd_to, sums);
+            combine();
         }
-        for (std::size_t j = 0; j < count; ++j)
-            store(k0 + j, sums.even[j] - (sums.odd_dev[j] - dev[k0 + j] * sums.odd[j]));
+        if (count == row_block) // a fixed count, stored without a branch per output
+            for (std::size_t j = 0; j < row_block; ++j)
+                store(k0 + j, sum[j]);
+        else
+            for (std::size_t j = 0; j < count; ++j)
+                store(k0 + j, sum[j]);
     }
     return true;
 }

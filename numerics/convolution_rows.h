@@ -11,11 +11,11 @@ namespace sigmat::numerics::detail {
 // Outputs summed together by one call.
 inline constexpr std::size_t row_block = 8;
 
-// The running sums of one block of outputs.
+// The running sums of one block of outputs (set by the caller before the first add_rows).
 struct RowSums {
-    double even[row_block] = {};
-    double odd[row_block] = {};
-    double odd_dev[row_block] = {};
+    double even[row_block];
+    double odd[row_block];
+    double odd_dev[row_block];
 };
 
 // The kernel by offset and the weighted values, positioned at the block's first output: its
