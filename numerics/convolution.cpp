@@ -392,7 +392,7 @@ struct FoldScratch {
     std::vector<double> even, odd; // the kernel by offset
     std::vector<double> block_u, block_ud, block_z, block_o; // the fold by blocks
 };
-constexpr std::size_t kept_scratch_points = std::size_t{1} << 18;
+constexpr std::size_t kept_scratch_points = std::size_t{1} << 17; // some 7 MB of arrays at most
 
 FoldScratch& fold_scratch() {
     thread_local FoldScratch scratch;
