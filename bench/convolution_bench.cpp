@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
                               name("reference", n, fwhm), name("fast", n, fwhm),
                               n == 5000 ? (fwhm == 10 ? ">= 1000" : ">= 40")
                                         : (fwhm == 10 ? "" : "grows with n")});
+            ratios.push_back({"128-bit / as built, n = " + std::to_string(n) +
+                                  ", FWHM = " + std::to_string(fwhm) + " meV",
+                              name("fast_generic", n, fwhm), name("fast", n, fwhm), ""});
         }
     return sigmat::bench::run(argc, argv, ratios);
 }
