@@ -40,9 +40,8 @@ std::optional<std::int32_t> two_digits(std::string_view name, std::size_t at) {
 
 // The files of a state-resolved kind in the tree below `process_dir`: "nuVV/XXVVJjj.dat" (VE,
 // DEA) keyed by (v, J), names matched ignoring letter case.
-std::map<std::pair<int, int>, std::string> state_files(store::FileSystem& files,
-                                                       const std::string& process_dir,
-                                                       std::string_view prefix) {
+std::map<std::pair<int, int>, std::string>
+state_files(store::FileSystem& files, const std::string& process_dir, std::string_view prefix) {
     std::map<std::pair<int, int>, std::string> found;
     std::vector<store::FolderEntry> levels, entries;
     if (!files.list(process_dir, levels))
@@ -123,7 +122,8 @@ struct FileChecker {
                 continue;
             }
             if (empty_at != 0 && !ended) {
-                add(true, path, empty_at, "an empty line ends the table: the rows after it are not read");
+                add(true, path, empty_at,
+                    "an empty line ends the table: the rows after it are not read");
                 ended = true;
             }
             if (ended)
@@ -149,14 +149,16 @@ struct FileChecker {
                 ended = true;
                 continue;
             }
-            if (!std::all_of(cells.begin(), cells.end(), [](double x) { return std::isfinite(x); })) {
+            if (!std::all_of(cells.begin(), cells.end(),
+                             [](double x) { return std::isfinite(x); })) {
                 add(true, path, n, "a value is not a finite number");
                 ended = true;
                 continue;
             }
             const double e = cells[0];
             if (!(e > previous)) {
-                add(true, path, n, "the energy " + number(e) + " eV does not rise: the table ends here");
+                add(true, path, n,
+                    "the energy " + number(e) + " eV does not rise: the table ends here");
                 ended = true;
                 continue;
             }
@@ -180,7 +182,8 @@ struct FileChecker {
             add(true, path, cursor.number + 1, "a line above the length the readers take");
         if (!ended && (!last_energy || *last_energy < top - 1e-8))
             add(false, path, 0,
-                "the table ends at " + (last_energy ? number(*last_energy) : std::string("no row")) +
+                "the table ends at " +
+                    (last_energy ? number(*last_energy) : std::string("no row")) +
                     " eV, below the header's maximum energy " + number(top) + " eV");
         return level;
     }
@@ -249,7 +252,8 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
             store::FileBytes bytes;
             if (files.read(path, bytes) != store::ReadStatus::ok)
                 continue;
-            const auto table = store::read_cross_section_table(bytes.text(), DataFileKind::ve, path);
+            const auto table =
+                store::read_cross_section_table(bytes.text(), DataFileKind::ve, path);
             if (!table.ok || levels.count(state) == 0)
                 continue;
             const auto [v, j] = state;
@@ -263,8 +267,8 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
                                 "the threshold of v' = " + std::to_string(vf) + ", " +
                                     number(table.value.thresholds[c]) + " eV, is " +
                                     number(std::abs(table.value.thresholds[c] - expected) * 1000) +
-                                    " meV from the state energies' difference, " + number(expected) +
-                                    " eV");
+                                    " meV from the state energies' difference, " +
+                                    number(expected) + " eV");
             }
         }
 

@@ -92,10 +92,9 @@ void write_json(std::ostream& out, const DataTable& table) {
     };
     out << "{\"program\": \"sigmat\", \"version\": " << json_string(program_version())
         << ", \"database\": " << json_string(table.database)
-        << ", \"spec\": " << json_string(table.spec) << ", \"units\": {"
-        << json_string(table.x_key) << ": " << json_string(table.x_unit) << ", "
-        << json_string(table.y_key) << ": " << json_string(table.y_unit)
-        << "}, \"provenance\": " << table.provenance_json << ", ";
+        << ", \"spec\": " << json_string(table.spec) << ", \"units\": {" << json_string(table.x_key)
+        << ": " << json_string(table.x_unit) << ", " << json_string(table.y_key) << ": "
+        << json_string(table.y_unit) << "}, \"provenance\": " << table.provenance_json << ", ";
     if (!table.columns.empty()) {
         out << json_string(table.columns[0].name) << ": ";
         array(table.columns[0].values);
@@ -184,8 +183,8 @@ DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit uni
 LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule) {
     LxcatExport out;
     LxcatBlock b;
-    const std::string state = molecule + "(v=" + std::to_string(spec.v) + ",J=" +
-                              std::to_string(spec.j) + ")";
+    const std::string state =
+        molecule + "(v=" + std::to_string(spec.v) + ",J=" + std::to_string(spec.j) + ")";
     std::string process_name;
     switch (spec.kind) {
     case CurveKind::dea:

@@ -55,7 +55,8 @@ void write_json(std::ostream& out, const DataTable& table);
 [[nodiscard]] std::string json_number(double value);
 
 // The provenance of a curve as "#" lines and as a JSON object.
-[[nodiscard]] std::vector<std::string> provenance_lines(const Curve& curve, const std::string& spec);
+[[nodiscard]] std::vector<std::string> provenance_lines(const Curve& curve,
+                                                        const std::string& spec);
 [[nodiscard]] std::string provenance_json(const Curve& curve, const std::string& spec);
 
 // A curve as a table: the energies and one column per curve column, in `unit`; the column

@@ -160,8 +160,8 @@ FigureScript figure_script(const Figure& f) {
         }
         const std::string name = "$curve" + std::to_string(++blocks);
         s += name + " << EOD\n" + rows + "EOD\n";
-        plot += std::string(plot.empty() ? "plot " : ", ") + name + " using 1:2 with lines lw 2 title " +
-                *title + (tex ? "" : " noenhanced");
+        plot += std::string(plot.empty() ? "plot " : ", ") + name +
+                " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
     }
     if (blocks == 0) {
         result.why = "no curve has a point to plot";

@@ -33,7 +33,7 @@ struct Figure {
     SigmaUnit unit = SigmaUnit::a2;
     FigureOutput output = FigureOutput::window;
     std::string output_path; // png, pdf, svg: the file; tex: the .tex (the .pdf lies beside it)
-    int width_px = 1200, height_px = 800;       // png
+    int width_px = 1200, height_px = 800;     // png
     double width_cm = 16.0, height_cm = 10.0; // pdf, svg, tex
 };
 

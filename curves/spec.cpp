@@ -91,7 +91,8 @@ SpecRead parse_curve_spec(std::string_view text) {
         for (std::string_view pair : split(key_part, ',')) {
             const std::size_t eq = pair.find('=');
             const std::string key = lower(pair.substr(0, eq));
-            const auto value = eq == std::string_view::npos ? std::nullopt : whole(pair.substr(eq + 1));
+            const auto value =
+                eq == std::string_view::npos ? std::nullopt : whole(pair.substr(eq + 1));
             if (!value) {
                 read.why = "KEY=VALUE with a whole number expected, not " + std::string(pair);
                 return read;
@@ -122,7 +123,7 @@ SpecRead parse_curve_spec(std::string_view text) {
     for (const std::string& key : needed) {
         const auto it = keys.find(key);
         if (it == keys.end()) {
-            read.why = "the curve needs " + key + "=";
+            read.why = "the curve needs " + std::string(key == "j" ? "J" : key) + "=";
             return read;
         }
         if (key == "v")
@@ -147,10 +148,9 @@ SpecRead parse_curve_spec(std::string_view text) {
     }
     // The ranges the dialog keeps to: two-digit states and columns, four-digit temperatures,
     // a three-digit FWHM.
-    const bool states_ok = spec.v >= 0 && spec.v <= 99 && spec.j >= 0 && spec.j <= 99 &&
-                           spec.vf >= 0 &&
-                           spec.vf <= (spec.kind == CurveKind::aed ? aed_final_highest
-                                                                   : ve_final_highest);
+    const bool states_ok =
+        spec.v >= 0 && spec.v <= 99 && spec.j >= 0 && spec.j <= 99 && spec.vf >= 0 &&
+        spec.vf <= (spec.kind == CurveKind::aed ? aed_final_highest : ve_final_highest);
     const bool temperatures_ok =
         spec.temperatures.tv_k >= 0 && spec.temperatures.tv_k <= temperature_highest_k &&
         spec.temperatures.tj_k >= 0 && spec.temperatures.tj_k <= temperature_highest_k;

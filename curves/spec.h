@@ -54,7 +54,7 @@ struct NumberListRead {
 // Cross-section units of tables and figures.
 enum class SigmaUnit { a2, cm2, m2 };
 [[nodiscard]] std::optional<SigmaUnit> parse_sigma_unit(std::string_view text); // A2, cm2, m2
-[[nodiscard]] std::string_view unit_name(SigmaUnit unit);                      // "A2", ...
+[[nodiscard]] std::string_view unit_name(SigmaUnit unit);                       // "A2", ...
 // A^2 times this is the value in `unit`.
 [[nodiscard]] double from_a2(SigmaUnit unit);
 

@@ -251,8 +251,8 @@ void report_states(const curves::Curve& curve) {
         }
         char held[32];
         std::snprintf(held, sizeof held, "%.2f", 100.0 * (1.0 - estimate->share_not_held));
-        std::string line = pair + ": the states listed hold an estimated " + held +
-                           " % of the population";
+        std::string line =
+            pair + ": the states listed hold an estimated " + held + " % of the population";
         if (!estimate->complete)
             line += " (at most: a part was not estimated)";
         if (estimate->below_99_percent)
@@ -297,7 +297,8 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
     if (mass && !(*mass > 0.0))
         throw Usage{"--mass: a mass above 0 u"};
     // Electrons hit the molecules in DEA and VE; in AED the anion meets the atom.
-    const bool heavy = spec.kind == curves::CurveKind::aed || spec.kind == curves::CurveKind::aed_total;
+    const bool heavy =
+        spec.kind == curves::CurveKind::aed || spec.kind == curves::CurveKind::aed_total;
     double m = curves::electron_mass_u;
     if (mass)
         m = *mass;
@@ -418,7 +419,8 @@ void plot_command(const Context& c, const std::vector<std::string>& specs, bool 
     if (!range.empty()) {
         const auto colon = range.find(':');
         const auto lo = store::read_real_item(range.substr(0, colon));
-        const auto hi = colon == std::string::npos ? lo : store::read_real_item(range.substr(colon + 1));
+        const auto hi =
+            colon == std::string::npos ? lo : store::read_real_item(range.substr(colon + 1));
         if (colon == std::string::npos || !lo.ok() || !hi.ok() || !(lo.value < hi.value))
             throw Usage{"--range " + range + ": LO:HI with LO below HI, in eV"};
         figure.range = std::pair{lo.value, hi.value};
@@ -456,9 +458,8 @@ void plot_command(const Context& c, const std::vector<std::string>& specs, bool 
     // Rendered under their final names in a folder of their own beside the output, then moved:
     // the figure appears whole or not at all, and LaTeX's picture names its PDF as it will be.
     const fs::path target = fs::absolute(fs::path(output));
-    const fs::path folder =
-        target.parent_path() /
-        ("." + target.filename().string() + "." + std::to_string(process_id()) + ".tmp");
+    const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
+                                                    std::to_string(process_id()) + ".tmp");
     std::error_code ec;
     fs::create_directory(folder, ec);
     if (ec)
@@ -502,9 +503,8 @@ int check_command(const Context& c, const std::string& molecule) {
             for (std::int32_t v = 0; v <= c.catalogue.vib_max(index); ++v)
                 m.j_max.push_back(c.catalogue.rot_max(index, v));
         // Without index.dat, the built-in molecules that have a folder.
-        if (c.catalogue_file ||
-            files().stat(store::find_in_tree(files(), c.db, {code})).kind ==
-                store::PathKind::directory)
+        if (c.catalogue_file || files().stat(store::find_in_tree(files(), c.db, {code})).kind ==
+                                    store::PathKind::directory)
             listed.push_back(std::move(m));
     }
     if (listed.empty() && !molecule.empty())
@@ -539,8 +539,9 @@ int main(int argc, char** argv) {
     cli.add_option("--db", db,
                    "The database directory (default: the one in your Sigmat.ini, else the "
                    "current directory)");
-    cli.add_option("--threads", threads, "Worker threads (default: all cores); results are the "
-                                         "same bit for bit whatever the number")
+    cli.add_option("--threads", threads,
+                   "Worker threads (default: all cores); results are the "
+                   "same bit for bit whatever the number")
         ->check(CLI::Range(1u, 1024u));
     cli.require_subcommand(1, 1);
 
@@ -560,7 +561,8 @@ int main(int argc, char** argv) {
 
     auto* curve = cli.add_subcommand("curve", "One curve as a table, JSON or an LXCat block");
     curve->add_option("SPEC", spec, spec_help)->required();
-    curve->add_option("--units", units, "Cross-section units: A2, cm2 or m2")->capture_default_str();
+    curve->add_option("--units", units, "Cross-section units: A2, cm2 or m2")
+        ->capture_default_str();
     curve->add_option("--format", format, "tsv, csv, lxcat or json")
         ->check(CLI::IsMember({"tsv", "csv", "lxcat", "json"}))
         ->capture_default_str();
@@ -586,8 +588,9 @@ int main(int argc, char** argv) {
                 "temperature for aed and aedtot");
     rate->add_option("SPEC", spec, spec_help)->required();
     rate->add_option("--t", t_list, "Temperatures (K): 300, 300,1000 or FROM:TO:STEP")->required();
-    rate->add_option("--mass", mass, "The colliding mass in u (default: the electron's, or the "
-                                     "reduced mass of the molecule's atoms for AED)");
+    rate->add_option("--mass", mass,
+                     "The colliding mass in u (default: the electron's, or the "
+                     "reduced mass of the molecule's atoms for AED)");
     rate->add_option("--units", rate_units, "cm3/s or m3/s")->capture_default_str();
     rate->add_option("--format", format, "tsv, csv or json")
         ->check(CLI::IsMember({"tsv", "csv", "json"}))
