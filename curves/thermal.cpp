@@ -335,20 +335,18 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
     }
 
     // The sums: for each grid point and pair, the states' contributions in the order of the
-    // states, as the run of one pair adds them.
-    std::vector<numerics::ThermalAverage> averages(pair_count);
-    for (std::size_t p = 0; p < pair_count; ++p) {
-        averages[p] =
-            numerics::start_average(ground.grid, kt(pairs[p].tv_k), kt(pairs[p].tj_k), ground.e00);
-        averages[p].weight_total = totals[p];
-    }
+    // states, as the run of one pair adds them, straight into the curve's columns.
+    Curve& curve = result.value;
+    curve.energy = ground.grid.energies;
+    curve.columns = pair_count;
+    curve.sigma.assign(pair_count * n, 0.0);
+    double* const columns = curve.sigma.data();
     if (dense) {
-        // The weights by state (0 for a state that did not enter), the sums by pair.
+        // The weights by state (0 for a state that did not enter).
         std::vector<double> by_state(state_count * pair_count, 0.0);
         for (std::size_t k = 0; k < state_count; ++k)
             for (std::size_t p = 0; p < pair_count; ++p)
                 by_state[k * pair_count + p] = weights[p][k];
-        std::vector<double> sums(pair_count * n);
         share(dense_blocks, threads, [&](std::size_t b, unsigned) {
             detail::ScanSums job;
             job.values = layout->data() + b * state_count * dense_block;
@@ -357,14 +355,10 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
             job.states = state_count;
             job.pairs = pair_count;
             job.points = std::min(dense_block, n - b * dense_block);
-            job.sums = sums.data() + b * dense_block;
+            job.sums = columns + b * dense_block;
             job.sum_stride = n;
             detail::scan_sums(job);
         });
-        for (std::size_t p = 0; p < pair_count; ++p)
-            std::copy(sums.begin() + static_cast<std::ptrdiff_t>(p * n),
-                      sums.begin() + static_cast<std::ptrdiff_t>((p + 1) * n),
-                      averages[p].sums.begin());
     } else {
         const std::size_t blocks = (n + block_points - 1) / block_points;
         share(blocks, threads, [&](std::size_t b, unsigned) {
@@ -380,22 +374,19 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
                 const double* row = st.values.data() + (from - st.first);
                 for (std::size_t p = 0; p < pair_count; ++p) {
                     const double w = weights[p][k];
-                    double* sums = averages[p].sums.data();
+                    double* sums = columns + p * n;
                     for (std::size_t i = from; i < to; ++i)
                         sums[i] += row[i - from] * w;
                 }
             }
         });
     }
-    share(pair_count, threads,
-          [&](std::size_t p, unsigned) { finish_column(averages[p], fwhm_mev); });
-
-    Curve& curve = result.value;
-    curve.energy = ground.grid.energies;
-    curve.columns = pair_count;
-    curve.sigma.reserve(n * pair_count);
-    for (const numerics::ThermalAverage& a : averages)
-        curve.sigma.insert(curve.sigma.end(), a.sums.begin(), a.sums.end());
+    share(pair_count, threads, [&](std::size_t p, unsigned) {
+        const std::span<double> column(columns + p * n, n);
+        numerics::finish_sums(column, totals[p]);
+        if (fwhm_mev)
+            numerics::convolve_with_resolution(*fwhm_mev * 0.001, curve.energy, column);
+    });
     curve.provenance.weight_totals = totals;
     for (std::size_t k = 0; k < states.size(); ++k)
         if (used[k]) {
