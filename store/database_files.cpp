@@ -423,7 +423,15 @@ std::string find_in_tree(std::string_view base,
         std::string name(component);
         if (found_so_far) {
             std::error_code ec;
-            if (!fs::exists(fs::status(fs::path(join_path(path, component)), ec))) {
+#ifdef _WIN32
+            // Windows finds a name whatever its case: only the folder's entry tells how it is
+            // spelt on disk.
+            const bool spelt_as_on_disk = false;
+#else
+            const bool spelt_as_on_disk =
+                fs::exists(fs::status(fs::path(join_path(path, component)), ec));
+#endif
+            if (!spelt_as_on_disk) {
                 // Not there as spelt: the first entry of the folder that differs in case only.
                 std::optional<std::string> match;
                 fs::directory_iterator it(path.empty() ? fs::path(".") : fs::path(path), ec);
