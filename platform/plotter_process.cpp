@@ -64,11 +64,18 @@ std::string resolve_plotter_program(const std::string& program) {
 #ifdef _WIN32
     if (std::filesystem::is_regular_file(program))
         return program;
-    char found[MAX_PATH];
     std::string bare = std::filesystem::path(program).filename().string();
-    if (SearchPathA(nullptr, bare.c_str(), nullptr, MAX_PATH, found, nullptr) > 0)
-        return found;
-    return {};
+    if (bare.empty())
+        return {};
+    // Only the folders on PATH: without them, the search would also look in the work folder.
+    const char* path = std::getenv("PATH");
+    if (!path || !*path)
+        return {};
+    char found[MAX_PATH];
+    const DWORD length = SearchPathA(path, bare.c_str(), nullptr, MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return found;
 #else
     if (is_executable_file(program))
         return program;
@@ -112,23 +119,63 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     std::string exe = resolve_plotter_program(program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    // The plotter's error output comes through a pipe (as on Linux, so that a script error
+    // can be shown); its input and output are the null device.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE err_read = nullptr;
+    HANDLE err_write = nullptr;
+    if (!CreatePipe(&err_read, &err_write, &inherit, 0))
+        return {PlotterStatus::not_started, {}};
+    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+    HANDLE null_out = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr);
     // The command line: the program path in double quotes, one blank, the script name.
     std::string command = "\"" + exe + "\" " + script;
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null_in;
+    si.hStdOutput = null_out;
+    si.hStdError = err_write;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &si, &pi);
+    CloseHandle(err_write);
+    for (HANDLE h : {null_in, null_out})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    if (!started) {
+        CloseHandle(err_read);
         return {PlotterStatus::not_started, {}};
+    }
     CloseHandle(pi.hThread);
-    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT)
+    std::string errors;
+    const auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(err_read, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buf[4096];
+            DWORD got = 0;
+            if (!ReadFile(err_read, buf, sizeof buf, &got, nullptr) || got == 0)
+                break;
+            errors.append(buf, got);
+            if (errors.size() > error_output_kept)
+                errors.erase(0, errors.size() - error_output_kept);
+        }
+    };
+    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+        drain();
         if (while_waiting)
             while_waiting();
+    }
+    drain();
+    CloseHandle(err_read);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
     if (code != 0)
-        return {PlotterStatus::reported_error, {}};
+        return {PlotterStatus::reported_error, last_lines(errors, error_lines_shown)};
     return {PlotterStatus::finished, {}};
 }
 
