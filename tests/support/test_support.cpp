@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,6 +18,26 @@ extern char** environ;
 #endif
 
 namespace sigmat::test {
+
+#ifdef _WIN32
+namespace {
+
+// A test program that crashes must fail. Under Wine the debugger that takes over an unhandled
+// exception ends the program from outside, and its exit code is then at times 0; the program
+// ends itself here instead, with the exception's code.
+LONG WINAPI end_on_unhandled_exception(EXCEPTION_POINTERS* info) {
+    const DWORD code = info->ExceptionRecord->ExceptionCode;
+    std::fprintf(stderr, "unhandled exception 0x%08lx\n", static_cast<unsigned long>(code));
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+[[maybe_unused]] const bool crash_ends_the_program =
+    (SetUnhandledExceptionFilter(end_on_unhandled_exception), true);
+
+} // namespace
+#endif
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
