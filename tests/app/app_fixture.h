@@ -58,10 +58,12 @@ inline std::string catalogue_file(const std::vector<Block>& blocks) {
 }
 
 struct AppFixture {
-    test::CwdGuard cwd;
     EnvGuard env;
     test::TempDir profile;
     test::TempDir startup;
+    // Restores the current directory before the folders go: Windows keeps a current
+    // directory from being removed.
+    test::CwdGuard cwd;
     platform::HeadlessPlatform platform{main_dialog_description()};
     Application app;
     bool destroyed = false;
