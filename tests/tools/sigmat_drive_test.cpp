@@ -145,5 +145,37 @@ TEST_F(Drive, StartUpErrorIsAMessageAndExitZero) {
     EXPECT_EQ(r.out, "message Error | Error initializing application Sigmat\n");
 }
 
+#ifdef _WIN32
+TEST_F(Drive, RealPlotterStartRunsWgnuplotInTheWorkFolder) {
+    // On a first start the start-up folder is the database, and its gnuplot\bin the
+    // plotter's: the stand-in goes there and records the start beside itself.
+    const std::filesystem::path bin = tmp / "start" / "gnuplot" / "bin";
+    std::filesystem::create_directories(bin);
+    std::filesystem::copy_file(SIGMAT_PLOTTER_STAND_IN, bin / "wgnuplot.exe");
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat",
+               "# dea\r\n#\r\n# Energy =  0.0000E+00\r\n#\r\n# Max. energy = 1.0000E+00 eV   "
+               "resolution = 100\r\n#\r\n#\r\n#\r\n1.0000E-01 1.0000E-17\r\n");
+    const std::string work = (tmp / "work").string();
+    const std::string program = (bin / "wgnuplot.exe").string();
+    DriveRun r =
+        drive("select 1013 HCl\ntype 1022 " + work + "\nplotter real\nclick 30002\nclick 30001\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "launch " + printed(work) + " | " + printed(program) +
+                         " | HCl_DA00J00.plt\nclosed\n");
+    const std::string data_file = (tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat").string();
+    EXPECT_EQ(read_file(bin / "wgnuplot-starts.txt"), "command line: \"" + program +
+                                                          "\" HCl_DA00J00.plt\ndirectory: " + work +
+                                                          "\nscript: HCl_DA00J00.plt\n"
+                                                          "  set style data l \n"
+                                                          "  set xlabel 'Energy [eV]'\n"
+                                                          "  set ylabel 'Cross section [A^2]'\n"
+                                                          "  plot [:] '" +
+                                                          data_file +
+                                                          "' u 1:2 t 'DEA, HCl( 0, 0)'\n"
+                                                          "  pause -1\n"
+                                                          "end of start\n");
+}
+#endif
+
 } // namespace
 } // namespace sigmat::test
