@@ -2,12 +2,10 @@
 
 #include "app/resources/main_dialog_description.h"
 #include "app/settings_file.h"
-#include "store/database_files.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
 
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <sstream>
 
 namespace sigmat::app {
 namespace {
@@ -15,21 +13,9 @@ namespace {
 constexpr std::string_view save_error_caption = "Error processing command";
 constexpr std::string_view save_error_text = "Cannot save the setup.";
 constexpr std::string_view catalogue_file_name = "index.dat";
-// Suffix of the file that "Save setup" writes before it replaces Sigmat.ini.
-constexpr std::string_view temporary_suffix = ".new";
 
-std::string join(std::string_view dir, std::string_view name) {
-    std::string path(dir);
-    if (!path.empty() && path.back() != platform::path_separator && path.back() != '/')
-        path += platform::path_separator;
-    path += name;
-    return path;
-}
-
-bool is_regular_file(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-}
+using store::join_path;
+using store::PathKind;
 
 // The profile folder: USERPROFILE; on systems other than Windows, HOME when it is unset.
 std::string profile_folder(platform::Platform& p) {
@@ -41,16 +27,10 @@ std::string profile_folder(platform::Platform& p) {
     return profile.value_or(std::string());
 }
 
-// Closes a settings file and tells whether everything written reached it.
-bool close_file(std::unique_ptr<std::ostream>& out) {
-    out->flush();
-    bool ok = !out->fail();
-    if (auto* file = dynamic_cast<std::ofstream*>(out.get())) {
-        file->close();
-        ok = ok && !file->fail();
-    }
-    out.reset();
-    return ok;
+std::string settings_text(const PlotSettings& s) {
+    std::ostringstream out;
+    write_settings(out, settings_values(s));
+    return out.str();
 }
 
 } // namespace
@@ -58,53 +38,62 @@ bool close_file(std::unique_ptr<std::ostream>& out) {
 bool start_application(platform::Platform& p, Application& app,
                        std::function<void()> on_destroyed) {
     PlotSettings& s = app.settings;
-    s.startupDir = cut_directory(p.current_directory());
+    store::FileSystem& files = *app.files;
+    const std::string start = p.current_directory();
+    s.startupDir = cut_directory(start);
     s.userProfileDir = cut_directory(profile_folder(p));
 
-    // The per-user folder "Sigmat" in the profile; without a profile it is looked for (and
-    // made) in the start-up directory.
-    if (store::trim_right(s.userProfileDir).size() > 0)
-        p.change_directory(used_directory(s.userProfileDir));
-    if (!p.change_directory(std::string(settings_folder_name))) {
-        if (!p.make_directory(std::string(settings_folder_name)) ||
-            !p.change_directory(std::string(settings_folder_name)))
-            return false;
+    // The per-user folder "Sigmat" in the profile; when there is no profile folder to enter,
+    // it is looked for (and made) in the start-up directory.
+    std::string base = start;
+    if (store::trim_right(s.userProfileDir).size() > 0) {
+        const std::string profile = store::resolve_path(start, used_directory(s.userProfileDir));
+        if (files.stat(profile).kind == PathKind::directory)
+            base = profile;
     }
-    app.settingsFolder = p.current_directory();
-    const std::string ini = join(app.settingsFolder, settings_file_name);
+    const std::string folder = join_path(base, settings_folder_name);
+    if (files.stat(folder).kind != PathKind::directory && !files.make_folder(folder))
+        return false;
+    app.settingsFolder = folder;
+    const std::string ini = join_path(folder, settings_file_name);
 
-    if (is_regular_file(ini)) {
+    // Where a relative database directory leads for the catalogue: the per-user folder on a
+    // usual start, the start-up directory on a first start.
+    std::string catalogue_base;
+    const store::PathInfo ini_info = files.stat(ini);
+    if (ini_info.kind == PathKind::regular) {
         // Usual start: what the file holds, each unreadable line taking its first-start value.
-        std::ifstream in(ini, std::ios::binary);
+        store::FileBytes bytes;
+        std::istringstream in(files.read(ini, bytes) == store::ReadStatus::ok
+                                  ? std::string(bytes.text())
+                                  : std::string());
         SettingsValues first =
-            first_start_values(s.startupDir, join(app.settingsFolder, scripts_folder_name));
+            first_start_values(s.startupDir, join_path(folder, scripts_folder_name));
         apply_settings_values(s, read_settings(in, first));
         show_data_style(p, s.dataStyle);
-    } else {
-        // First start: the settings file with the defaults, and the work folder "scripts".
-        auto out = p.create_file(ini);
-        if (!out)
+        catalogue_base = folder;
+    } else if (ini_info.kind == PathKind::missing) {
+        // First start: the work folder "scripts" (which must be new), and the settings file
+        // with the defaults, written whole.
+        const std::string scripts = join_path(folder, scripts_folder_name);
+        if (files.stat(scripts).kind != PathKind::missing || !files.make_folder(scripts))
             return false;
-        if (!p.make_directory(std::string(scripts_folder_name)) ||
-            !p.change_directory(std::string(scripts_folder_name))) {
-            // Leave no empty settings file behind: the next start would read it as one
-            // whose every line is unreadable instead of starting afresh.
-            out.reset();
-            p.remove_file(ini);
-            return false;
-        }
-        apply_settings_values(s, first_start_values(s.startupDir, p.current_directory()));
+        apply_settings_values(s, first_start_values(s.startupDir, scripts));
         show_data_style(p, s.dataStyle);
-        write_settings(*out, settings_values(s));
-        close_file(out);
-        p.change_directory(used_directory(s.startupDir));
+        if (!files.write(ini, settings_text(s)))
+            return false;
+        catalogue_base = start;
+    } else {
+        // A folder, FIFO or device of that name is never opened for writing.
+        return false;
     }
 
-    // The catalogue of the database; when the database directory cannot be entered it is
-    // looked for in the current directory, and a missing one is replaced by the built-in.
-    p.change_directory(used_directory(s.databaseDir));
-    app.catalogue = load_catalogue(store::find_in_tree("", {catalogue_file_name}));
-    p.change_directory(used_directory(s.startupDir));
+    // The catalogue of the database; when the database directory is not a folder it is
+    // looked for where the start-up stood, and a missing one is replaced by the built-in.
+    std::string db = store::resolve_path(catalogue_base, used_directory(s.databaseDir));
+    if (files.stat(db).kind != PathKind::directory)
+        db = catalogue_base;
+    app.catalogue = load_catalogue(files, store::find_in_tree(files, db, {catalogue_file_name}));
 
     start_main_dialog(p, app);
     p.attach_destroyed(std::move(on_destroyed));
@@ -130,23 +119,20 @@ void save_setup(platform::Platform& p, Application& app) {
     if (p.get_checked(id::version4, v4))
         s.gnuplotV4 = v4;
 
-    // Written whole beside the old file and then put in its place, so that a save that
-    // fails part-way leaves the old settings as they were.
-    std::string folder = app.settingsFolder.empty()
-                             ? join(used_directory(s.userProfileDir), settings_folder_name)
-                             : app.settingsFolder;
-    std::string target = join(folder, settings_file_name);
-    std::string temporary = target + std::string(temporary_suffix);
-    bool saved = false;
-    if (auto out = p.create_file(temporary)) {
-        write_settings(*out, settings_values(s));
-        saved = close_file(out) && p.rename_file(temporary, target);
-        if (!saved)
-            p.remove_file(temporary);
-    }
+    // Written whole and put in place of the old file at once, so that a save that fails
+    // part-way leaves the old settings as they were; the temporary file is unique to the
+    // process, so that two Sigmats saving at once do not mix their files.
+    store::FileSystem& files = *app.files;
+    const std::string folder =
+        app.settingsFolder.empty()
+            ? join_path(used_directory(s.userProfileDir), settings_folder_name)
+            : app.settingsFolder;
+    const std::string target = join_path(folder, settings_file_name);
+    const PathKind kind = files.stat(target).kind;
+    const bool saved = (kind == PathKind::regular || kind == PathKind::missing) &&
+                       files.write(target, settings_text(s));
     if (!saved)
         p.show_message(save_error_caption, save_error_text);
-    p.change_directory(used_directory(s.startupDir));
 }
 
 } // namespace sigmat::app

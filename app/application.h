@@ -7,6 +7,7 @@
 #include "app/plot_settings.h"
 #include "app/state_catalogue.h"
 #include "platform/platform.h"
+#include "store/file_system.h"
 
 #include <functional>
 #include <string>
@@ -21,6 +22,8 @@ struct Application {
     // The per-user folder that holds Sigmat.ini, as found at start-up. "Save setup" writes
     // there; when it is empty, the profile's "Sigmat" folder is used.
     std::string settingsFolder;
+    // Every file the program reads and writes goes through here.
+    store::FileSystem* files = &store::real_file_system();
 };
 
 inline constexpr std::string_view startup_error_text = "Error initializing application Sigmat";
@@ -30,7 +33,9 @@ inline constexpr std::string_view startup_error_caption = "Error";
 // and Sigmat.ini, the catalogue from the database directory, the dialog start-up, and
 // the destroyed action (which calls `on_destroyed`, where the caller ends its loop).
 // Returns false on a start-up failure; the caller then shows the start-up error box
-// (show_startup_error) and ends with exit code 0.
+// (show_startup_error) and ends with exit code 0. The process's current directory is
+// never changed: folders are found from the start-up directory as the program has always
+// found them.
 bool start_application(platform::Platform& platform, Application& application,
                        std::function<void()> on_destroyed);
 

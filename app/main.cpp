@@ -2,6 +2,7 @@
 // options, such as -platform, still work) and always ends with exit code 0.
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
+#include "platform/plotter_process.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <clocale>
 
 int main(int argc, char* argv[]) {
+    sigmat::platform::ignore_file_size_signal();
     QApplication qt_app(argc, argv);
     // QApplication takes the C locale from the environment; numbers in files, scripts and
     // edits are written and read with a decimal point whatever the user's language.

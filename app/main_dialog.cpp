@@ -1,8 +1,9 @@
 #include "app/main_dialog.h"
 
 #include "app/application.h"
+#include "app/plot_inputs.h"
 #include "app/resources/main_dialog_description.h"
-#include "jobs/plot_request.h"
+#include "curves/curve.h"
 #include "store/number_fields.h"
 
 #include <cmath>
@@ -205,6 +206,49 @@ void on_limited_edit(Platform& p, Application& app, int edit) {
         write_number(p, edit, static_cast<std::int64_t>(n), width);
 }
 
+// What a whole-number field takes, for the hint shown when a key is refused.
+std::string allowed_text(Platform& p, int edit) {
+    switch (edit) {
+    case id::fwhm:
+        return "FWHM: a whole number of meV from " + std::to_string(curves::fwhm_lowest_mev) +
+               " to " + std::to_string(curves::fwhm_highest_mev);
+    case id::temp_vib:
+    case id::temp_rot:
+        return std::string(edit == id::temp_vib ? "Vibrational" : "Rotational") +
+               " temperature: a whole number of K from 0 to " +
+               std::to_string(curves::temperature_highest_k);
+    default: {
+        int lo = 0, hi = 0;
+        p.get_spin_range(spin_of(edit), lo, hi);
+        const char* what = edit == id::vib_initial   ? "Vibrational state"
+                           : edit == id::rot_initial ? "Rotational state"
+                                                     : "Final vibrational state";
+        return std::string(what) + ": a whole number from " + std::to_string(lo) + " to " +
+               std::to_string(hi);
+    }
+    }
+}
+
+// Keys typed into a whole-number field. A decimal point or comma is refused, and so is every
+// digit typed after it until another key is pressed or the field loses the focus: typing
+// "12.75" leaves 12, not 125. Any other character that is not a digit is refused too. A
+// refusal keeps the text and shows what the field takes.
+bool on_whole_number_key(Platform& p, Application& app, int edit, const platform::KeyPress& key) {
+    bool& after_point = app.memory.afterPoint[edit];
+    const std::string& typed = key.typed;
+    const bool digit = typed.size() == 1 && typed[0] >= '0' && typed[0] <= '9';
+    if (key.focus_lost || !digit)
+        after_point = false;
+    if (key.focus_lost || typed.empty())
+        return true;
+    if (typed == "." || typed == ",")
+        after_point = true;
+    if (digit && !after_point)
+        return true;
+    p.show_hint(edit, allowed_text(p, edit));
+    return false;
+}
+
 void on_resolution(Platform& p, Application& app) {
     bool on = checked(p, id::resolution);
     p.set_enabled(id::fwhm, on);
@@ -268,7 +312,7 @@ void start_main_dialog(Platform& p, Application& app) {
 
     // 2. Single cross section job and the process buttons.
     p.attach(id::plot_single, Event::clicked,
-             [&p, &app](int, Event e) { jobs::on_plot_single(p, app.settings, e); });
+             [&p, &app](int, Event e) { on_plot_single(p, app.settings, *app.files, e); });
     for (int radio : {id::ve, id::dea, id::aed_total, id::aed})
         p.attach(radio, Event::clicked, [&p](int control, Event) { on_process(p, control); });
 
@@ -319,7 +363,7 @@ void start_main_dialog(Platform& p, Application& app) {
 
     // 10. Temperature-averaged job and the temperatures.
     p.attach(id::plot_thermal, Event::clicked,
-             [&p, &app](int, Event e) { jobs::on_plot_thermal(p, app.settings, e); });
+             [&p, &app](int, Event e) { on_plot_thermal(p, app.settings, *app.files, e); });
     auto limited_action = [&p, &app](int control, Event) { on_limited_edit(p, app, control); };
     p.set_text(id::temp_vib, "300");
     p.attach(id::temp_vib, Event::text_changed, limited_action);
@@ -340,6 +384,13 @@ void start_main_dialog(Platform& p, Application& app) {
     s.useEnergyRange = false;
     p.set_enabled(id::energy_min, false);
     p.set_enabled(id::energy_max, false);
+
+    // Keys typed into the whole-number fields.
+    for (int edit :
+         {id::vib_initial, id::rot_initial, id::vib_final, id::temp_vib, id::temp_rot, id::fwhm})
+        p.attach_key_filter(edit, [&p, &app](int control, const platform::KeyPress& key) {
+            return on_whole_number_key(p, app, control, key);
+        });
 
     // 13. Data style (the boxes were checked from the settings at start-up).
     for (int box : {id::style_lines, id::style_points})

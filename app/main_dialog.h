@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 
+#include <map>
 #include <string_view>
 
 namespace sigmat::app {
@@ -21,6 +22,9 @@ struct DialogMemory {
     double tempVib = 0.0;    // edit 1018
     double tempRot = 0.0;    // edit 1020
     double fwhm = 0.0;       // edit 1019
+    // Per whole-number edit: a decimal point was typed and refused, and the digits typed
+    // after it are refused too.
+    std::map<int, bool> afterPoint;
 };
 
 // Fills the controls from the settings and the catalogue and attaches every action, in the

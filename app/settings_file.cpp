@@ -1,7 +1,7 @@
 #include "app/settings_file.h"
 
-#include "platform/platform.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
 
 #include <array>
 #include <optional>
@@ -23,13 +23,13 @@ std::optional<std::string_view> value_of(const std::array<std::optional<std::str
 }
 
 bool ends_with_separator(std::string_view dir) {
-    return !dir.empty() && (dir.back() == platform::path_separator || dir.back() == '/');
+    return !dir.empty() && (dir.back() == store::path_separator || dir.back() == '/');
 }
 
 std::string join(std::string_view dir, std::string_view name) {
     std::string path(dir);
     if (!ends_with_separator(path))
-        path += platform::path_separator;
+        path += store::path_separator;
     path += name;
     return path;
 }
@@ -89,9 +89,9 @@ SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart)
     v.gnuplotV4 = firstStart.gnuplotV4;
     if (auto version = value_of(lines, 3); version && !version->empty()) {
         char c = version->front();
-        if (c == 'T' || c == 't')
+        if (c == 'T')
             v.gnuplotV4 = true;
-        else if (c == 'F' || c == 'f')
+        else if (c == 'F')
             v.gnuplotV4 = false;
     }
 
@@ -106,13 +106,21 @@ SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart)
 }
 
 void write_settings(std::ostream& out, const SettingsValues& values) {
-    out << keys[0] << used_directory(values.databaseDir) << platform::line_end;
-    out << keys[1] << used_directory(values.workDir) << platform::line_end;
-    out << keys[2] << used_directory(values.gnuplotDir) << platform::line_end;
-    out << keys[3] << (values.gnuplotV4 ? 'T' : 'F') << platform::line_end;
+    // A directory whose name holds a line break cannot be a line of its own: its line is left
+    // empty, which reads back as unreadable and so as the first-start value.
+    const auto directory_line = [&](std::size_t index, const std::string& dir) {
+        const std::string used = used_directory(dir);
+        if (used.find_first_of("\r\n") == std::string::npos)
+            out << keys[index] << used;
+        out << store::line_end;
+    };
+    directory_line(0, values.databaseDir);
+    directory_line(1, values.workDir);
+    directory_line(2, values.gnuplotDir);
+    out << keys[3] << (values.gnuplotV4 ? 'T' : 'F') << store::line_end;
     std::string style = values.dataStyle.substr(0, 2);
     style.resize(2, ' ');
-    out << keys[4] << style << platform::line_end;
+    out << keys[4] << style << store::line_end;
 }
 
 SettingsValues settings_values(const PlotSettings& settings) {

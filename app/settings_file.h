@@ -48,7 +48,7 @@ SettingsValues first_start_values(std::string_view startupDir, std::string_view 
 //              nothing more is read, as an all-blank directory);
 //              for line 3 the plotter directory is derived from the database directory in
 //              effect (read or taken), as on a first start;
-//   line 4:    the line is missing or its character after the key is not T or F (either case);
+//   line 4:    the line is missing or its character after the key is not T or F;
 //   line 5:    missing, or its two characters hold neither "l" nor "p": "l ".
 // A line 5 that ends early reads blanks for the missing characters. Its value is kept when
 // it is "l ", "p " or "lp"; any other value that holds an "l" or a "p" becomes the style
@@ -56,7 +56,8 @@ SettingsValues first_start_values(std::string_view startupDir, std::string_view 
 // one that the plotter knows and at least one data-style box is checked.
 SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart);
 
-// Writes the five lines, each ended with the platform's line end.
+// Writes the five lines, each ended with the platform's line end. A directory line whose
+// value holds a line break is written empty.
 void write_settings(std::ostream& out, const SettingsValues& values);
 
 // The held fields of the settings, and back.

@@ -2,7 +2,7 @@
 
 #include "store/number_fields.h"
 
-#include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace sigmat::app {
@@ -43,6 +43,20 @@ std::optional<DataLine> read_data_line(std::string_view line) {
         *rot > highest_rot_level)
         return std::nullopt;
     return DataLine{*level, *rot};
+}
+
+// A code names folders, files and script lines: one that could leave the database or the
+// work folder ("/", "\\", ".", a leading "-"), break a quoted script name ("'") or a line
+// (control characters) is not a molecule code.
+bool usable_code(std::string_view code) {
+    if (!code.empty() && code.front() == '-')
+        return false;
+    for (const char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || c == '.' || c == '\'' || byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -99,7 +113,10 @@ std::optional<StateCatalogue> read_catalogue(std::istream& in) {
         std::array<std::int32_t, highest_vib_level + 1> levels{};
         levels[static_cast<std::size_t>(first->level)] = first->rot;
         std::int32_t last_level = first->level;
-        c.codes.push_back(line.substr(code_column, code_width));
+        const std::string code = line.substr(code_column, code_width);
+        if (!usable_code(code))
+            return std::nullopt;
+        c.codes.push_back(code);
 
         // Further data lines up to the marker; a level listed twice keeps its last J.
         for (;;) {
@@ -123,10 +140,11 @@ std::optional<StateCatalogue> read_catalogue(std::istream& in) {
     return c;
 }
 
-StateCatalogue load_catalogue(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open())
+StateCatalogue load_catalogue(store::FileSystem& files, const std::string& path) {
+    store::FileBytes bytes;
+    if (files.read(path, bytes) != store::ReadStatus::ok)
         return builtin_catalogue();
+    std::istringstream in{std::string(bytes.text())};
     auto read = read_catalogue(in);
     return read ? std::move(*read) : builtin_catalogue();
 }

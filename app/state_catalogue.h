@@ -14,6 +14,8 @@
 // block does not list keep J_max 0.
 #pragma once
 
+#include "store/file_system.h"
+
 #include <array>
 #include <cstdint>
 #include <istream>
@@ -47,11 +49,13 @@ StateCatalogue builtin_catalogue();
 // Reads a catalogue file. Gives nothing for a file that is malformed in any way: N missing,
 // not a number or below 1; fewer blocks than N; a block without its marker or the separator
 // line after it; a data line that does not reach column 24; a level outside 0..10; a J that
-// is not a number or outside 0..99. LF and CRLF line ends are both read.
+// is not a number or outside 0..99; a code holding "/", "\", ".", "'" or a control
+// character, or starting with "-" (a code becomes folder, file and script names). LF and
+// CRLF line ends are both read.
 std::optional<StateCatalogue> read_catalogue(std::istream& in);
 
-// The catalogue of the file at `path`; the built-in one when the file cannot be opened or is
-// malformed.
-StateCatalogue load_catalogue(const std::string& path);
+// The catalogue of the file at `path`; the built-in one when the file cannot be read (or is
+// not a regular file) or is malformed.
+StateCatalogue load_catalogue(store::FileSystem& files, const std::string& path);
 
 } // namespace sigmat::app

@@ -5,13 +5,13 @@
 //     against reading the file's bytes and writing the result's bytes;
 //   - a DEA database of 9 levels x 51 rotational states x 4000 rows: the whole
 //     temperature-averaged job against reading the bytes of its files.
+#include "app/plot_inputs.h"
 #include "app/plot_settings.h"
 #include "app/resources/main_dialog_description.h"
 #include "bench_support.h"
-#include "jobs/plot_request.h"
 #include "platform/headless/headless_platform.h"
-#include "store/database_files.h"
-#include "store/es_fields.h"
+#include "store/data_files.h"
+#include "store/internal/es_layout.h"
 #include "store/number_fields.h"
 #include "support/dialog_setup.h"
 #include "support/test_support.h"
@@ -137,6 +137,14 @@ struct Dialog {
         sigmat::test::fill_dialog(p);
         p.set_text(id::temp_vib, "1000");
     }
+    void plot_single() {
+        sigmat::app::on_plot_single(p, settings, sigmat::store::real_file_system(),
+                                    sigmat::platform::Event::clicked);
+    }
+    void plot_thermal() {
+        sigmat::app::on_plot_thermal(p, settings, sigmat::store::real_file_system(),
+                                     sigmat::platform::Event::clicked);
+    }
     // Every run must end with the plotter started, or the figures mean nothing.
     bool launched() {
         bool ok = false;
@@ -169,11 +177,11 @@ struct WidePath {
 void ve_parse_with(benchmark::State& state, bool wide_path) {
     const WidePath wide(wide_path);
     for (auto _ : state) {
-        auto read = sigmat::store::read_cross_section_table(data().ve_path,
-                                                            sigmat::store::DataFileKind::ve);
-        if (!read.ok || read.table.rows != ve_rows || read.table.columns != ve_columns + 1)
+        auto read = sigmat::store::read_cross_section_table(
+            sigmat::store::real_file_system(), data().ve_path, sigmat::store::DataFileKind::ve);
+        if (!read.ok || read.value.rows != ve_rows || read.value.columns != ve_columns + 1)
             state.SkipWithError("the VE file was not read");
-        benchmark::DoNotOptimize(read.table.values.data());
+        benchmark::DoNotOptimize(read.value.values.data());
     }
 }
 
@@ -194,7 +202,7 @@ void ve_job_with(benchmark::State& state, bool wide_path) {
     dialog.p.set_checked(id::ve, true);
     dialog.settings.useResolution = true;
     for (auto _ : state) {
-        sigmat::jobs::on_plot_single(dialog.p, dialog.settings, sigmat::platform::Event::clicked);
+        dialog.plot_single();
         if (!dialog.launched())
             state.SkipWithError("the VE job did not finish");
     }
@@ -211,7 +219,7 @@ void thermal_job_with(benchmark::State& state, bool wide_path) {
     const WidePath wide(wide_path);
     Dialog dialog;
     for (auto _ : state) {
-        sigmat::jobs::on_plot_thermal(dialog.p, dialog.settings, sigmat::platform::Event::clicked);
+        dialog.plot_thermal();
         if (!dialog.launched())
             state.SkipWithError("the thermal job did not finish");
     }
@@ -222,7 +230,7 @@ bool find_ve_result() {
     Dialog dialog;
     dialog.p.set_checked(id::ve, true);
     dialog.settings.useResolution = true;
-    sigmat::jobs::on_plot_single(dialog.p, dialog.settings, sigmat::platform::Event::clicked);
+    dialog.plot_single();
     for (const auto& entry : fs::directory_iterator(fs::path(data().work) / "data"))
         if (entry.path().extension() == ".dat")
             data().ve_result = entry.path().string();
@@ -236,7 +244,6 @@ BENCHMARK(ve_bare_read_write)->Unit(benchmark::kMillisecond);
 BENCHMARK(thermal_bare_read)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    const fs::path start = fs::current_path();
     make_data();
     if (!find_ve_result()) {
         std::fprintf(stderr, "the VE job did not run on the generated data\n");
@@ -260,6 +267,5 @@ int main(int argc, char** argv) {
          {"thermal job (9 x 51 files): job / bare read", "thermal_job", "thermal_bare_read",
           "<= 2"},
          {"  field by field", "thermal_job_narrow", "thermal_bare_read", ""}});
-    fs::current_path(start); // the jobs enter the work folder; leave it before it is removed
     return rc;
 }

@@ -3,8 +3,9 @@
 // Input: one byte choosing the kind (its value modulo 4: DEA, VE, state-resolved AED, total
 // AED), then the file's text.
 #include "fuzz_support.h"
-#include "store/database_files.h"
+#include "store/data_files.h"
 #include "store/number_fields.h"
+#include "store/text_lines.h"
 
 #include <cmath>
 #include <cstdint>
@@ -52,37 +53,34 @@ bool too_large_to_try(std::string_view text, store::DataFileKind kind) {
     return rows * columns > 4e6;
 }
 
-store::TableRead read(const std::string& text, store::DataFileKind kind) {
+store::Read<store::CrossSectionTable> read(const std::string& text, store::DataFileKind kind) {
     std::istringstream in(text);
     return store::read_cross_section_table(in, kind, "fuzz.dat");
 }
 
 } // namespace
 
-// The block line reader and the line splitter give the lines that read_text_line gives.
+// The line cursor gives the lines that getline gives, without their CR.
 void check_line_readers(const std::string& text) {
     std::vector<std::string> expected;
     {
         std::istringstream in(text);
         std::string line;
-        while (store::read_text_line(in, line))
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             expected.push_back(line);
+        }
     }
-    std::istringstream in(text);
-    store::BlockLines blocks(in);
+    store::LineCursor cursor(text);
     std::string_view line;
     std::size_t count = 0;
-    while (store::next_line(blocks, line)) {
-        check(count < expected.size() && line == expected[count], "block lines: same line");
+    while (cursor.next(line)) {
+        check(count < expected.size() && line == expected[count], "line cursor: same line");
         ++count;
     }
-    check(count == expected.size(), "block lines: same number of lines");
-
-    std::vector<std::string_view> split;
-    store::split_lines(text, split);
-    check(split.size() == expected.size(), "split lines: same number of lines");
-    for (std::size_t i = 0; i < split.size(); ++i)
-        check(split[i] == expected[i], "split lines: same line");
+    check(count == expected.size(), "line cursor: same number of lines");
+    check(cursor.number == static_cast<std::int32_t>(count), "line cursor: line numbers");
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -98,11 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!result.ok) {
         // A refusal names the file and a header line with the message for the user.
         check(result.error.file == "fuzz.dat", "error names the file");
-        check(result.error.reason == store::cannot_read_message, "error message");
+        check(result.error.message == store::cannot_read_message, "error message");
         check(result.error.line >= 1 && result.error.line < first_data_line(kind),
               "error line is a header line");
     } else {
-        const auto& t = result.table;
+        const auto& t = result.value;
         check(t.rows >= 0 && t.columns >= 2, "table shape");
         check(static_cast<std::int64_t>(t.values.size()) ==
                   static_cast<std::int64_t>(t.rows) * t.columns,
@@ -121,9 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto crlf = read(fuzz::with_crlf(text), kind);
         check(crlf.ok == result.ok, "CRLF: same outcome");
         if (crlf.ok)
-            check(crlf.table.rows == result.table.rows &&
-                      crlf.table.columns == result.table.columns &&
-                      crlf.table.values == result.table.values,
+            check(crlf.value.rows == result.value.rows &&
+                      crlf.value.columns == result.value.columns &&
+                      crlf.value.values == result.value.values,
                   "CRLF: same table");
         else
             check(crlf.error.line == result.error.line, "CRLF: same error line");

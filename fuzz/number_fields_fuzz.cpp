@@ -4,7 +4,7 @@
 // Input: one control byte, then eight bytes of a double and eight of an integer for the
 // writers; the whole input is also handed to the readers as text.
 #include "fuzz_support.h"
-#include "store/es_fields.h"
+#include "store/internal/es_layout.h"
 #include "store/number_fields.h"
 
 #include <algorithm>

@@ -1,20 +1,19 @@
-// The one interface through which the logic reaches the outside world: the dialog's
-// controls (by id), message boxes, the plotter, and the directories and files it works in.
+// The interface through which the dialog's logic reaches the windowing system: the dialog's
+// controls (by id), message boxes, starting the plotter, and the process's environment.
+// Files go through store::FileSystem instead.
 //
-// It is abstract because the same dialog actions and jobs run under two platforms: the
-// real Qt dialog (platform/qt) and an in-memory dialog that records what it is asked and
-// lets a test play the user (platform/headless). The directory and file operations have a
-// real default here, shared by both; the headless platform may override them to make an
-// operation fail on purpose.
+// It is abstract because the same dialog actions run under two platforms: the real Qt
+// dialog (platform/qt) and an in-memory dialog that records what it is asked and lets a
+// test play the user (platform/headless).
 //
 // Contract shared by every implementation: setting a value from the program never runs
 // the action attached to that control; only the user's own input does.
 #pragma once
 
+#include "platform/plotter_process.h"
+
 #include <functional>
-#include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -24,17 +23,16 @@ enum class Event { clicked, text_changed, selection_changed, position_changed };
 
 using Action = std::function<void(int control, Event event)>;
 
-// What became of one plotter start.
-enum class PlotterStatus {
-    finished,       // started, ran and ended without an error
-    not_started,    // could not be started at all (or no display to show a plot on)
-    reported_error, // started, but ended with an error exit code
+// A key pressed in an edit, reported before the edit takes it: the character it types
+// (empty for a key that types none, such as an arrow or Backspace), or the edit losing the
+// keyboard focus. Typed keys are reported apart from text changes: pasting or setting a
+// whole text is not typing.
+struct KeyPress {
+    std::string typed;
+    bool focus_lost = false;
 };
-
-struct PlotterResult {
-    PlotterStatus status = PlotterStatus::finished;
-    std::string error_output; // the last lines of the plotter's error output
-};
+// Returns whether the edit takes the key; a refused key leaves the text as it was.
+using KeyFilter = std::function<bool(int control, const KeyPress& key)>;
 
 class Platform {
   public:
@@ -57,47 +55,25 @@ class Platform {
     virtual bool set_spin_range(int id, int lowest, int highest) = 0;
     virtual void attach(int id, Event event, Action action) = 0;
     virtual void attach_destroyed(std::function<void()> action) = 0;
+    virtual void attach_key_filter(int id, KeyFilter filter) = 0;
     virtual void flush() = 0; // show changes at once (the wait indicator)
     virtual void close_dialog() = 0;
 
     // Message boxes: no owner window, no icon.
     virtual void show_message(std::string_view caption, std::string_view text) = 0;
     virtual bool ask_yes_no(std::string_view caption, std::string_view text) = 0;
+    // A short hint beside a control (a tooltip), shown for a moment.
+    virtual void show_hint(int id, std::string_view text) = 0;
 
-    // Starts the plotter `program` on `script` (relative to the current directory) and
-    // returns when it has ended. `program` is the configured path, before any PATH search.
-    virtual PlotterResult start_plotter(const std::string& program, const std::string& script) = 0;
+    // Starts the plotter `program` on `script` (a name relative to `directory`) in the folder
+    // `directory` and returns when it has ended. `program` is the configured path, before
+    // any PATH search.
+    virtual PlotterResult start_plotter(const std::string& directory, const std::string& program,
+                                        const std::string& script) = 0;
 
-    // Directories, files and the environment. The defaults act on the real system.
+    // The process's current directory and environment. The defaults act on the real system.
     virtual std::string current_directory();
-    virtual bool change_directory(const std::string& path);
-    virtual bool make_directory(const std::string& path);
     virtual std::optional<std::string> environment(const char* name);
-    // Creates or empties a file for writing; null when it cannot be created.
-    virtual std::unique_ptr<std::ostream> create_file(const std::string& path);
-    virtual bool rename_file(const std::string& from, const std::string& to);
-    virtual bool remove_file(const std::string& path);
 };
-
-// The platform's own path separator.
-#ifdef _WIN32
-inline constexpr char path_separator = '\\';
-#else
-inline constexpr char path_separator = '/';
-#endif
-
-// The plotter's executable name inside the configured gnuplot directory.
-#ifdef _WIN32
-inline constexpr std::string_view plotter_executable = "wgnuplot.exe";
-#else
-inline constexpr std::string_view plotter_executable = "gnuplot";
-#endif
-
-// The platform's line end for the text files Sigmat writes.
-#ifdef _WIN32
-inline constexpr std::string_view line_end = "\r\n";
-#else
-inline constexpr std::string_view line_end = "\n";
-#endif
 
 } // namespace sigmat::platform

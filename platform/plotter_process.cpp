@@ -10,8 +10,10 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -48,6 +50,24 @@ std::string last_lines(const std::string& text, std::size_t count) {
 }
 
 constexpr std::size_t error_lines_shown = 8;
+
+// `path` as seen from `directory`: absolute paths as they are.
+std::string in_directory(const std::string& directory, const std::string& path) {
+#ifdef _WIN32
+    const bool absolute = (path.size() >= 3 && path[1] == ':') ||
+                          (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+    const char separator = '\\';
+#else
+    const bool absolute = !path.empty() && path[0] == '/';
+    const char separator = '/';
+#endif
+    if (absolute || directory.empty())
+        return path;
+    std::string out = directory;
+    if (out.back() != separator && out.back() != '/')
+        out += separator;
+    return out + path;
+}
 constexpr std::size_t error_output_kept = std::size_t{64} * 1024;
 
 #ifndef _WIN32
@@ -60,14 +80,16 @@ bool is_executable_file(const std::string& path) {
 
 } // namespace
 
-std::string resolve_plotter_program(const std::string& program) {
+std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
+    const std::string located = in_directory(directory, program);
 #ifdef _WIN32
-    if (std::filesystem::is_regular_file(program))
-        return program;
+    if (std::filesystem::is_regular_file(located))
+        return located;
     std::string bare = std::filesystem::path(program).filename().string();
     if (bare.empty())
         return {};
-    // Only the folders on PATH: without them, the search would also look in the work folder.
+    // Only the folders on PATH: without them, the search would also look in the work folder
+    // and in the folder of Sigmat itself.
     const char* path = std::getenv("PATH");
     if (!path || !*path)
         return {};
@@ -77,8 +99,8 @@ std::string resolve_plotter_program(const std::string& program) {
         return {};
     return found;
 #else
-    if (is_executable_file(program))
-        return program;
+    if (is_executable_file(located))
+        return located;
     std::string bare = std::filesystem::path(program).filename().string();
     if (bare.empty() || bare.find('/') != std::string::npos)
         return {};
@@ -114,19 +136,30 @@ bool plotter_can_show(const std::function<std::optional<std::string>(const char*
 
 #ifdef _WIN32
 
-PlotterResult run_plotter_process(const std::string& program, const std::string& script,
-                                  const std::function<void()>& while_waiting) {
-    std::string exe = resolve_plotter_program(program);
+PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
+                                  const std::string& script,
+                                  const std::function<void()>& while_waiting, bool wait) {
+    std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    // The plotter starts in `directory`: a program path relative to ours is made absolute.
+    std::error_code ec;
+    if (!std::filesystem::path(exe).is_absolute()) {
+        const std::filesystem::path full = std::filesystem::absolute(exe, ec);
+        if (!ec)
+            exe = full.string();
+    }
     // The plotter's error output comes through a pipe (as on Linux, so that a script error
-    // can be shown); its input and output are the null device.
+    // can be shown); its input and output are the null device. Without waiting, nobody reads
+    // the errors: they go to the null device too.
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE err_read = nullptr;
     HANDLE err_write = nullptr;
-    if (!CreatePipe(&err_read, &err_write, &inherit, 0))
-        return {PlotterStatus::not_started, {}};
-    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    if (wait) {
+        if (!CreatePipe(&err_read, &err_write, &inherit, 0))
+            return {PlotterStatus::not_started, {}};
+        SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    }
     HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                  OPEN_EXISTING, 0, nullptr);
     HANDLE null_out = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -138,19 +171,29 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = null_in;
     si.hStdOutput = null_out;
-    si.hStdError = err_write;
+    si.hStdError = wait ? err_write : null_out;
     PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &si, &pi);
-    CloseHandle(err_write);
+    // A plotter that is not waited for runs on in a process group of its own, so that a
+    // Ctrl-C in Sigmat's console does not end it.
+    const DWORD flags = wait ? 0 : CREATE_NEW_PROCESS_GROUP;
+    const BOOL started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &si, &pi);
+    if (wait)
+        CloseHandle(err_write);
     for (HANDLE h : {null_in, null_out})
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
     if (!started) {
-        CloseHandle(err_read);
+        if (wait)
+            CloseHandle(err_read);
         return {PlotterStatus::not_started, {}};
     }
     CloseHandle(pi.hThread);
+    if (!wait) {
+        CloseHandle(pi.hProcess);
+        return {PlotterStatus::finished, {}};
+    }
     std::string errors;
     const auto drain = [&] {
         DWORD available = 0;
@@ -174,15 +217,46 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    if (code != 0)
-        return {PlotterStatus::reported_error, last_lines(errors, error_lines_shown)};
+    if (code != 0) {
+        std::string shown = last_lines(errors, error_lines_shown);
+        if (shown.empty())
+            shown = "(exit status " + std::to_string(code) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
     return {PlotterStatus::finished, {}};
 }
 
+void ignore_file_size_signal() {}
+
 #else
 
-PlotterResult run_plotter_process(const std::string& program, const std::string& script,
-                                  const std::function<void()>& while_waiting) {
+namespace {
+
+// Plotters started without waiting, reaped when they have ended.
+std::vector<pid_t>& unwaited() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+void reap_unwaited() {
+    auto& pids = unwaited();
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [](pid_t pid) {
+                                  int status = 0;
+                                  return ::waitpid(pid, &status, WNOHANG) != 0;
+                              }),
+               pids.end());
+}
+
+} // namespace
+
+void ignore_file_size_signal() {
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
+                                  const std::string& script,
+                                  const std::function<void()>& while_waiting, bool wait) {
     auto env = [](const char* name) -> std::optional<std::string> {
         const char* v = std::getenv(name);
         if (!v)
@@ -191,23 +265,43 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     };
     if (!plotter_can_show(env))
         return {PlotterStatus::not_started, {}};
-    std::string exe = resolve_plotter_program(program);
+    std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    reap_unwaited();
 
-    int err_pipe[2];
-    if (::pipe(err_pipe) != 0)
-        return {PlotterStatus::not_started, {}};
-    ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
-    // Non-blocking: a helper process of the plotter may keep the pipe open after it ends.
-    ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+    int err_pipe[2] = {-1, -1};
+    if (wait) {
+        if (::pipe(err_pipe) != 0)
+            return {PlotterStatus::not_started, {}};
+        ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        // Non-blocking: a helper process of the plotter may keep the pipe open after it ends.
+        ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    if (wait) {
+        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    // The plotter gets the default disposition of the signals Sigmat ignores.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    short flags = POSIX_SPAWN_SETSIGDEF;
+    if (!wait)
+        flags |= POSIX_SPAWN_SETSID; // not ended with Sigmat's session
+    posix_spawnattr_setflags(&attributes, flags);
 
     std::string arg_e = "-e";
     std::string arg_pause = "set mouse; pause mouse close";
@@ -215,12 +309,22 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
     std::string arg1 = script;
     char* argv[] = {arg0.data(), arg1.data(), arg_e.data(), arg_pause.data(), nullptr};
     pid_t pid = 0;
-    int rc = ::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
+    // The child changes into `directory` before it runs the program: it gets the full path.
+    std::error_code ec;
+    const std::string run = exe.front() == '/' ? exe : std::filesystem::absolute(exe, ec).string();
+    int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(err_pipe[1]);
+    posix_spawnattr_destroy(&attributes);
+    if (wait)
+        ::close(err_pipe[1]);
     if (rc != 0) {
-        ::close(err_pipe[0]);
+        if (wait)
+            ::close(err_pipe[0]);
         return {PlotterStatus::not_started, {}};
+    }
+    if (!wait) {
+        unwaited().push_back(pid);
+        return {PlotterStatus::finished, {}};
     }
 
     std::string errors;
@@ -260,8 +364,17 @@ PlotterResult run_plotter_process(const std::string& program, const std::string&
             errors.append(buf, static_cast<std::size_t>(got));
     }
     ::close(err_pipe[0]);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-        return {PlotterStatus::reported_error, last_lines(errors, error_lines_shown)};
+    std::string shown = last_lines(errors, error_lines_shown);
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        if (shown.empty())
+            shown = "(exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
+    if (WIFSIGNALED(status)) {
+        if (shown.empty())
+            shown = "(ended by signal " + std::to_string(WTERMSIG(status)) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
     return {PlotterStatus::finished, {}};
 }
 

@@ -7,21 +7,44 @@
 // keep repainting.
 #pragma once
 
-#include "platform/platform.h"
-
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace sigmat::platform {
 
-// The program that will really run: `program` when it is an executable file, otherwise
-// its bare name looked up on PATH; empty when neither exists.
-std::string resolve_plotter_program(const std::string& program);
+// What became of one plotter start.
+enum class PlotterStatus {
+    finished,       // started, ran and ended without an error
+    not_started,    // could not be started at all (or no display to show a plot on)
+    reported_error, // started, but ended with an error exit code or by a signal
+};
+
+struct PlotterResult {
+    PlotterStatus status = PlotterStatus::finished;
+    // The last lines of the plotter's error output; when it printed nothing,
+    // "(exit status N)" or "(ended by signal N)".
+    std::string error_output;
+};
+
+// The program that will really run: `program` (taken relative to `directory` unless it is
+// absolute) when it is an executable file, otherwise its bare name looked up on PATH; empty
+// when neither exists.
+std::string resolve_plotter_program(const std::string& directory, const std::string& program);
 
 // True when a plot window could be shown: a display, or a terminal chosen by GNUTERM.
 bool plotter_can_show(const std::function<std::optional<std::string>(const char*)>& env);
 
-PlotterResult run_plotter_process(const std::string& program, const std::string& script,
-                                  const std::function<void()>& while_waiting);
+// Starts `program` on `script` in the folder `directory` and, when `wait` is set, returns
+// only when it has ended. Without waiting, the plotter runs on by itself (also after Sigmat
+// ends) and the result tells only whether it started.
+PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
+                                  const std::string& script,
+                                  const std::function<void()>& while_waiting, bool wait = true);
+
+// A write beyond the file-size limit (ulimit -f) kills a process by SIGXFSZ unless it is
+// ignored; ignored, the write fails and the program reports it. Called once at start-up; the
+// plotter gets the default disposition back.
+void ignore_file_size_signal();
 
 } // namespace sigmat::platform

@@ -1,4 +1,4 @@
-#include "store/es_fields.h"
+#include "store/internal/es_layout.h"
 
 #include "store/number_fields.h"
 

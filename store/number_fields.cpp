@@ -1,5 +1,7 @@
 #include "store/number_fields.h"
 
+#include "store/internal/es_layout.h"
+
 #include <bit>
 #include <charconv>
 #include <cmath>

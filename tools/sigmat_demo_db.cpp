@@ -30,7 +30,17 @@
 //   f(x) = sqrt(x/(x+w_r)) ((1-c) exp(-x/w_p) + c exp(-x/w_t)),
 //   with the binomial C(v',v) (harmonic matrix elements grow with v) and a factor q per
 //   further quantum. De-excitation (v' < v) follows by detailed balance,
-//   sigma_v->v'(E) = (E+dE)/E sigma_v'->v(E+dE); the elastic column (v' = v) holds 0.
+//   sigma_v->v'(E) = (E+dE)/E sigma_v'->v(E+dE).
+//   The elastic column (v' = v, summed over the final J) is the largest: the long-range
+//   dipole scattering of a polar molecule plus a short-range hard core,
+//   sigma_el(E) = s(v,J) [pi R^2 + (8 pi/3) (D/(e a0))^2 a0^2 Ry/(E + E_d)],
+//   the Born dipole cross section without its logarithm, whose 1/E rise is cut off below
+//   E_d, with D the molecule's dipole moment and R a model core radius. The bond stretches
+//   as the molecule holds more quanta n = E(v,J)/omega_e, and with it the dipole and the
+//   core: s = 1 + a_s n sqrt(1 u / mu) (the stretch per quantum goes as hbar/(mu omega),
+//   that is as mu^(-1/2)).
+//   So HF (1.83 D) falls from about 70 A^2 to 12 A^2 over the grid, HI (0.45 D) stays
+//   near 20 A^2; the deuteride has the same D and R and stretches less per quantum.
 //
 // AED, X- + H -> HX(v,J) + e: the Langevin capture cross section of the ion by the
 // polarisable hydrogen atom, sigma_L = pi sqrt(2 alpha_H e^2/(4 pi eps0) / E), times the
@@ -38,11 +48,14 @@
 // among the bound final states (v,J) open at the collision energy E in proportion to
 // (2J+1) exp(-(E + D0 - EA - E(v,J))/e_b): the near-resonant channels are favoured.
 //
-// Files: DEA {mol}/DA/nuVV/DAVVJjj.dat for v = 0..4, J = 0..20 on 10 meV steps up to 5 eV,
-// all on one grid (the temperature average needs that); VE {mol}/VE/nuVV/VEVVJjj.dat for
-// v = 0..2, J = 0..5, columns v' = 0..5; AED {mol}/AD/adJjj.dat for J = 0..20 with column 2
-// the sum over v and columns 3.. the final v = 0..7, and {mol}/AD/adTot.dat; the
-// catalogue index.dat lists the DEA states. About 20 MB.
+// Files: the catalogue index.dat lists the states v = 0..4, J = 0..20 of every molecule,
+// and each of them has its DEA and its VE file, so every state the dialog offers has data.
+// DEA {mol}/DA/nuVV/DAVVJjj.dat on 10 meV steps up to 5 eV, all on one grid (the
+// temperature average needs that); VE {mol}/VE/nuVV/VEVVJjj.dat on 10 meV steps up to
+// 4 eV, columns v' = 0..5 (every final state the dialog offers, v' <= 4, and one more);
+// AED {mol}/AD/adJjj.dat for J = 0..20 on 10 meV steps up to 3 eV, column 2 the sum over
+// v and columns 3.. the final v = 0..7 (the dialog plots column v + 3), and
+// {mol}/AD/adTot.dat. 1,857 files, about 41 MB, written in well under a second.
 //
 // Exit code 0; 1 when a file cannot be written; 2 for a wrong command line.
 #include "store/number_fields.h"
@@ -70,6 +83,9 @@ constexpr double coulomb = 14.399645;        // e^2 / (4 pi eps0) in eV A
 constexpr double mass_h = 1.00782503;        // u
 constexpr double mass_d = 2.01410178;        // u
 constexpr double polarisability_h = 0.66679; // A^3, the hydrogen atom (D the same)
+constexpr double bohr = 0.529177;            // a0, A
+constexpr double rydberg = 13.605693;        // eV
+constexpr double debye_per_ea0 = 2.541746;   // e a0 in debye
 
 // The hydride of each halogen: spectroscopic constants, dissociation energy and the
 // electron affinity of the halogen atom. The last field is a model amplitude.
@@ -82,14 +98,16 @@ struct Hydride {
     double d0;           // eV
     double ea;           // eV, of the halogen atom
     double ve_peak;      // A^2, VE threshold-peak scale (model parameter)
+    double dipole;       // debye, of the molecule in its ground state
+    double core_radius;  // A, short-range core of the elastic scattering (model parameter)
 };
 
 // In the order of the molecule list.
 constexpr Hydride hydrides[] = {
-    {"HBr", "DBr", "Br", 78.918338, 2648.975, 45.2175, 8.46488, 3.758, 3.3636, 2.5},
-    {"HCl", "DCl", "Cl", 34.968853, 2990.946, 52.8186, 10.5934, 4.4336, 3.6127, 2.0},
-    {"HI", "DI", "I", 126.904473, 2309.014, 39.6435, 6.4263, 3.054, 3.0591, 3.0},
-    {"HF", "DF", "F", 18.998403, 4138.32, 89.88, 20.9557, 5.869, 3.4012, 1.0},
+    {"HBr", "DBr", "Br", 78.918338, 2648.975, 45.2175, 8.46488, 3.758, 3.3636, 2.5, 0.827, 2.2},
+    {"HCl", "DCl", "Cl", 34.968853, 2990.946, 52.8186, 10.5934, 4.4336, 3.6127, 2.0, 1.109, 2.0},
+    {"HI", "DI", "I", 126.904473, 2309.014, 39.6435, 6.4263, 3.054, 3.0591, 3.0, 0.448, 2.5},
+    {"HF", "DF", "F", 18.998403, 4138.32, 89.88, 20.9557, 5.869, 3.4012, 1.0, 1.826, 1.6},
 };
 
 // Model parameters.
@@ -103,13 +121,20 @@ constexpr double ve_peak_decay = 0.15; // eV, w_p
 constexpr double ve_tail = 1.5;        // eV, w_t
 constexpr double ve_tail_share = 0.2;  // c
 constexpr double ve_overtone = 0.15;   // q
+constexpr double el_dipole_cut = 0.25; // eV, E_d
+constexpr double el_stretch = 0.05;    // a_s
 constexpr double aed_fraction = 0.4;   // f
 constexpr double aed_branching = 0.25; // eV, e_b
 
-// The states written.
-constexpr int dea_v_max = 4, dea_j_max = 20;
-constexpr int ve_v_max = 2, ve_j_max = 5, ve_final_max = 5;
-constexpr int aed_j_max = 20, aed_final_max = 7;
+// The states written: the catalogue offers v = 0..state_v_max and J = 0..state_j_max, and
+// the dialog's final-state spin v' = 0..state_v_max; each has its DEA and VE file, and
+// each J its AED file with a column for every such final v.
+constexpr int state_v_max = 4, state_j_max = 20;
+constexpr int ve_final_max = 5, aed_final_max = 7;
+static_assert(ve_final_max >= state_v_max && aed_final_max >= state_v_max,
+              "every final state the dialog offers needs its column");
+static_assert(ve_final_max + 1 <= 19 && aed_final_max + 2 <= 19,
+              "a reader's row holds at most 19 cross sections");
 
 // Grids: every row at a whole multiple of the step, up to the top.
 struct Grid {
@@ -124,7 +149,7 @@ struct Molecule {
     std::string code;
     std::string halogen;
     double mu; // reduced mass, u
-    double we, wexe, be, d0, ea, ve_peak;
+    double we, wexe, be, d0, ea, ve_peak, dipole, core_radius;
 };
 
 double reduced_mass(double a, double b) {
@@ -141,9 +166,11 @@ std::vector<Molecule> molecules() {
         const double mu_h = reduced_mass(mass_h, h.halogen_mass);
         const double mu_d = reduced_mass(mass_d, h.halogen_mass);
         const double rho = std::sqrt(mu_h / mu_d);
-        Molecule hx{h.h_code, h.halogen, mu_h, h.we, h.wexe, h.be, h.d0, h.ea, h.ve_peak};
-        Molecule dx{h.d_code,         h.halogen, mu_d, h.we * rho, h.wexe * rho * rho,
-                    h.be * rho * rho, 0.0,       h.ea, h.ve_peak};
+        Molecule hx{h.h_code, h.halogen, mu_h,      h.we,     h.wexe,       h.be,
+                    h.d0,     h.ea,      h.ve_peak, h.dipole, h.core_radius};
+        Molecule dx{h.d_code,           h.halogen,        mu_d,         h.we * rho,
+                    h.wexe * rho * rho, h.be * rho * rho, 0.0,          h.ea,
+                    h.ve_peak,          h.dipole,         h.core_radius};
         dx.d0 = h.d0 + (zero_point_cm(hx.we, hx.wexe) - zero_point_cm(dx.we, dx.wexe)) * cm_to_ev;
         out.push_back(hx);
         out.push_back(dx);
@@ -198,10 +225,24 @@ double ve_excitation(const Molecule& m, int v, int vf, int j, double e) {
     return amplitude * shape;
 }
 
+// Vibrationally elastic, summed over the final rotational states.
+double ve_elastic(const Molecule& m, int v, int j, double e) {
+    if (e <= 0.0)
+        return 0.0;
+    const double quanta = level(m, v, j) / (m.we * cm_to_ev);
+    const double stretch = 1.0 + el_stretch * quanta / std::sqrt(m.mu);
+    const double d = m.dipole / debye_per_ea0;
+    const double dipole =
+        8.0 * std::numbers::pi / 3.0 * d * d * bohr * bohr * rydberg / (e + el_dipole_cut);
+    return stretch * (std::numbers::pi * m.core_radius * m.core_radius + dipole);
+}
+
 double ve_cross_section(const Molecule& m, int v, int vf, int j, double e) {
     if (vf > v)
         return ve_excitation(m, v, vf, j, e);
-    if (vf == v || e <= 0.0)
+    if (vf == v)
+        return ve_elastic(m, v, j, e);
+    if (e <= 0.0)
         return 0.0;
     const double released = level(m, v, j) - level(m, vf, j);
     return (e + released) / e * ve_excitation(m, vf, v, j, e + released);
@@ -335,7 +376,7 @@ std::string ve_file(const Molecule& m, int v, int j) {
                       "(v=" + std::to_string(v) + ", J=" + std::to_string(j) + ")\n";
     out += "# written by sigmat-demo-db (see sigmat-demo-db --help for the model)\n";
     out += "# columns: energy (eV), then v' = 0.." + std::to_string(ve_final_max) +
-           " (A^2); the elastic column v' = v is 0\n#\n";
+           " (A^2); v' = v the vibrationally elastic\n#\n";
     out += grid_line(ve_grid);
     out += "#\n# thresholds (eV) of the final states:\n";
     std::vector<double> thresholds;
@@ -368,7 +409,7 @@ void write_aed(Writer& w, const Molecule& m) {
         return z > 0.0 ? aed_total(e) * aed_weight(m, j, level(m, v, j), e) / z : 0.0;
     };
 
-    for (int j = 0; j <= aed_j_max; ++j) {
+    for (int j = 0; j <= state_j_max; ++j) {
         std::string out = "# " + std::string(banner) + " AED " + m.halogen + "- + " +
                           m.code.substr(0, 1) + " -> " + m.code + "(v, J=" + std::to_string(j) +
                           ") + e\n";
@@ -417,21 +458,22 @@ std::string catalogue(const std::vector<Molecule>& ms) {
     for (const Molecule& m : ms) {
         std::string code = m.code;
         code.resize(3, ' ');
-        for (int v = 0; v <= dea_v_max; ++v)
-            out += code + ", nu = " + format_i(v, 2) + ": J_max = " + format_i(dea_j_max, 2) + "\n";
+        for (int v = 0; v <= state_v_max; ++v)
+            out +=
+                code + ", nu = " + format_i(v, 2) + ": J_max = " + format_i(state_j_max, 2) + "\n";
         out += "###\n\n";
     }
     return out;
 }
 
 void write_molecule(Writer& w, const Molecule& m) {
-    for (int v = 0; v <= dea_v_max; ++v)
-        for (int j = 0; j <= dea_j_max; ++j)
+    for (int v = 0; v <= state_v_max; ++v)
+        for (int j = 0; j <= state_j_max; ++j)
             w.file(fs::path(m.code) / "DA" / ("nu" + two_digits(v)) /
                        ("DA" + two_digits(v) + "J" + two_digits(j) + ".dat"),
                    dea_file(m, v, j));
-    for (int v = 0; v <= ve_v_max; ++v)
-        for (int j = 0; j <= ve_j_max; ++j)
+    for (int v = 0; v <= state_v_max; ++v)
+        for (int j = 0; j <= state_j_max; ++j)
             w.file(fs::path(m.code) / "VE" / ("nu" + two_digits(v)) /
                        ("VE" + two_digits(v) + "J" + two_digits(j) + ".dat"),
                    ve_file(m, v, j));
@@ -463,26 +505,31 @@ DEA  e + HX(v,J) -> H + X-, threshold E_th = D0 - EA(X) - E(v,J):
 VE   e + HX(v,J) -> e + HX(v',J), threshold dE = E(v',J) - E(v,J):
   sigma(E) = A (1 u/mu)^(1/2) C(v',v) q^(v'-v-1) f(E - dE),
   f(x) = sqrt(x/(x+w_r)) ((1-c) exp(-x/w_p) + c exp(-x/w_t)): a cusp-like peak at
-  each threshold; de-excitation from detailed balance; the elastic column is 0.
+  each threshold; de-excitation from detailed balance.
   w_r = 5 meV, w_p = 0.15 eV, w_t = 1.5 eV, c = 0.2, q = 0.15, A per molecule below.
+  Elastic (v' = v, summed over the final J): dipole scattering plus a hard core,
+  sigma_el(E) = s(v,J) [pi R^2 + (8 pi/3) (D/(e a0))^2 a0^2 Ry/(E + E_d)],
+  s(v,J) = 1 + a_s n sqrt(1 u/mu), n = E(v,J)/we the quanta held (the bond
+  stretches); E_d = 0.25 eV, a_s = 0.05, the dipole moment D and R per molecule below.
 AED  X- + H -> HX(v,J) + e:
   total = f pi sqrt(2 alpha_H e^2/(4 pi eps0) / E) (Langevin capture, alpha_H =
   0.6668 A^3, f = 0.4), shared among the open bound (v,J) in proportion to
   (2J+1) exp(-(E + D0 - EA - E(v,J))/e_b), e_b = 0.25 eV.
   adJjj.dat: column 2 the sum over v, columns 3.. v = 0..7.
 
-Files: DEA v = 0..4, J = 0..20 up to 5 eV; VE v = 0..2, J = 0..5 into v' = 0..5 up
-to 4 eV; AED J = 0..20 up to 3 eV; all on 10 meV steps. About 20 MB.
+Files: index.dat lists v = 0..4, J = 0..20, and every such state has its DEA file
+(up to 5 eV) and its VE file (into v' = 0..5, up to 4 eV); AED J = 0..20 into
+v = 0..7 up to 3 eV; all on 10 meV steps. About 41 MB.
 
 Constants (cm^-1, eV; hydrides from spectroscopic tables, deuterides derived):
-  mol  halogen     we        wexe      Be       D0      EA(X)   E_th(0,0)  A (A^2)
+  mol  halogen     we        wexe      Be       D0      EA(X)   E_th(0,0)  A (A^2)  D (debye)  R (A)
 )";
     for (const Molecule& m : ms) {
         char line[160];
         std::snprintf(line, sizeof line,
-                      "  %-4s %-4s  %10.3f %9.4f %9.5f %7.4f %7.4f %9.4f %6.1f\n", m.code.c_str(),
-                      m.halogen.c_str(), m.we, m.wexe, m.be, m.d0, m.ea, dea_threshold(m, 0, 0),
-                      m.ve_peak);
+                      "  %-4s %-4s  %10.3f %9.4f %9.5f %7.4f %7.4f %9.4f %6.1f %9.3f %8.1f\n",
+                      m.code.c_str(), m.halogen.c_str(), m.we, m.wexe, m.be, m.d0, m.ea,
+                      dea_threshold(m, 0, 0), m.ve_peak, m.dipole, m.core_radius);
         out << line;
     }
     out << "\nExit code 0; 1 when a file cannot be written; 2 for a wrong command line.\n";

@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/plotter_process.h"
 
 #include <charconv>
 #include <fstream>
@@ -132,7 +133,7 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             continue;
         }
         if (verb != "type" && verb != "click" && verb != "select" && verb != "spin" &&
-            verb != "show")
+            verb != "show" && verb != "keys")
             return malformed(line_no, line, "unknown event");
 
         std::size_t id_end = args.find(' ');
@@ -150,7 +151,7 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             continue;
         }
         bool fits = false;
-        if (verb == "type")
+        if (verb == "type" || verb == "keys")
             fits = kind == ControlKind::edit;
         else if (verb == "click")
             fits = kind == ControlKind::push || kind == ControlKind::default_push ||
@@ -167,6 +168,8 @@ int drive(std::istream& in, HeadlessPlatform& p) {
         }
         if (verb == "type") {
             p.user_type(id, text);
+        } else if (verb == "keys") {
+            p.user_keys(id, text);
         } else if (verb == "click") {
             p.user_click(id);
         } else if (verb == "select") {
@@ -204,6 +207,7 @@ int main(int argc, char** argv) {
     }
     std::istream& in = argc == 2 ? static_cast<std::istream&>(file) : std::cin;
 
+    sigmat::platform::ignore_file_size_signal();
     HeadlessPlatform platform(sigmat::app::main_dialog_description());
     platform.on_record = print_record;
     sigmat::app::Application application;

@@ -2,9 +2,6 @@
 
 #include "platform/plotter_process.h"
 
-#include <fstream>
-#include <streambuf>
-
 namespace sigmat::platform {
 namespace {
 
@@ -12,54 +9,6 @@ std::string_view trim_right(std::string_view s) {
     while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
-}
-
-// A file that takes only so many bytes and then fails, like a full disk.
-class LimitedFileBuf final : public std::streambuf {
-  public:
-    LimitedFileBuf(const std::string& path, std::size_t limit)
-        : file_(path, std::ios::binary | std::ios::trunc), limit_(limit) {}
-    bool is_open() const { return file_.is_open(); }
-
-  protected:
-    int_type overflow(int_type ch) override {
-        if (traits_type::eq_int_type(ch, traits_type::eof()))
-            return traits_type::not_eof(ch);
-        char c = traits_type::to_char_type(ch);
-        return xsputn(&c, 1) == 1 ? ch : traits_type::eof();
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        std::size_t room = limit_ > written_ ? limit_ - written_ : 0;
-        std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(n));
-        file_.write(s, static_cast<std::streamsize>(take));
-        file_.flush();
-        written_ += take;
-        return static_cast<std::streamsize>(take);
-    }
-    int sync() override { return file_.flush() ? 0 : -1; }
-
-  private:
-    std::ofstream file_;
-    std::size_t limit_;
-    std::size_t written_ = 0;
-};
-
-class LimitedFile final : public std::ostream {
-  public:
-    LimitedFile(const std::string& path, std::size_t limit)
-        : std::ostream(nullptr), buf_(path, limit) {
-        rdbuf(&buf_);
-        if (!buf_.is_open())
-            setstate(std::ios::badbit);
-    }
-    bool is_open() const { return buf_.is_open(); }
-
-  private:
-    LimitedFileBuf buf_;
-};
-
-bool contains(const std::string& path, const std::string& part) {
-    return !part.empty() && path.find(part) != std::string::npos;
 }
 
 } // namespace
@@ -285,11 +234,12 @@ bool HeadlessPlatform::ask_yes_no(std::string_view caption, std::string_view tex
     return answer;
 }
 
-PlotterResult HeadlessPlatform::start_plotter(const std::string& program,
+PlotterResult HeadlessPlatform::start_plotter(const std::string& directory,
+                                              const std::string& program,
                                               const std::string& script) {
     HeadlessRecord r;
     r.kind = HeadlessRecord::Kind::launch;
-    r.cwd = current_directory();
+    r.cwd = directory;
     r.program = program;
     r.script = script;
     trace_.emplace_back("launch");
@@ -303,39 +253,19 @@ PlotterResult HeadlessPlatform::start_plotter(const std::string& program,
     case PlotterMode::real:
         break;
     }
-    PlotterResult result = run_plotter_process(program, script, {});
+    PlotterResult result = run_plotter_process(directory, program, script, {});
     if (result.status != PlotterStatus::not_started)
         record(std::move(r));
     return result;
 }
 
-bool HeadlessPlatform::change_directory(const std::string& path) {
-    if (contains(path, faults_.fail_change_dir_containing))
-        return false;
-    return Platform::change_directory(path);
+void HeadlessPlatform::attach_key_filter(int id, KeyFilter filter) {
+    if (HeadlessControl* c = find(id, {ControlKind::edit}))
+        c->key_filter = std::move(filter);
 }
 
-bool HeadlessPlatform::make_directory(const std::string& path) {
-    if (contains(path, faults_.fail_make_dir_containing))
-        return false;
-    return Platform::make_directory(path);
-}
-
-std::unique_ptr<std::ostream> HeadlessPlatform::create_file(const std::string& path) {
-    if (contains(path, faults_.fail_create_containing))
-        return nullptr;
-    if (faults_.fail_write_after == std::numeric_limits<std::size_t>::max())
-        return Platform::create_file(path);
-    auto file = std::make_unique<LimitedFile>(path, faults_.fail_write_after);
-    if (!file->is_open())
-        return nullptr;
-    return file;
-}
-
-bool HeadlessPlatform::rename_file(const std::string& from, const std::string& to) {
-    if (faults_.fail_rename)
-        return false;
-    return Platform::rename_file(from, to);
+void HeadlessPlatform::show_hint(int id, std::string_view text) {
+    hints_.push_back(std::to_string(id) + " " + std::string(text));
 }
 
 void HeadlessPlatform::run(HeadlessControl& c, int id, Event event) {
@@ -350,8 +280,40 @@ bool HeadlessPlatform::user_type(int id, std::string_view text) {
     HeadlessControl* c = find(id, {ControlKind::edit});
     if (!c || !c->enabled || closed_)
         return false;
+    // Replacing the whole text takes keys that type no character (select all, paste).
+    if (c->key_filter)
+        c->key_filter(id, KeyPress{});
     c->text = std::string(text);
     run(*c, id, Event::text_changed);
+    return true;
+}
+
+bool HeadlessPlatform::user_keys(int id, std::string_view text) {
+    HeadlessControl* c = find(id, {ControlKind::edit});
+    if (!c || !c->enabled || closed_)
+        return false;
+    // One keystroke per character (a UTF-8 sequence is one character), typed after the text.
+    for (std::size_t at = 0; at < text.size() && !closed_;) {
+        std::size_t length = 1;
+        while (at + length < text.size() &&
+               (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+            ++length;
+        const KeyPress key{std::string(text.substr(at, length)), false};
+        at += length;
+        if (c->key_filter && !c->key_filter(id, key))
+            continue;
+        c->text += key.typed;
+        run(*c, id, Event::text_changed);
+    }
+    return true;
+}
+
+bool HeadlessPlatform::user_leave(int id) {
+    HeadlessControl* c = find(id, {ControlKind::edit});
+    if (!c || closed_)
+        return false;
+    if (c->key_filter)
+        c->key_filter(id, KeyPress{{}, true});
     return true;
 }
 

@@ -1,5 +1,5 @@
 // An in-memory dialog built from a dialog description. It records every message box,
-// prompt and plotter start, answers prompts from a queue, and lets a caller play the user
+// prompt, hint and plotter start, answers prompts from a queue, and lets a caller play the user
 // (typing, clicking, picking, spinning), which runs the attached actions exactly as a real
 // dialog would. Used by the tests and by sigmat-drive.
 #pragma once
@@ -34,15 +34,7 @@ struct HeadlessControl {
     int position = 0, lowest = 0, highest = 100;
     std::vector<std::string> items;
     std::map<Event, Action> actions;
-};
-
-// Faults that a test can switch on to see how the logic copes.
-struct HeadlessFaults {
-    std::string fail_create_containing; // create_file fails for paths containing this
-    std::size_t fail_write_after = std::numeric_limits<std::size_t>::max(); // bytes, any file
-    bool fail_rename = false;
-    std::string fail_change_dir_containing;
-    std::string fail_make_dir_containing;
+    KeyFilter key_filter;
 };
 
 class HeadlessPlatform final : public Platform {
@@ -71,11 +63,10 @@ class HeadlessPlatform final : public Platform {
     void close_dialog() override;
     void show_message(std::string_view caption, std::string_view text) override;
     bool ask_yes_no(std::string_view caption, std::string_view text) override;
-    PlotterResult start_plotter(const std::string& program, const std::string& script) override;
-    bool change_directory(const std::string& path) override;
-    bool make_directory(const std::string& path) override;
-    std::unique_ptr<std::ostream> create_file(const std::string& path) override;
-    bool rename_file(const std::string& from, const std::string& to) override;
+    void attach_key_filter(int id, KeyFilter filter) override;
+    void show_hint(int id, std::string_view text) override;
+    PlotterResult start_plotter(const std::string& directory, const std::string& program,
+                                const std::string& script) override;
 
     // Playing the user. Each returns false, and does nothing, when the control is
     // unknown, of another kind, or disabled (a user cannot reach it).
@@ -83,10 +74,16 @@ class HeadlessPlatform final : public Platform {
     bool user_click(int id);
     bool user_select(int id, std::string_view item_text); // item text without trailing blanks
     bool user_spin(int id, int position);
+    // Types `text` into the edit key by key, after its text: each character goes through the
+    // edit's key filter and, when taken, changes the text and runs its text-changed action.
+    bool user_keys(int id, std::string_view text);
+    // The edit loses the keyboard focus.
+    bool user_leave(int id);
 
     void queue_answer(bool yes) { answers_.push_back(yes); }
     void set_plotter_mode(PlotterMode mode) { plotter_mode_ = mode; }
-    HeadlessFaults& faults() { return faults_; }
+    // Hints shown, as "ID TEXT".
+    const std::vector<std::string>& hints() const { return hints_; }
 
     const std::vector<HeadlessRecord>& records() const { return records_; }
     void clear_records() { records_.clear(); }
@@ -113,7 +110,7 @@ class HeadlessPlatform final : public Platform {
     std::function<void()> destroyed_;
     std::deque<bool> answers_;
     PlotterMode plotter_mode_ = PlotterMode::succeed;
-    HeadlessFaults faults_;
+    std::vector<std::string> hints_;
     std::vector<HeadlessRecord> records_;
     std::vector<std::string> trace_;
     bool closed_ = false;

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
 #include "platform/plotter_process.h"
+#include "platform/text_bytes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QStyleOption>
 #include <QStylePainter>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 #include <qdrawutil.h>
@@ -33,15 +35,48 @@
 namespace sigmat::platform {
 namespace {
 
-// Texts cross between the logic and Qt in the local 8-bit encoding, the one in which the
-// logic hands paths to the file system.
+// Texts cross between the logic and Qt byte for byte: valid UTF-8 as it is, other bytes as
+// lone surrogates that come back as the same bytes (a folder name need not be valid UTF-8,
+// and Qt's own decoding would turn such bytes into U+FFFD).
 QString to_qt(std::string_view text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    const std::u16string wide = bytes_to_utf16(text);
+    return QString(reinterpret_cast<const QChar*>(wide.data()),
+                   static_cast<qsizetype>(wide.size()));
 }
 
 std::string from_qt(const QString& text) {
-    return text.toLocal8Bit().toStdString();
+    return utf16_to_bytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                              static_cast<std::size_t>(text.size())));
 }
+
+// Reports the keys pressed in an edit before the edit takes them, and its loss of focus.
+class EditKeys final : public QObject {
+  public:
+    EditKeys(QObject* parent, std::function<bool(const KeyPress&)> report)
+        : QObject(parent), report_(std::move(report)) {}
+
+  protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) {
+            report_(KeyPress{{}, true});
+            return false;
+        }
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(target, event);
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Shortcuts (select all, paste, undo) change the text as a whole: keys that type no
+        // character.
+        KeyPress press;
+        const QString text = key->text();
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            !text.isEmpty() && text.at(0).isPrint())
+            press.typed = from_qt(text);
+        return !report_(press);
+    }
+
+  private:
+    std::function<bool(const KeyPress&)> report_;
+};
 
 // A narrow up-down control without text of its own: an up arrow over a down arrow. It
 // holds a position inside [lowest, max(lowest, highest)]; the program sets range and
@@ -757,12 +792,37 @@ bool QtPlatform::ask_yes_no(std::string_view caption, std::string_view text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-PlotterResult QtPlatform::start_plotter(const std::string& program, const std::string& script) {
+void QtPlatform::attach_key_filter(int id, KeyFilter filter) {
+    Control* c = find(id, {ControlKind::edit});
+    if (!c)
+        return;
+    c->key_filter = std::move(filter);
+    if (!c->key_watcher) {
+        c->key_watcher = new EditKeys(c->widget, [this, id](const KeyPress& key) {
+            auto it = controls_.find(id);
+            if (closed_ || it == controls_.end() || !it->second.key_filter)
+                return true;
+            KeyFilter f = it->second.key_filter; // the filter may re-attach
+            return f(id, key);
+        });
+        c->widget->installEventFilter(c->key_watcher);
+    }
+}
+
+void QtPlatform::show_hint(int id, std::string_view text) {
+    QWidget* w = widget(id);
+    if (w == nullptr)
+        return;
+    QToolTip::showText(w->mapToGlobal(QPoint(0, w->height())), to_qt(text), w);
+}
+
+PlotterResult QtPlatform::start_plotter(const std::string& directory, const std::string& program,
+                                        const std::string& script) {
     // The dialog keeps painting while the plotter runs; its input is dropped, both the
     // input that Qt would hold back until later and any that reaches a widget directly.
     InputBlocker blocker;
     plotting_ = true;
-    PlotterResult result = run_plotter_process(program, script, [] {
+    PlotterResult result = run_plotter_process(directory, program, script, [] {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     // Deliver what was held back while the blocker still swallows it.

@@ -19,6 +19,7 @@
 #include <string_view>
 
 class QDialog;
+class QObject;
 class QWidget;
 class QButtonGroup;
 
@@ -52,7 +53,10 @@ class QtPlatform final : public Platform {
     void close_dialog() override;
     void show_message(std::string_view caption, std::string_view text) override;
     bool ask_yes_no(std::string_view caption, std::string_view text) override;
-    PlotterResult start_plotter(const std::string& program, const std::string& script) override;
+    void attach_key_filter(int id, KeyFilter filter) override;
+    void show_hint(int id, std::string_view text) override;
+    PlotterResult start_plotter(const std::string& directory, const std::string& program,
+                                const std::string& script) override;
 
     void show_dialog();
     bool closed() const { return closed_; }
@@ -72,6 +76,8 @@ class QtPlatform final : public Platform {
         QWidget* widget = nullptr;
         QButtonGroup* group = nullptr; // radio buttons: the exclusive group they belong to
         std::map<Event, Action> actions;
+        KeyFilter key_filter;
+        QObject* key_watcher = nullptr; // owned by the widget
     };
 
     void build(const DialogDescription& dialog);

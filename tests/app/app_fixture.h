@@ -8,6 +8,8 @@
 #include "app/state_catalogue.h"
 #include "platform/headless/headless_platform.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
+#include "support/faulty_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -65,12 +67,14 @@ struct AppFixture {
     // directory from being removed.
     test::CwdGuard cwd;
     platform::HeadlessPlatform platform{main_dialog_description()};
+    test::FaultyFiles files;
     Application app;
     bool destroyed = false;
 
     AppFixture() {
         env.set("USERPROFILE", profile.str());
         std::filesystem::current_path(startup.path());
+        app.files = &files;
     }
     std::filesystem::path settings_folder() const { return profile / "Sigmat"; }
     std::filesystem::path ini() const { return settings_folder() / "Sigmat.ini"; }

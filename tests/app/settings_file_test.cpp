@@ -1,5 +1,7 @@
 #include "app/settings_file.h"
 
+#include "store/paths.h"
+
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,7 @@
 namespace sigmat::app {
 namespace {
 
-const std::string sep(1, platform::path_separator);
+const std::string sep(1, store::path_separator);
 
 SettingsValues first_start() {
     return first_start_values("/start", "/home/u/Sigmat/scripts");
@@ -128,7 +130,7 @@ TEST(SettingsFile, WritesFiveLinesWithTheirKeys) {
     SettingsValues v{"/db   ", "/work", std::string(10, ' '), false, "l "};
     std::ostringstream out;
     write_settings(out, v);
-    const std::string eol(platform::line_end);
+    const std::string eol(store::line_end);
     EXPECT_EQ(out.str(), "XS_DBASE dir = /db" + eol + "Work dir = /work" + eol + "gnuplot =  " +
                              eol + "gnuplot version = F" + eol + "data style = l " + eol);
 

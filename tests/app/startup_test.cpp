@@ -11,8 +11,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::AppFixture;
 
-const std::string eol(platform::line_end);
-const std::string sep(1, platform::path_separator);
+const std::string eol(store::line_end);
+const std::string sep(1, store::path_separator);
 
 std::string settings_text(const std::string& db, const std::string& work,
                           const std::string& gnuplot, char version, const std::string& style) {
@@ -119,14 +119,13 @@ TEST(Startup, FailuresLeaveNoEmptySettingsFile) {
     } const cases[] = {
         {"scripts exists already",
          [](AppFixture& f) { fs::create_directories(f.settings_folder() / "scripts"); }},
-        {"scripts cannot be made",
-         [](AppFixture& f) { f.platform.faults().fail_make_dir_containing = "scripts"; }},
-        {"scripts cannot be entered",
-         [](AppFixture& f) { f.platform.faults().fail_change_dir_containing = "scripts"; }},
-        {"settings file cannot be created",
-         [](AppFixture& f) { f.platform.faults().fail_create_containing = "Sigmat.ini"; }},
+        {"scripts cannot be made", [](AppFixture& f) { f.files.fail_make_containing = "scripts"; }},
+        {"a file is in the way of scripts",
+         [](AppFixture& f) { test::write_file(f.settings_folder() / "scripts", ""); }},
+        {"settings file cannot be written",
+         [](AppFixture& f) { f.files.fail_write_containing = "Sigmat.ini"; }},
         {"per-user folder cannot be made",
-         [](AppFixture& f) { f.platform.faults().fail_make_dir_containing = "Sigmat"; }},
+         [](AppFixture& f) { f.files.fail_make_containing = "Sigmat"; }},
     };
     for (const auto& c : cases) {
         AppFixture f;
@@ -148,30 +147,30 @@ TEST(SaveSetup, WritesTheDialogsValues) {
     ASSERT_TRUE(p.user_type(id::work_dir, "/work/edited"));
     ASSERT_TRUE(p.user_click(id::version_older));
     ASSERT_TRUE(p.user_click(id::style_points));
-    fs::current_path(f.profile.path()); // wherever a job left it
+    fs::current_path(f.profile.path()); // a save does not depend on the current directory
     ASSERT_TRUE(p.user_click(id::save_setup));
     EXPECT_EQ(test::read_file(f.ini()),
               settings_text("/db/new", "/work/edited", f.app.settings.gnuplotDir, 'F', "lp"));
     EXPECT_TRUE(p.records().empty());
-    EXPECT_EQ(fs::current_path(), f.startup.path());
-    EXPECT_FALSE(fs::exists(f.ini().string() + ".new"));
+    EXPECT_EQ(fs::current_path(), f.profile.path());
+    for (const auto& entry : fs::directory_iterator(f.settings_folder()))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "a temporary file is left";
 }
 
 TEST(SaveSetup, AFailedSaveKeepsTheOldFile) {
     struct Case {
         const char* what;
-        void (*fault)(platform::HeadlessFaults&);
+        void (*fault)(test::FaultyFiles&);
     } const cases[] = {
-        {"write fails part-way", [](platform::HeadlessFaults& x) { x.fail_write_after = 20; }},
-        {"rename fails", [](platform::HeadlessFaults& x) { x.fail_rename = true; }},
-        {"cannot create", [](platform::HeadlessFaults& x) { x.fail_create_containing = "Sigmat"; }},
+        {"write fails part-way", [](test::FaultyFiles& x) { x.write_limit = 20; }},
+        {"cannot write", [](test::FaultyFiles& x) { x.fail_write_containing = "Sigmat"; }},
     };
     for (const auto& c : cases) {
         AppFixture f;
         ASSERT_TRUE(f.start());
         const std::string old = test::read_file(f.ini());
         ASSERT_TRUE(f.platform.user_type(id::work_dir, "/changed"));
-        c.fault(f.platform.faults());
+        c.fault(f.files);
         ASSERT_TRUE(f.platform.user_click(id::save_setup));
         EXPECT_EQ(test::read_file(f.ini()), old) << c.what;
         ASSERT_EQ(f.platform.records().size(), 1u) << c.what;
@@ -181,7 +180,6 @@ TEST(SaveSetup, AFailedSaveKeepsTheOldFile) {
         for (const auto& entry : fs::directory_iterator(f.settings_folder()))
             files += entry.is_regular_file() ? 1 : 0;
         EXPECT_EQ(files, 1u) << c.what << ": no temporary file is left";
-        EXPECT_EQ(fs::current_path(), f.startup.path()) << c.what;
     }
 }
 

@@ -70,6 +70,14 @@ TEST(StateCatalogue, MalformedFilesAreRefused) {
         {"J not a number", " 1\n" + good + "H2 , nu =  1: J_max = 3x\n###\n\n"},
         {"J below 0", " 1\n" + catalogue_line("H2 ", 0, -2) + "###\n\n"},
         {"first line is short", " 1\n###\n\n"},
+        // A code becomes folder, file and script names: nothing that leaves a folder, breaks
+        // a quoted name or a line.
+        {"code with a slash", " 1\n" + catalogue_line("H/2", 0, 5) + "###\n\n"},
+        {"code with a backslash", " 1\n" + catalogue_line("H\\2", 0, 5) + "###\n\n"},
+        {"code with a dot", " 1\n" + catalogue_line("..", 0, 5) + "###\n\n"},
+        {"code with a quote", " 1\n" + catalogue_line("H'2", 0, 5) + "###\n\n"},
+        {"code with a tab", " 1\n" + catalogue_line("H\t2", 0, 5) + "###\n\n"},
+        {"code with a leading minus", " 1\n" + catalogue_line("-H2", 0, 5) + "###\n\n"},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(read_text(c.text)) << c.why;
@@ -80,7 +88,7 @@ TEST(StateCatalogue, LoadFallsBackToTheBuiltInCatalogue) {
     test::write_file(dir / "bad.dat", " 3\n" + catalogue_line("H2 ", 0, 1) + "###\n\n");
     test::write_file(dir / "good.dat", " 1\n" + catalogue_line("Cl2", 2, 40) + "###\n\n");
     for (const std::string name : {"missing.dat", "bad.dat", ""}) {
-        StateCatalogue c = load_catalogue((dir / name).string()); // "" names the folder
+        StateCatalogue c = load_catalogue(store::real_file_system(), (dir / name).string());
         ASSERT_EQ(c.moleculeCount, 11) << name;
         EXPECT_EQ(c.codes.front(), "H2 ");
         EXPECT_EQ(c.codes.back(), "Cl2");
@@ -90,7 +98,7 @@ TEST(StateCatalogue, LoadFallsBackToTheBuiltInCatalogue) {
                 EXPECT_EQ(c.rot_max(k, v), v <= 8 ? 50 : 0);
         }
     }
-    StateCatalogue good = load_catalogue((dir / "good.dat").string());
+    StateCatalogue good = load_catalogue(store::real_file_system(), (dir / "good.dat").string());
     EXPECT_EQ(good.codes, (std::vector<std::string>{"Cl2"}));
     EXPECT_EQ(good.rot_max(1, 2), 40);
 }

@@ -1,12 +1,14 @@
 // A small database and a headless dialog set up as after start-up, for the job tests.
 #pragma once
 
+#include "app/plot_inputs.h"
 #include "app/plot_settings.h"
 #include "app/resources/main_dialog_description.h"
-#include "jobs/plot_request.h"
 #include "platform/headless/headless_platform.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
 #include "support/dialog_setup.h"
+#include "support/faulty_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +20,8 @@
 namespace sigmat::test {
 
 namespace id = app::id;
-inline constexpr char sep = platform::path_separator;
-inline const std::string eol(platform::line_end);
+inline constexpr char sep = store::path_separator;
+inline const std::string eol(store::line_end);
 
 // One data row: the energy, then one blank and ES10.4 for each value.
 inline std::string row(double energy, const std::vector<double>& values) {
@@ -95,8 +97,8 @@ class JobTest : public ::testing::Test {
     }
 
     void select_process(int radio) { p.set_checked(radio, true); }
-    void plot_single() { jobs::on_plot_single(p, settings, platform::Event::clicked); }
-    void plot_thermal() { jobs::on_plot_thermal(p, settings, platform::Event::clicked); }
+    void plot_single() { app::on_plot_single(p, settings, files, platform::Event::clicked); }
+    void plot_thermal() { app::on_plot_thermal(p, settings, files, platform::Event::clicked); }
 
     std::vector<std::string> messages() const {
         std::vector<std::string> out;
@@ -131,7 +133,7 @@ class JobTest : public ::testing::Test {
             out.push_back(text.substr(start, nl - start));
             if (nl == std::string::npos)
                 break;
-            if (platform::line_end == "\r\n") {
+            if (store::line_end == "\r\n") {
                 EXPECT_TRUE(!out.back().empty() && out.back().back() == '\r') << out.back();
                 if (!out.back().empty() && out.back().back() == '\r')
                     out.back().pop_back();
@@ -144,6 +146,7 @@ class JobTest : public ::testing::Test {
     TempDir tmp;
     CwdGuard cwd;
     platform::HeadlessPlatform p{app::main_dialog_description()};
+    FaultyFiles files;
     app::PlotSettings settings;
     std::string db, work;
 };

@@ -143,10 +143,11 @@ TEST_F(SingleJobs, DeaWithoutResolutionPlotsTheDatabaseFile) {
     ASSERT_EQ(launches().size(), 1u);
     EXPECT_EQ(launches()[0].cwd, work);
     EXPECT_EQ(launches()[0].program,
-              tmp.str() + sep + "gp" + sep + std::string(platform::plotter_executable));
+              tmp.str() + sep + "gp" + sep + std::string(jobs::plotter_executable));
     EXPECT_EQ(launches()[0].script, "HCl_DA00J03.plt");
     EXPECT_FALSE(work_has("data")) << "no result file without a resolution";
-    EXPECT_EQ(std::filesystem::current_path().string(), work);
+    // The plotter starts in the work directory; the process's own stays where it was.
+    EXPECT_NE(std::filesystem::current_path().string(), work);
 }
 
 TEST_F(SingleJobs, OlderWordingAndDataStyleGoToLineOne) {
@@ -263,20 +264,32 @@ TEST_F(SingleJobs, UnreadableHeaderIsReportedWithThePath) {
 
 TEST_F(SingleJobs, ScriptThatCannotBeWrittenStopsBeforeThePlotter) {
     add_dea(0, 3);
-    p.faults().fail_create_containing = "HCl_DA00J03.plt";
+    files.fail_write_containing = "HCl_DA00J03.plt";
     plot_single();
-    EXPECT_EQ(messages(), std::vector<std::string>{"Cannot write the file.\nHCl_DA00J03.plt"});
+    EXPECT_EQ(messages(), std::vector<std::string>{"Cannot write the file.\n" + work + sep +
+                                                   "HCl_DA00J03.plt"});
     EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(work_has("HCl_DA00J03.plt"));
 }
 
-TEST_F(SingleJobs, ResultFileCutShortIsReported) {
+// A result that cannot be written whole leaves no result under its name: the next press
+// must not find a cut-off file and offer to plot it.
+TEST_F(SingleJobs, ResultFileCutShortLeavesNothingUnderItsName) {
     add_dea(0, 3);
     settings.useResolution = true;
-    p.faults().fail_write_after = 100;
+    files.write_limit = 100;
     plot_single();
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0].rfind("Cannot write the file.\n", 0), 0u);
+    const std::string result = work + sep + "data" + sep + "HCl_DA00J03FWHM010.dat";
+    EXPECT_EQ(messages(), std::vector<std::string>{"Cannot write the file.\n" + result});
     EXPECT_TRUE(launches().empty());
+    EXPECT_FALSE(std::filesystem::exists(result));
+    EXPECT_FALSE(work_has("HCl_DA00J03FWHM010.plt"));
+    EXPECT_EQ(p.trace().back(), "flush") << "the indicator is grey before the message";
+    files.write_limit = std::numeric_limits<std::size_t>::max();
+    p.clear_records();
+    plot_single();
+    EXPECT_EQ(asks(), 0);
+    EXPECT_TRUE(std::filesystem::exists(result));
 }
 
 TEST_F(SingleJobs, PlotterFailuresAreReportedAfterTheScriptIsWritten) {
@@ -297,7 +310,7 @@ TEST_F(SingleJobs, NoRadioOnRunsTotalAed) {
 
 TEST_F(SingleJobs, OtherEventsThanClickDoNothing) {
     add_dea(0, 3);
-    jobs::on_plot_single(p, settings, platform::Event::text_changed);
+    app::on_plot_single(p, settings, files, platform::Event::text_changed);
     EXPECT_TRUE(p.records().empty());
 }
 

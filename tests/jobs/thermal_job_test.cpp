@@ -1,5 +1,5 @@
 #include "job_fixture.h"
-#include "store/es_fields.h"
+#include "store/internal/es_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -183,23 +183,22 @@ TEST_F(ThermalJob, RangeResolutionAndZeroTemperatures) {
     EXPECT_EQ(out[5], "# Energy   DEA c.s.");
 }
 
-TEST_F(ThermalJob, FailuresLeaveWhatTheirTableSays) {
-    // No "da" folder: the header of the result file is written, the script is empty.
+// A press that fails leaves neither a header-only result nor an empty script behind, so the
+// next press does not find a cut-off result and offer it as an old one.
+TEST_F(ThermalJob, FailuresLeaveNoFileBehind) {
+    // No "da" folder.
     plot_thermal();
     EXPECT_EQ(messages(), std::vector<std::string>{"Ground state data file not found"});
-    EXPECT_EQ(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat").substr(0, 10),
-              "# Temperat");
-    EXPECT_EQ(lines(work_file(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat")).size(), 5u);
-    EXPECT_EQ(work_file("HCl_Tv0300TJ0300K.plt"), "");
+    EXPECT_FALSE(work_has(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat"));
+    EXPECT_FALSE(work_has("HCl_Tv0300TJ0300K.plt"));
     EXPECT_TRUE(launches().empty());
     EXPECT_EQ(p.trace().end()[-2], "disable 1039");
 
-    // The next press finds the partial result and asks; No keeps it and still plots.
+    // The next press asks nothing: there is no old result.
     p.clear_records();
-    p.queue_answer(false);
     plot_thermal();
-    EXPECT_EQ(asks(), 1);
-    EXPECT_EQ(launches().size(), 1u);
+    EXPECT_EQ(asks(), 0);
+    EXPECT_TRUE(launches().empty());
 
     // A state whose table ends below the top with an empty line after it is incompatible.
     add_state(0, 0);
@@ -283,8 +282,9 @@ TEST_F(ThermalJob, BadStateFilesGiveTheirMessages) {
             ASSERT_EQ(messages().size(), 1u);
             EXPECT_EQ(messages()[0].substr(0, c.message.size()), c.message);
             EXPECT_TRUE(launches().empty());
-            // The header of the result file stays; the script was opened but not written.
-            EXPECT_EQ(work_file("HCl_Tv0300TJ0300K.plt"), "");
+            // Neither a header-only result nor a script.
+            EXPECT_FALSE(work_has("HCl_Tv0300TJ0300K.plt"));
+            EXPECT_FALSE(work_has(std::string("data") + sep + "HCl_Tv0300TJ0300K.dat"));
         }
     }
 }

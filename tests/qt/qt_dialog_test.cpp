@@ -17,11 +17,14 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -412,8 +415,9 @@ class QtDialogTest : public QObject {
             QTest::keyClicks(p.widget(id::temp_vib), "12");
             p.dialog()->close();
         });
-        auto result = p.start_plotter(program.toStdString(), "plot.gp");
-        auto missing = p.start_plotter(dir.filePath("no-such-plotter").toStdString(), "plot.gp");
+        auto result = p.start_plotter(dir.path().toStdString(), program.toStdString(), "plot.gp");
+        auto missing = p.start_plotter(dir.path().toStdString(),
+                                       dir.filePath("no-such-plotter").toStdString(), "plot.gp");
         qputenv("GNUTERM", old_term);
 
         QVERIFY(was_running);
@@ -450,14 +454,15 @@ class QtDialogTest : public QObject {
         QVERIFY(QFile::exists(profile.filePath("Sigmat/Sigmat.ini")));
         shown();
 
-        // A real number typed into the initial vibrational state becomes a whole number.
+        // Typed key by key, the decimal point and the digits after it are refused: the
+        // state stays a whole number.
         QWidget* vib = p.widget(id::vib_initial);
         QTest::keyClick(vib, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(vib, "2.7");
         std::string text;
         int pos = 0;
         QVERIFY(p.get_text(id::vib_initial, text));
-        QCOMPARE(text, std::string(" 2"));
+        QCOMPARE(text, std::string("2"));
         QVERIFY(p.get_spin_position(id::vib_initial_spin, pos));
         QCOMPARE(pos, 2);
 
@@ -481,9 +486,54 @@ class QtDialogTest : public QObject {
         QTest::mouseClick(p.widget(id::dea), Qt::LeftButton);
         QCOMPARE(enabled_states(), QString("111100"));
 
+        // Keys refused by a whole-number field say what the field takes.
+        QTest::mouseClick(p.widget(id::resolution), Qt::LeftButton);
+        QWidget* fwhm = p.widget(id::fwhm);
+        QTest::keyClick(fwhm, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(fwhm, "12.75");
+        QVERIFY(p.get_text(id::fwhm, text));
+        QCOMPARE(text, std::string("12"));
+        QVERIFY(QToolTip::text().contains("999"));
+
         QTest::mouseClick(p.widget(id::exit_button), Qt::LeftButton);
         QCOMPARE(ended, 1);
         QVERIFY(p.closed());
+    }
+
+    // A folder name that is not valid UTF-8 keeps its bytes through the dialog: shown, saved
+    // with "Save setup" and read back at the next start.
+    void folderNameBytesSurviveSaveSetupAndRestart() {
+        QTemporaryDir profile, base;
+        QVERIFY(profile.isValid() && base.isValid());
+        const std::string odd = base.path().toStdString() + "/db-\xff\xfe-\xc3(";
+        QVERIFY(::mkdir(odd.c_str(), 0755) == 0);
+        const QByteArray old_profile = qgetenv("USERPROFILE");
+        const QString old_cwd = QDir::currentPath();
+        qputenv("USERPROFILE", QFile::encodeName(profile.path()));
+        QVERIFY(::chdir(odd.c_str()) == 0);
+
+        for (int start = 0; start < 2; ++start) {
+            auto platform = std::make_unique<QtPlatform>(description());
+            sigmat::app::Application app;
+            QVERIFY(sigmat::app::start_application(*platform, app, [] {}));
+            QCOMPARE(app.settings.databaseDir, odd);
+            std::string shown_text;
+            QVERIFY(platform->get_text(id::database_dir, shown_text));
+            QCOMPARE(shown_text, odd);
+            // An edit by the user elsewhere in the text keeps the odd bytes.
+            auto* edit = static_cast<QLineEdit*>(platform->widget(id::work_dir));
+            platform->set_text(id::work_dir, odd + "/w");
+            QCOMPARE(edit->text().size() > 0, true);
+            QTest::mouseClick(platform->widget(id::save_setup), Qt::LeftButton);
+            QFile ini(profile.filePath("Sigmat/Sigmat.ini"));
+            QVERIFY(ini.open(QIODevice::ReadOnly));
+            const QByteArray saved = ini.readAll();
+            QVERIFY(saved.startsWith(QByteArray::fromStdString("XS_DBASE dir = " + odd + "\n")));
+            QVERIFY(saved.contains(QByteArray::fromStdString("Work dir = " + odd + "/w\n")));
+        }
+        QVERIFY(QDir::setCurrent(old_cwd));
+        qputenv("USERPROFILE", old_profile);
+        QVERIFY(::rmdir(odd.c_str()) == 0); // a name Qt's own removal could not spell
     }
 };
 

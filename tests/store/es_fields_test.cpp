@@ -1,6 +1,6 @@
 // Runs of ES10.4 fields read several at a time give what the field-by-field reader gives, bit
 // for bit, and stop at the same field, with the wide path on and off.
-#include "store/es_fields.h"
+#include "store/internal/es_layout.h"
 #include "store/number_fields.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,10 @@
 // The fast paths of the readers give exactly what the general rules give: the ES10.4 layout
 // of the data files, and lines read by blocks.
-#include "store/database_files.h"
+#include "store/data_files.h"
+#include "store/file_system.h"
+#include "store/internal/es_layout.h"
 #include "store/number_fields.h"
+#include "store/text_lines.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -89,21 +92,20 @@ TEST(FastReading, LinesByBlocksMatchLinesOneByOne) {
     for (const std::string& text : texts) {
         std::vector<std::string> expected;
         std::istringstream one_by_one(text);
-        for (std::string line; read_text_line(one_by_one, line);)
+        for (std::string line; std::getline(one_by_one, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             expected.push_back(line);
+        }
 
-        std::istringstream stream(text);
-        BlockLines blocks(stream);
-        std::vector<std::string> by_blocks;
-        for (std::string_view line; next_line(blocks, line);)
-            by_blocks.emplace_back(line);
+        LineCursor cursor(text);
+        std::vector<std::string> by_cursor;
+        for (std::string_view line; cursor.next(line);)
+            by_cursor.emplace_back(line);
 
-        std::vector<std::string_view> views;
-        split_lines(text, views);
-        const std::vector<std::string> cut(views.begin(), views.end());
-
-        EXPECT_EQ(by_blocks, expected) << "text of " << text.size() << " characters";
-        EXPECT_EQ(cut, expected) << "text of " << text.size() << " characters";
+        EXPECT_EQ(by_cursor, expected) << "text of " << text.size() << " characters";
+        EXPECT_EQ(cursor.number, static_cast<std::int32_t>(expected.size()));
+        EXPECT_FALSE(cursor.too_long);
     }
 }
 
@@ -124,13 +126,14 @@ TEST(FastReading, LargeTableAcrossBlocks) {
     }
     test::TempDir dir;
     test::write_file(dir / "ve.dat", text);
-    const TableRead read = read_cross_section_table((dir / "ve.dat").string(), DataFileKind::ve);
+    const auto read =
+        read_cross_section_table(real_file_system(), (dir / "ve.dat").string(), DataFileKind::ve);
     ASSERT_TRUE(read.ok);
-    ASSERT_EQ(read.table.rows, rows);
-    ASSERT_EQ(read.table.columns, columns + 1);
+    ASSERT_EQ(read.value.rows, rows);
+    ASSERT_EQ(read.value.columns, columns + 1);
     for (int k : {1, 2, 2979, 2980, 5999, 6000})
         for (int c = 0; c < columns; ++c)
-            EXPECT_EQ(read.table.at(k, c + 2), *read_real_field(format_es(value(k, c), 10, 4)))
+            EXPECT_EQ(read.value.at(k, c + 2), *read_real_field(format_es(value(k, c), 10, 4)))
                 << "row " << k << ", column " << c + 2;
 }
 
@@ -173,10 +176,10 @@ TEST(FastReading, VeRowsInOtherShapes) {
         text += "\n#\n" + row + "\n2.0000E-03 1.0000E-20 1.0000E-20 1.0000E-20\n";
         test::TempDir dir;
         test::write_file(dir / "ve.dat", text);
-        const TableRead read =
-            read_cross_section_table((dir / "ve.dat").string(), DataFileKind::ve);
+        const auto read = read_cross_section_table(real_file_system(), (dir / "ve.dat").string(),
+                                                   DataFileKind::ve);
         ASSERT_TRUE(read.ok);
-        ASSERT_EQ(read.table.rows, 2);
+        ASSERT_EQ(read.value.rows, 2);
         bool readable = true;
         for (int c = 0; c < 3; ++c) {
             const std::string_view field = field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10);
@@ -187,46 +190,10 @@ TEST(FastReading, VeRowsInOtherShapes) {
             const auto value =
                 read_real_field(field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10));
             const double expected = readable ? *value : 0.0;
-            EXPECT_TRUE(same_bits(read.table.at(1, c + 2), expected)) << "column " << c + 2;
-            EXPECT_EQ(read.table.at(2, c + 2), readable ? 1e-20 : 0.0) << "column " << c + 2;
+            EXPECT_TRUE(same_bits(read.value.at(1, c + 2), expected)) << "column " << c + 2;
+            EXPECT_EQ(read.value.at(2, c + 2), readable ? 1e-20 : 0.0) << "column " << c + 2;
         }
     }
-}
-
-// The whole file into a reused buffer, whatever it held before.
-TEST(FastReading, WholeFileIntoAReusedBuffer) {
-    test::TempDir dir;
-    const std::string content = std::string(200000, 'a') + "\nlast";
-    test::write_file(dir / "f.txt", content);
-    std::string text = "left over from before";
-    ASSERT_TRUE(read_text_file((dir / "f.txt").string(), text));
-    EXPECT_EQ(text, content);
-    ASSERT_TRUE(read_text_file((dir / "f.txt").string(), text));
-    EXPECT_EQ(text, content);
-    EXPECT_FALSE(read_text_file((dir / "missing.txt").string(), text));
-}
-
-// Files of different lengths through one buffer, which only grows; a folder is no file.
-TEST(FastReading, FilesIntoAGrowingBuffer) {
-    test::TempDir dir;
-    const std::string long_text = std::string(300000, 'x') + "\nend";
-    test::write_file(dir / "long.txt", long_text);
-    test::write_file(dir / "short.txt", "ab\n");
-    test::write_file(dir / "empty.txt", "");
-    std::vector<char> buffer;
-    const auto read = [&](const char* name) -> std::optional<std::string> {
-        const auto size = read_file_into((dir / name).string(), buffer);
-        if (!size)
-            return std::nullopt;
-        return std::string(buffer.data(), *size);
-    };
-    EXPECT_EQ(read("long.txt"), long_text);
-    EXPECT_EQ(read("short.txt"), "ab\n");
-    EXPECT_EQ(read("empty.txt"), "");
-    EXPECT_EQ(read("long.txt"), long_text);
-    EXPECT_EQ(read("missing.txt"), std::nullopt);
-    std::filesystem::create_directory(dir / "folder");
-    EXPECT_EQ(read("folder"), std::nullopt);
 }
 
 // The ES10.4 writer without allocation gives the characters of the general conversion (digits

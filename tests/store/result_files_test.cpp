@@ -1,6 +1,7 @@
 #include "store/result_files.h"
 
-#include "platform/platform.h"
+#include "store/paths.h"
+#include "store/plot_scripts.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ namespace {
 std::string lines(std::initializer_list<std::string> ls) {
     std::string out;
     for (const auto& l : ls)
-        out += l + std::string(platform::line_end);
+        out += l + std::string(line_end);
     return out;
 }
 
@@ -24,7 +25,7 @@ std::string golden(const std::string& name) {
     std::string out;
     for (char c : test::read_file(test::test_data(name)))
         if (c == '\n')
-            out += platform::line_end;
+            out += line_end;
         else if (c != '\r')
             out += c;
     return out;
@@ -34,7 +35,7 @@ CrossSectionTable table_of(std::initializer_list<std::vector<double>> rows) {
     CrossSectionTable t;
     t.rows = static_cast<std::int32_t>(rows.size());
     t.columns = static_cast<std::int32_t>(rows.begin()->size());
-    t.values.resize(rows.size() * rows.begin()->size());
+    t.values.allocate(rows.size() * rows.begin()->size());
     std::int32_t k = 1;
     for (const auto& r : rows) {
         for (std::int32_t c = 1; c <= t.columns; ++c)

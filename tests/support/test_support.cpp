@@ -233,4 +233,20 @@ int run_program(const ProgramCall& call) {
 
 #endif
 
+std::vector<std::string> letter_case_spellings(const std::string& name) {
+    std::vector<std::string> out = {""};
+    for (char ch : name) {
+        std::vector<std::string> next;
+        for (const auto& head : out) {
+            next.push_back(head + ch);
+            if (ch >= 'a' && ch <= 'z')
+                next.push_back(head + static_cast<char>(ch - 'a' + 'A'));
+            else if (ch >= 'A' && ch <= 'Z')
+                next.push_back(head + static_cast<char>(ch - 'A' + 'a'));
+        }
+        out = next;
+    }
+    return out;
+}
+
 } // namespace sigmat::test

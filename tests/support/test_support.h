@@ -41,6 +41,8 @@ std::string read_file(const std::filesystem::path& path);
 // Writes `content` exactly, making the parent folders first.
 void write_file(const std::filesystem::path& path, const std::string& content);
 std::string test_data(const std::string& name); // path of a fixture in tests/data
+// Every spelling of `name` with its ASCII letters in either case, `name` itself first.
+std::vector<std::string> letter_case_spellings(const std::string& name);
 
 // Sets an environment variable of this process, or removes it (nullopt).
 void set_environment(const std::string& name, const std::optional<std::string>& value);

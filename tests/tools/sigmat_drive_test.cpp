@@ -3,13 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "jobs/plot_jobs.h"
+#include "store/paths.h"
 
 namespace sigmat::test {
 namespace {
 
-const std::string sep(1, platform::path_separator);
-const std::string eol(platform::line_end);
+const std::string sep(1, store::path_separator);
+const std::string eol(store::line_end);
 
 // A text as the transcript prints it (a path on Windows has backslashes).
 std::string printed(const std::string& text) {
@@ -88,7 +89,7 @@ TEST_F(Drive, PipelineMessagesSaveSetupAndPlotterStarts) {
                        "click 1023\nclick 30001\n");
     EXPECT_EQ(r.exit_code, 0) << r.err;
     const std::string gnuplot_dir = db + sep + "gnuplot" + sep + "bin";
-    const std::string program = gnuplot_dir + sep + std::string(platform::plotter_executable);
+    const std::string program = gnuplot_dir + sep + std::string(jobs::plotter_executable);
     const std::string data_file =
         db + sep + "HCl" + sep + "DA" + sep + "nu00" + sep + "DA00J00.dat";
     const std::string error = "message Error processing command | ";

@@ -1,7 +1,8 @@
-#include "store/database_files.h"
+#include "store/data_files.h"
 
-#include "platform/platform.h"
 #include "store/number_fields.h"
+#include "store/paths.h"
+#include "store/state_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -52,10 +53,10 @@ std::string file_text(DataFileKind kind, const std::string& grid_line, const Row
     return text;
 }
 
-TableRead read_text(DataFileKind kind, const std::string& content) {
+Read<CrossSectionTable> read_text(DataFileKind kind, const std::string& content) {
     test::TempDir dir;
     test::write_file(dir / "table.dat", content);
-    return read_cross_section_table((dir / "table.dat").string(), kind);
+    return read_cross_section_table(real_file_system(), (dir / "table.dat").string(), kind);
 }
 
 Filled filled_rows(const CrossSectionTable& t) {
@@ -83,11 +84,11 @@ TEST(DataFileReader, GridFromMaximumEnergyAndResolution) {
         auto read =
             read_text(DataFileKind::aed_total, file_text(DataFileKind::aed_total, c.grid_line, {}));
         ASSERT_TRUE(read.ok) << c.grid_line;
-        ASSERT_EQ(read.table.rows, c.rows) << c.grid_line;
-        EXPECT_EQ(read.table.values.size(), 2u * static_cast<std::size_t>(c.rows));
+        ASSERT_EQ(read.value.rows, c.rows) << c.grid_line;
+        EXPECT_EQ(read.value.values.size(), 2u * static_cast<std::size_t>(c.rows));
         if (c.rows > 0) {
-            EXPECT_NEAR(read.table.at(1, 1), c.bottom, 1e-12) << c.grid_line;
-            EXPECT_NEAR(read.table.at(c.rows, 1), c.top, 1e-12) << c.grid_line;
+            EXPECT_NEAR(read.value.at(1, 1), c.bottom, 1e-12) << c.grid_line;
+            EXPECT_NEAR(read.value.at(c.rows, 1), c.top, 1e-12) << c.grid_line;
         }
     }
 }
@@ -126,13 +127,13 @@ TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
     for (const auto& c : cases) {
         auto read = read_text(c.kind, file_text(c.kind, grid(0.1, 10), c.rows));
         ASSERT_TRUE(read.ok) << c.what;
-        EXPECT_EQ(filled_rows(read.table), c.filled) << c.what;
+        EXPECT_EQ(filled_rows(read.value), c.filled) << c.what;
     }
     auto total =
         read_text(DataFileKind::aed_total,
                   file_text(DataFileKind::aed_total, grid(0.1, 10), {row(0.01, {2e-16, 9, 9})}));
-    EXPECT_EQ(total.table.columns, 2);
-    EXPECT_EQ(total.table.at(1, 2), 2e-16);
+    EXPECT_EQ(total.value.columns, 2);
+    EXPECT_EQ(total.value.at(1, 2), 2e-16);
 }
 
 // Rows that no file row reaches are 0 in every column: before the first row, in a gap, after
@@ -148,17 +149,17 @@ TEST(DataFileReader, RowsWithoutDataAreZeroInEveryColumn) {
         const auto first = read_text(
             DataFileKind::ve, file_text(DataFileKind::ve, grid(0.1, 10), full, thresholds(3)));
         ASSERT_TRUE(first.ok);
-        EXPECT_EQ(first.table.at(10, 4), 30.0);
+        EXPECT_EQ(first.value.at(10, 4), 30.0);
     }
     const auto read = read_text(DataFileKind::ve,
                                 file_text(DataFileKind::ve, grid(0.1, 10), gapped, thresholds(3)));
     ASSERT_TRUE(read.ok);
-    ASSERT_EQ(read.table.rows, 10);
-    ASSERT_EQ(read.table.columns, 4);
+    ASSERT_EQ(read.value.rows, 10);
+    ASSERT_EQ(read.value.columns, 4);
     for (std::int32_t k = 1; k <= 10; ++k)
         for (std::int32_t c = 2; c <= 4; ++c) {
             const bool has_data = k == 3 || k == 4 || k == 7;
-            EXPECT_EQ(read.table.at(k, c), has_data ? (c - 1) * k : 0.0)
+            EXPECT_EQ(read.value.at(k, c), has_data ? (c - 1) * k : 0.0)
                 << "row " << k << ", column " << c;
         }
 }
@@ -171,11 +172,11 @@ TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
         for (std::string eol : {"\n", "\r\n"}) {
             auto read = read_text(kind, file_text(kind, grid(0.05, 10), rows, thresholds(4), eol));
             ASSERT_TRUE(read.ok);
-            ASSERT_EQ(read.table.columns, 5);
-            ASSERT_EQ(read.table.rows, 5);
+            ASSERT_EQ(read.value.columns, 5);
+            ASSERT_EQ(read.value.rows, 5);
             for (std::int32_t k = 1; k <= 5; ++k)
                 for (std::int32_t c = 2; c <= 5; ++c)
-                    EXPECT_EQ(read.table.at(k, c), expected[k - 1][c - 2])
+                    EXPECT_EQ(read.value.at(k, c), expected[k - 1][c - 2])
                         << "row " << k << " column " << c << " eol " << eol.size();
         }
     }
@@ -207,18 +208,17 @@ TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
     const std::string path = (dir / "bad.dat").string();
     for (const auto& c : cases) {
         test::write_file(path, c.content);
-        auto read = read_cross_section_table(path, c.kind);
+        auto read = read_cross_section_table(real_file_system(), path, c.kind);
         EXPECT_FALSE(read.ok) << c.content;
         EXPECT_EQ(read.error.file, path);
         EXPECT_EQ(read.error.line, c.line) << c.content;
-        EXPECT_EQ(read.error.reason, "Cannot read the data file.");
+        EXPECT_EQ(read.error.message, "Cannot read the data file.");
     }
     for (auto missing : {(dir / "none.dat").string(), dir.str()}) {
-        EXPECT_FALSE(data_file_exists(missing));
-        auto read = read_cross_section_table(missing, K::dea);
-        EXPECT_EQ(read.error.reason, "Data file not found.");
+        auto read = read_cross_section_table(real_file_system(), missing, K::dea);
+        EXPECT_EQ(read.error.message, "Data file not found.");
+        EXPECT_EQ(read.error.line, 0);
     }
-    EXPECT_TRUE(data_file_exists(path));
 }
 
 TEST(DataFileReader, SurvivesArbitraryBytes) {
@@ -232,30 +232,44 @@ TEST(DataFileReader, SurvivesArbitraryBytes) {
         for (auto kind : {DataFileKind::dea, DataFileKind::ve, DataFileKind::aed_total}) {
             std::istringstream in(text);
             auto read = read_cross_section_table(in, kind, "fuzz");
-            EXPECT_EQ(read.table.values.size(), static_cast<std::size_t>(read.table.rows) *
-                                                    static_cast<std::size_t>(read.table.columns));
+            EXPECT_EQ(read.value.values.size(), static_cast<std::size_t>(read.value.rows) *
+                                                    static_cast<std::size_t>(read.value.columns));
         }
     }
 }
 
-TEST(DeaHeader, StateEnergyAndGrid) {
-    std::istringstream in(file_text(DataFileKind::dea, grid(5.0, 10), {row(0.01, {1e-17})}));
-    auto read = read_dea_header(in, "da00j00.dat", true);
-    ASSERT_TRUE(read.ok);
-    EXPECT_EQ(read.header.state_energy, -4.4);
-    EXPECT_EQ(read.header.max_energy, 5.0);
-    EXPECT_EQ(read.header.resolution_mev, 10);
-    std::string next;
-    ASSERT_TRUE(read_text_line(in, next));
-    EXPECT_EQ(next, row(0.01, {1e-17})); // the stream stands at the first data row
+TEST(StateFileHeader, GroundStateAndLevelEnergy) {
+    const std::string text =
+        file_text(DataFileKind::dea, grid(5.0, 10), {row(0.01, {1e-17}), row(0.02, {2e-17})});
+    auto ground = read_ground_state(text, "da00j00.dat");
+    ASSERT_TRUE(ground.ok);
+    EXPECT_EQ(ground.value.e00, -4.4);
+    EXPECT_EQ(ground.value.grid.max_energy, 5.0);
+    EXPECT_EQ(ground.value.grid.resolution_mev, 10);
+    EXPECT_EQ(ground.value.e1, 0.01);
+    LineCursor cursor(text);
+    EXPECT_EQ(read_level_energy(cursor), -4.4);
+    std::string_view next;
+    ASSERT_TRUE(cursor.next(next));
+    EXPECT_EQ(next, row(0.01, {1e-17})); // the cursor stands at the first data row
 
-    std::istringstream bad("#\n#\n# Energy = minus four\n");
-    EXPECT_EQ(read_dea_header(bad, "f", false).error.line, 3);
-    // The grid line counts only when asked for.
-    std::istringstream zero(file_text(DataFileKind::dea, grid(5.0, 0), {}));
-    EXPECT_EQ(read_dea_header(zero, "f", true).error.line, 5);
-    std::istringstream zero_again(file_text(DataFileKind::dea, grid(5.0, 0), {}));
-    EXPECT_TRUE(read_dea_header(zero_again, "f", false).ok);
+    // Line numbers of what cannot be read; a resolution of 0 takes the step from the rows,
+    // so the second row must be there too.
+    struct Case {
+        std::string text;
+        std::int32_t line;
+    } const cases[] = {
+        {"#\n#\n# Energy = minus four\n", 3},
+        {file_text(DataFileKind::dea, "# Max. energy = x", {row(0.01, {1})}), 5},
+        {file_text(DataFileKind::dea, grid(5.0, 10), {"text"}), 9},
+        {file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1})}), 10},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(read_ground_state(c.text, "f").error.line, c.line) << c.text;
+    auto zero = read_ground_state(
+        file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1}), "2.0000E-02, 3"}), "f");
+    ASSERT_TRUE(zero.ok);
+    EXPECT_EQ(zero.value.e2, 0.02);
 }
 
 TEST(DatabasePaths, NamesFollowTheTreeAsSpeltOnDisk) {
@@ -263,32 +277,33 @@ TEST(DatabasePaths, NamesFollowTheTreeAsSpeltOnDisk) {
     test::write_file(dir / "HCl" / "da" / "NU00" / "Da00j00.dat", "");
     test::write_file(dir / "HCl" / "ad" / "adtot.dat", "");
     test::write_file(dir / "HCl" / "AD" / "ADJ05.DAT", "");
-    const std::string db = dir.str() + "   "; // directory text padded with blanks
+    const std::string db = dir.str();
     auto disk = [&](std::initializer_list<std::string_view> parts) {
         std::string path = dir.str();
         for (auto p : parts)
-            path += platform::path_separator + std::string(p);
+            path += path_separator + std::string(p);
         return path;
     };
-    EXPECT_EQ(database_file_path(db, "DA", "HCl", 0, 0),
+    FileSystem& fs = real_file_system();
+    EXPECT_EQ(state_file_path(fs, db, "DA", "HCl", 0, 0),
               disk({"HCl", "da", "NU00", "Da00j00.dat"}));
-    EXPECT_EQ(dea_state_file_path(db, "HCl", 0, 0), disk({"HCl", "da", "NU00", "Da00j00.dat"}));
+    EXPECT_EQ(ground_state_path(fs, db, "HCl"), disk({"HCl", "da", "NU00", "Da00j00.dat"}));
 #ifdef _WIN32
     // Windows ignores case: "AD" was made as the folder "ad" that was there already.
-    EXPECT_EQ(aed_state_file_path(db, "HCl", 5), disk({"HCl", "ad", "ADJ05.DAT"}));
-    EXPECT_EQ(aed_total_file_path(db, "HCl"), disk({"HCl", "ad", "adtot.dat"}));
+    EXPECT_EQ(aed_state_file_path(fs, db, "HCl", 5), disk({"HCl", "ad", "ADJ05.DAT"}));
+    EXPECT_EQ(aed_total_file_path(fs, db, "HCl"), disk({"HCl", "ad", "adtot.dat"}));
 #else
-    EXPECT_EQ(aed_state_file_path(db, "HCl", 5), disk({"HCl", "AD", "ADJ05.DAT"})); // exact wins
-    EXPECT_EQ(aed_total_file_path(db, "HCl"), disk({"HCl", "AD", "adTot.dat"}));
+    EXPECT_EQ(aed_state_file_path(fs, db, "HCl", 5), disk({"HCl", "AD", "ADJ05.DAT"})); // exact
+    EXPECT_EQ(aed_total_file_path(fs, db, "HCl"), disk({"HCl", "AD", "adTot.dat"}));
 #endif
-    EXPECT_EQ(find_in_tree(dir.str(), {"hcl", "ad", "ADTOT.DAT"}),
+    EXPECT_EQ(find_in_tree(fs, dir.str(), {"hcl", "ad", "ADTOT.DAT"}),
               disk({"HCl", "ad", "adtot.dat"}));
     // Not on disk: the names as built, "**" for states that do not fit two digits.
-    EXPECT_EQ(database_file_path(db, "VE", "HCl", 1, 3),
+    EXPECT_EQ(state_file_path(fs, db, "VE", "HCl", 1, 3),
               disk({"HCl", "VE", "nu01", "VE01J03.dat"}));
-    EXPECT_EQ(database_file_path(db, "DA", "H2 ", -1, 100),
+    EXPECT_EQ(state_file_path(fs, db, "DA", "H2", -1, 100),
               disk({"H2", "DA", "nu**", "DA**J**.dat"}));
-    EXPECT_EQ(dea_level_folder_path(db, "HCl", 1), disk({"HCl", "da", "nu01"}));
+    EXPECT_EQ(dea_level_folder_path(fs, db, "HCl", 1), disk({"HCl", "da", "nu01"}));
 }
 
 } // namespace

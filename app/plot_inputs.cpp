@@ -1,0 +1,211 @@
+#include "app/plot_inputs.h"
+
+#include "app/resources/main_dialog_description.h"
+#include "store/number_fields.h"
+
+#include <climits>
+
+namespace sigmat::app {
+namespace {
+
+using platform::Platform;
+
+void show_error(Platform& p, std::string_view message) {
+    p.show_message(jobs::error_caption, message);
+}
+
+// How reading one input from the dialog ended: a value, a failure with its message, or a
+// control whose text could not be had (the press then ends silently).
+enum class Read { ok, failed, silent };
+
+// The molecule code from list 1013, without its trailing blanks; "Select the molecule." when
+// the list's text begins with a blank.
+bool read_molecule(Platform& p, std::string& molecule) {
+    std::string text;
+    if (!p.get_text(id::molecule_list, text))
+        return false;
+    if (text.empty() || text.front() == ' ') {
+        show_error(p, "Select the molecule.");
+        return false;
+    }
+    text.resize(3, ' ');
+    molecule = std::string(store::trim_right(text.substr(0, 3)));
+    return true;
+}
+
+Read read_whole(Platform& p, int control, std::int32_t& value) {
+    std::string text;
+    if (!p.get_text(control, text))
+        return Read::silent;
+    auto item = store::read_whole_item(text);
+    if (!item.ok())
+        return Read::failed;
+    value = item.value;
+    return Read::ok;
+}
+
+Read read_real(Platform& p, int control, double& value) {
+    std::string text;
+    if (!p.get_text(control, text))
+        return Read::silent;
+    auto item = store::read_real_item(text);
+    if (!item.ok())
+        return Read::failed;
+    value = item.value;
+    return Read::ok;
+}
+
+// A whole number from `control` within lowest..highest, else `message`.
+bool read_whole_checked(Platform& p, int control, std::int32_t lowest, std::int32_t highest,
+                        std::string_view message, std::int32_t& value) {
+    const Read r = read_whole(p, control, value);
+    if (r == Read::silent)
+        return false;
+    if (r == Read::failed || value < lowest || value > highest) {
+        show_error(p, message);
+        return false;
+    }
+    return true;
+}
+
+// The energy range, read only when switched on: "Set the electron energy range.".
+bool read_range(Platform& p, const PlotSettings& s, jobs::EnergyRange& range) {
+    range.on = s.useEnergyRange;
+    if (!range.on)
+        return true;
+    Read r = read_real(p, id::energy_min, range.from);
+    if (r == Read::ok)
+        r = read_real(p, id::energy_max, range.to);
+    if (r == Read::failed)
+        show_error(p, "Set the electron energy range.");
+    return r == Read::ok;
+}
+
+// The FWHM, read only when the resolution is on: whole meV within the three digits of the
+// file names, else "Set the resolution.".
+bool read_fwhm(Platform& p, const PlotSettings& s, std::optional<std::int32_t>& fwhm) {
+    if (!s.useResolution)
+        return true;
+    std::int32_t value = 0;
+    if (!read_whole_checked(p, id::fwhm, curves::fwhm_lowest_mev, curves::fwhm_highest_mev,
+                            "Set the resolution.", value))
+        return false;
+    fwhm = value;
+    return true;
+}
+
+// The held settings a job needs, and the wording of radio button 1034 ("4") as it is now.
+void fill_common(Platform& p, PlotSettings& s, jobs::Directories& dirs, jobs::ScriptStyle& style) {
+    dirs.database = used_directory(s.databaseDir);
+    dirs.work = used_directory(s.workDir);
+    dirs.gnuplot = used_directory(s.gnuplotDir);
+    dirs.base = s.startupDir;
+    bool v4 = s.gnuplotV4;
+    if (p.get_checked(id::version4, v4))
+        s.gnuplotV4 = v4;
+    style.data_style = s.dataStyle;
+    style.gnuplot_v4 = s.gnuplotV4;
+}
+
+} // namespace
+
+void DialogJobHost::show_error(std::string_view message) {
+    platform_.show_message(jobs::error_caption, message);
+}
+
+bool DialogJobHost::ask_recalculate() {
+    return platform_.ask_yes_no("Old data file found",
+                                "Recalculate old data file found in your work directory?");
+}
+
+void DialogJobHost::set_waiting(bool on) {
+    platform_.set_enabled(id::wait_label, on);
+    platform_.flush();
+}
+
+platform::PlotterResult DialogJobHost::start_plotter(const std::string& directory,
+                                                     const std::string& program,
+                                                     const std::string& script) {
+    return platform_.start_plotter(directory, program, script);
+}
+
+std::optional<jobs::SingleRequest> read_single_request(Platform& p, PlotSettings& s) {
+    jobs::SingleRequest r;
+    r.process = jobs::ProcessKind::aed_total;
+    bool on = false;
+    if (p.get_checked(id::dea, on) && on)
+        r.process = jobs::ProcessKind::dea;
+    else if (p.get_checked(id::ve, on) && on)
+        r.process = jobs::ProcessKind::ve;
+    else if (p.get_checked(id::aed, on) && on)
+        r.process = jobs::ProcessKind::aed;
+    if (!read_molecule(p, r.molecule))
+        return std::nullopt;
+    constexpr std::int32_t any_low = INT32_MIN, any_high = INT32_MAX;
+    bool ok = true;
+    switch (r.process) {
+    case jobs::ProcessKind::dea:
+    case jobs::ProcessKind::ve:
+        // A state that does not fit two digits has no file: "Data file not found." later.
+        ok = read_whole_checked(p, id::vib_initial, any_low, any_high,
+                                "Select the initial vibrational state of the molecule.", r.v) &&
+             read_whole_checked(p, id::rot_initial, any_low, any_high,
+                                "Select the initial rotational state of the molecule.", r.j) &&
+             read_range(p, s, r.range) &&
+             (r.process != jobs::ProcessKind::ve ||
+              read_whole_checked(p, id::vib_final, 0, curves::ve_final_highest,
+                                 "Select the final vibrational state of the molecule.", r.vf)) &&
+             read_fwhm(p, s, r.fwhm_mev);
+        break;
+    case jobs::ProcessKind::aed:
+        ok = read_whole_checked(p, id::vib_final, 0, curves::aed_final_highest,
+                                "Select the final vibrational state of the molecule.", r.vf) &&
+             read_whole_checked(p, id::rot_initial, any_low, any_high,
+                                "Select the rotational state of the molecule.", r.j) &&
+             read_range(p, s, r.range) && read_fwhm(p, s, r.fwhm_mev);
+        break;
+    case jobs::ProcessKind::aed_total:
+        ok = read_range(p, s, r.range) && read_fwhm(p, s, r.fwhm_mev);
+        break;
+    }
+    if (!ok)
+        return std::nullopt;
+    fill_common(p, s, r.dirs, r.style);
+    return r;
+}
+
+std::optional<jobs::ThermalRequest> read_thermal_request(Platform& p, PlotSettings& s) {
+    jobs::ThermalRequest r;
+    // Temperatures are whole kelvins within the four digits of the file names; 0 K is the
+    // zero-temperature limit.
+    if (!read_molecule(p, r.molecule) || !read_range(p, s, r.range) ||
+        !read_whole_checked(p, id::temp_vib, 0, curves::temperature_highest_k,
+                            "Set the vibrational temperature", r.temperatures.tv_k) ||
+        !read_whole_checked(p, id::temp_rot, 0, curves::temperature_highest_k,
+                            "Set the rotational temperature", r.temperatures.tj_k) ||
+        !read_fwhm(p, s, r.fwhm_mev))
+        return std::nullopt;
+    fill_common(p, s, r.dirs, r.style);
+    return r;
+}
+
+void on_plot_single(Platform& p, PlotSettings& s, store::FileSystem& files, platform::Event event) {
+    if (event != platform::Event::clicked)
+        return;
+    if (auto request = read_single_request(p, s)) {
+        DialogJobHost host(p, files);
+        jobs::plot_single(host, *request);
+    }
+}
+
+void on_plot_thermal(Platform& p, PlotSettings& s, store::FileSystem& files,
+                     platform::Event event) {
+    if (event != platform::Event::clicked)
+        return;
+    if (auto request = read_thermal_request(p, s)) {
+        DialogJobHost host(p, files);
+        jobs::plot_thermal(host, *request);
+    }
+}
+
+} // namespace sigmat::app

@@ -1,0 +1,48 @@
+// What a press of a Plot button does in the dialog: the user's input read from the controls
+// and checked in its fixed order, each failure shown with its message, then the job of the
+// chosen process run on a request built from it.
+#pragma once
+
+#include "app/plot_settings.h"
+#include "jobs/plot_jobs.h"
+#include "platform/platform.h"
+#include "store/file_system.h"
+
+#include <optional>
+
+namespace sigmat::app {
+
+// The job host of the dialog: its message boxes, its wait indicator (1039), its plotter
+// start, and the files.
+class DialogJobHost final : public jobs::JobHost {
+  public:
+    DialogJobHost(platform::Platform& platform, store::FileSystem& files)
+        : platform_(platform), files_(files) {}
+    void show_error(std::string_view message) override;
+    bool ask_recalculate() override;
+    void set_waiting(bool on) override;
+    platform::PlotterResult start_plotter(const std::string& directory, const std::string& program,
+                                          const std::string& script) override;
+    store::FileSystem& files() override { return files_; }
+
+  private:
+    platform::Platform& platform_;
+    store::FileSystem& files_;
+};
+
+// The single cross section of the selected process (button 30002): the first of DEA (1007),
+// VE (1042), AED (1043) that is on, otherwise total AED. Nothing when a check failed (its
+// message shown) or a control's text could not be read (silently).
+std::optional<jobs::SingleRequest> read_single_request(platform::Platform& platform,
+                                                       PlotSettings& settings);
+// The temperature-averaged DEA (button 30003).
+std::optional<jobs::ThermalRequest> read_thermal_request(platform::Platform& platform,
+                                                         PlotSettings& settings);
+
+// The buttons' click actions; any other event is ignored.
+void on_plot_single(platform::Platform& platform, PlotSettings& settings, store::FileSystem& files,
+                    platform::Event event);
+void on_plot_thermal(platform::Platform& platform, PlotSettings& settings, store::FileSystem& files,
+                     platform::Event event);
+
+} // namespace sigmat::app

@@ -1,0 +1,35 @@
+// The state-resolved cross sections of a database: DEA, VE, AED into (v', J) and total AED,
+// each read from its data file onto the file's grid and optionally folded.
+#pragma once
+
+#include "curves/curve.h"
+#include "store/data_files.h"
+#include "store/error.h"
+#include "store/file_system.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sigmat::curves {
+
+// The data file of a state-resolved curve and its layout.
+struct StateFile {
+    std::string path; // as spelt on disk where it exists (names match ignoring case)
+    store::DataFileKind kind = store::DataFileKind::dea;
+    std::int32_t column = 2; // the table column that holds the curve
+};
+
+// Where the curve of `spec` (any kind but thermal) lies in the database `db`.
+StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSpec& spec);
+
+// Folds every cross-section column of `table` with a Gaussian of `fwhm_mev` meV, in place.
+void fold_table(store::CrossSectionTable& table, std::int32_t fwhm_mev);
+
+// The curve of `spec` (any kind but thermal): its column of the file's table on the file's
+// grid, folded when the spec has a FWHM. A missing file gives store::not_found_message; a
+// column beyond the file's columns store::cannot_read_message at the thresholds line.
+store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
+                               const CurveSpec& spec);
+
+} // namespace sigmat::curves

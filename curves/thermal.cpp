@@ -1,0 +1,330 @@
+#include "curves/thermal.h"
+
+#include "numerics/convolution.h"
+#include "numerics/thermal_average.h"
+#include "store/paths.h"
+#include "store/state_files.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace sigmat::curves {
+namespace {
+
+using numerics::AddOutcome;
+
+// The ground state's grid and level energy, or why not.
+struct Ground {
+    numerics::CommonEnergyGrid grid;
+    double e00 = 0.0;
+};
+
+store::Read<Ground> read_ground(store::FileSystem& files, std::string_view db,
+                                std::string_view molecule) {
+    store::Read<Ground> result;
+    const std::string path = store::ground_state_path(files, db, molecule);
+    store::FileBytes bytes;
+    switch (files.read(path, bytes)) {
+    case store::ReadStatus::ok:
+        break;
+    case store::ReadStatus::missing:
+    case store::ReadStatus::not_regular:
+        result.error = store::data_error(path, 0, ground_state_missing_message);
+        return result;
+    case store::ReadStatus::unreadable:
+    case store::ReadStatus::too_large:
+        result.error = store::data_error(path, 0, store::cannot_read_message);
+        return result;
+    }
+    store::Read<store::GroundState> ground = store::read_ground_state(bytes.text(), path);
+    if (!ground.ok) {
+        result.error = std::move(ground.error);
+        return result;
+    }
+    const store::GroundState& g = ground.value;
+    result.value.grid = numerics::build_grid(g.e1, g.grid.max_energy, g.grid.resolution_mev, g.e2);
+    result.value.e00 = g.e00;
+    result.ok = true;
+    return result;
+}
+
+store::DataError incompatible(std::string_view path) {
+    return store::data_error(path, 0, incompatible_message);
+}
+
+double kt(std::int32_t kelvin) {
+    return kelvin * numerics::boltzmann_ev_per_k;
+}
+
+// What the states' rows leave when the average is done: divided by the weight total, small
+// values cut, folded.
+void finish_column(numerics::ThermalAverage& average, std::optional<std::int32_t> fwhm_mev) {
+    numerics::finish_average(average);
+    if (fwhm_mev)
+        numerics::convolve_with_resolution(*fwhm_mev * 0.001, average.grid.energies, average.sums);
+}
+
+// One pair, the states read and added one after the other as they come.
+store::Read<Curve> single_pair(store::FileSystem& files, std::string_view db,
+                               std::string_view molecule, TemperaturePair pair,
+                               std::optional<std::int32_t> fwhm_mev, const Ground& ground) {
+    store::Read<Curve> result;
+    numerics::ThermalAverage average =
+        numerics::start_average(ground.grid, kt(pair.tv_k), kt(pair.tj_k), ground.e00);
+    store::KnownEnergies known(average.sums.size());
+    Curve& curve = result.value;
+    store::FileBytes bytes;
+    double ev0 = 0.0;
+    std::int32_t ended_level = -1; // a level whose file went missing while being read
+    for (const store::StateFile& state : store::list_state_files(files, db, molecule)) {
+        if (state.v == ended_level)
+            continue;
+        const store::ReadStatus status = files.read(state.path, bytes);
+        if (status == store::ReadStatus::missing || status == store::ReadStatus::not_regular) {
+            ended_level = state.v;
+            continue;
+        }
+        if (status != store::ReadStatus::ok) {
+            result.error = store::data_error(state.path, 0, store::cannot_read_message);
+            return result;
+        }
+        store::LineCursor cursor(bytes.text());
+        const std::optional<double> evj = store::read_level_energy(cursor);
+        if (!evj) {
+            result.error = store::data_error(state.path, 3, store::cannot_read_message);
+            return result;
+        }
+        if (state.j == 0)
+            ev0 = *evj;
+        // A level energy far below its reference gives a population beyond any double: such
+        // files do not belong together.
+        const double w =
+            numerics::state_weight(state.j, *evj, ev0, ground.e00, average.kTv, average.kTJ);
+        if (!std::isfinite(w)) {
+            result.error = incompatible(state.path);
+            return result;
+        }
+        const store::StateSpan span = store::add_state_rows(average, w, cursor, known);
+        if (span.outcome == AddOutcome::incompatible) {
+            result.error = incompatible(state.path);
+            return result;
+        }
+        if (span.outcome == AddOutcome::added)
+            curve.provenance.states.push_back({state.v, state.j, *evj, {w}, state.path});
+    }
+    // No state on the grid at all: nothing to average.
+    if (!(average.weight_total > 0.0)) {
+        result.error = incompatible(store::ground_state_path(files, db, molecule));
+        return result;
+    }
+    curve.provenance.weight_totals.push_back(average.weight_total);
+    finish_column(average, fwhm_mev);
+    curve.energy = std::move(average.grid.energies);
+    curve.sigma = std::move(average.sums);
+    result.ok = true;
+    return result;
+}
+
+// A state read for a scan: its rows on the grid (weight 1), kept until every pair is done.
+struct LoadedState {
+    store::ReadStatus status = store::ReadStatus::ok;
+    bool level_read = false;
+    double evj = 0.0;
+    AddOutcome outcome = AddOutcome::skipped;
+    std::size_t first = 0;
+    std::vector<double> values; // grid points first, first + 1, ...
+};
+
+// Runs `work(k)` for k = 0..count-1 on `threads` threads, each taking every threads-th k.
+template <typename Work> void share(std::size_t count, unsigned threads, const Work& work) {
+    const unsigned n = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(count)));
+    if (n <= 1) {
+        for (std::size_t k = 0; k < count; ++k)
+            work(k, 0u);
+        return;
+    }
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < n; ++t)
+        pool.emplace_back([&, t] {
+            for (std::size_t k = t; k < count; k += n)
+                work(k, t);
+        });
+    for (std::thread& thread : pool)
+        thread.join();
+}
+
+void load_states(store::FileSystem& files, const std::vector<store::StateFile>& states,
+                 const Ground& ground, unsigned threads, std::vector<LoadedState>& loaded) {
+    loaded.assign(states.size(), LoadedState{});
+    struct Scratch {
+        store::FileBytes bytes;
+        numerics::ThermalAverage average;
+        store::KnownEnergies known{0};
+    };
+    const unsigned n = std::max(1u, threads);
+    std::vector<Scratch> scratch(n);
+    for (Scratch& s : scratch) {
+        s.average = numerics::start_average(ground.grid, 0.0, 0.0, ground.e00);
+        s.known = store::KnownEnergies(s.average.sums.size());
+    }
+    share(states.size(), n, [&](std::size_t k, unsigned t) {
+        Scratch& s = scratch[t];
+        LoadedState& out = loaded[k];
+        out.status = files.read(states[k].path, s.bytes);
+        if (out.status != store::ReadStatus::ok)
+            return;
+        store::LineCursor cursor(s.bytes.text());
+        const std::optional<double> evj = store::read_level_energy(cursor);
+        if (!evj)
+            return;
+        out.level_read = true;
+        out.evj = *evj;
+        // Weight 1: each sum then holds the cross section itself, exactly.
+        const store::StateSpan span = store::add_state_rows(s.average, 1.0, cursor, s.known);
+        out.outcome = span.outcome;
+        if (span.outcome == AddOutcome::added) {
+            out.first = span.first;
+            out.values.assign(s.average.sums.begin() + static_cast<std::ptrdiff_t>(span.first),
+                              s.average.sums.begin() + static_cast<std::ptrdiff_t>(span.last) + 1);
+        }
+        std::fill(s.average.sums.begin(), s.average.sums.end(), 0.0);
+    });
+}
+
+// Grid points summed together by the scan: the sums of every pair for one block stay in the
+// processor's cache while the states pass.
+constexpr std::size_t block_points = 512;
+
+store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::string_view molecule,
+                        std::span<const TemperaturePair> pairs,
+                        std::optional<std::int32_t> fwhm_mev, const Ground& ground,
+                        unsigned threads) {
+    store::Read<Curve> result;
+    const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
+    std::vector<LoadedState> loaded;
+    load_states(files, states, ground, threads, loaded);
+
+    // The weights of every state for every pair, checked in the order of the states as a run
+    // of one pair would check them; states of a level whose file went missing while being
+    // read, and those after them in the level, count as never found.
+    const std::size_t pair_count = pairs.size();
+    std::vector<std::vector<double>> weights(pair_count, std::vector<double>(states.size(), 0.0));
+    std::vector<bool> used(states.size(), false);
+    std::vector<double> totals(pair_count, 0.0);
+    for (std::size_t p = 0; p < pair_count; ++p) {
+        const double ktv = kt(pairs[p].tv_k), ktj = kt(pairs[p].tj_k);
+        double ev0 = 0.0;
+        std::int32_t ended_level = -1;
+        for (std::size_t k = 0; k < states.size(); ++k) {
+            const store::StateFile& state = states[k];
+            const LoadedState& s = loaded[k];
+            if (state.v == ended_level)
+                continue;
+            if (s.status == store::ReadStatus::missing ||
+                s.status == store::ReadStatus::not_regular) {
+                ended_level = state.v;
+                continue;
+            }
+            if (s.status != store::ReadStatus::ok || !s.level_read) {
+                result.error =
+                    store::data_error(state.path, s.status == store::ReadStatus::ok ? 3 : 0,
+                                      store::cannot_read_message);
+                return result;
+            }
+            if (state.j == 0)
+                ev0 = s.evj;
+            const double w = numerics::state_weight(state.j, s.evj, ev0, ground.e00, ktv, ktj);
+            if (!std::isfinite(w) || s.outcome == AddOutcome::incompatible) {
+                result.error = incompatible(state.path);
+                return result;
+            }
+            if (s.outcome == AddOutcome::added) {
+                weights[p][k] = w;
+                totals[p] += w;
+                used[k] = true;
+            }
+        }
+        if (!(totals[p] > 0.0)) {
+            result.error = incompatible(store::ground_state_path(files, db, molecule));
+            return result;
+        }
+    }
+
+    // The sums: for each grid point and pair, the states' contributions in the order of the
+    // states, as the run of one pair adds them.
+    const std::size_t n = ground.grid.energies.size();
+    std::vector<numerics::ThermalAverage> averages(pair_count);
+    for (std::size_t p = 0; p < pair_count; ++p) {
+        averages[p] =
+            numerics::start_average(ground.grid, kt(pairs[p].tv_k), kt(pairs[p].tj_k), ground.e00);
+        averages[p].weight_total = totals[p];
+    }
+    const std::size_t blocks = (n + block_points - 1) / block_points;
+    share(blocks, threads, [&](std::size_t b, unsigned) {
+        const std::size_t lo = b * block_points, hi = std::min(n, lo + block_points);
+        for (std::size_t k = 0; k < states.size(); ++k) {
+            if (!used[k])
+                continue;
+            const LoadedState& s = loaded[k];
+            const std::size_t from = std::max(lo, s.first);
+            const std::size_t to = std::min(hi, s.first + s.values.size());
+            if (from >= to)
+                continue;
+            const double* values = s.values.data() + (from - s.first);
+            for (std::size_t p = 0; p < pair_count; ++p) {
+                const double w = weights[p][k];
+                double* sums = averages[p].sums.data();
+                for (std::size_t i = from; i < to; ++i)
+                    sums[i] += values[i - from] * w;
+            }
+        }
+    });
+    share(pair_count, threads,
+          [&](std::size_t p, unsigned) { finish_column(averages[p], fwhm_mev); });
+
+    Curve& curve = result.value;
+    curve.energy = ground.grid.energies;
+    curve.columns = pair_count;
+    curve.sigma.reserve(n * pair_count);
+    for (const numerics::ThermalAverage& a : averages)
+        curve.sigma.insert(curve.sigma.end(), a.sums.begin(), a.sums.end());
+    curve.provenance.weight_totals = totals;
+    for (std::size_t k = 0; k < states.size(); ++k)
+        if (used[k]) {
+            StateWeight sw{states[k].v, states[k].j, loaded[k].evj, {}, states[k].path};
+            for (std::size_t p = 0; p < pair_count; ++p)
+                sw.weights.push_back(weights[p][k]);
+            curve.provenance.states.push_back(std::move(sw));
+        }
+    result.ok = true;
+    return result;
+}
+
+} // namespace
+
+store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
+                                 std::string_view molecule, std::span<const TemperaturePair> pairs,
+                                 std::optional<std::int32_t> fwhm_mev, unsigned threads) {
+    store::Read<Curve> result;
+    store::Read<Ground> ground = read_ground(files, db, molecule);
+    if (!ground.ok) {
+        result.error = std::move(ground.error);
+        return result;
+    }
+    if (pairs.size() == 1)
+        result = single_pair(files, db, molecule, pairs[0], fwhm_mev, ground.value);
+    else
+        result = scan(files, db, molecule, pairs, fwhm_mev, ground.value, threads);
+    if (result.ok) {
+        Provenance& p = result.value.provenance;
+        p.database = std::string(db);
+        p.fwhm_mev = fwhm_mev;
+        p.temperatures.assign(pairs.begin(), pairs.end());
+        for (const StateWeight& s : p.states)
+            p.source_files.push_back(s.file);
+    }
+    return result;
+}
+
+} // namespace sigmat::curves

@@ -1,0 +1,42 @@
+// DEA of a thermal gas: every state-resolved DEA cross section of a molecule weighted with
+// its Boltzmann population at the vibrational temperature Tv (between levels, relative to
+// the ground state) and the rotational temperature TJ (within a level, relative to its
+// J = 0 state), times the degeneracy 2J + 1, summed on the ground state's grid and divided
+// by the sum of the weights.
+//
+// The state files are walked v = 0, 1, ... while the level's folder exists and, within a
+// level, J = 0, 1, ... up to the first missing file (store/state_files.h). A state whose
+// first row lies above the grid's top or off the grid is skipped; one whose later rows leave
+// the grid spacing makes the files incompatible.
+#pragma once
+
+#include "curves/curve.h"
+#include "store/error.h"
+#include "store/file_system.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace sigmat::curves {
+
+inline constexpr std::string_view ground_state_missing_message = "Ground state data file not found";
+inline constexpr std::string_view incompatible_message = "Incompatible data files.";
+
+// The average at every (Tv, TJ) of `pairs`, one column each, in their order, folded with the
+// resolution when `fwhm_mev` is given. The state files are read once for all pairs; the work
+// is shared among `threads` threads (0: one), and every column is bit for bit what a run for
+// its pair alone gives, whatever the number of threads.
+//
+// Failures, each ending the whole computation: the ground state missing or not a regular
+// file (ground_state_missing_message); a state file that exists but cannot be read, or a
+// header that cannot be read (store::cannot_read_message with the file); rows off the grid, a
+// weight beyond any number, or no state on the grid at all (incompatible_message). With
+// several pairs the first failure in the order of the states is reported, as the run of the
+// first pair that meets it would report it.
+store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
+                                 std::string_view molecule, std::span<const TemperaturePair> pairs,
+                                 std::optional<std::int32_t> fwhm_mev, unsigned threads = 1);
+
+} // namespace sigmat::curves

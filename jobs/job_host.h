@@ -1,0 +1,36 @@
+// What a plot job needs from the outside, and nothing more: message boxes, the question
+// whether to recompute an old result, the wait indicator, the files, and starting the
+// plotter in a given folder.
+//
+// It is abstract because the same jobs run for the real dialog, for the headless one that
+// the tests and sigmat-drive play, and for any other front end; a job never sees a dialog
+// control, and never changes the process's current directory.
+#pragma once
+
+#include "platform/plotter_process.h"
+#include "store/file_system.h"
+
+#include <string>
+#include <string_view>
+
+namespace sigmat::jobs {
+
+class JobHost {
+  public:
+    virtual ~JobHost();
+
+    // An error box (caption "Error processing command", one OK button); the job ends after it.
+    virtual void show_error(std::string_view message) = 0;
+    // "Recalculate old data file found in your work directory?": true for Yes.
+    [[nodiscard]] virtual bool ask_recalculate() = 0;
+    // The "Wait, please..." indicator, shown at once.
+    virtual void set_waiting(bool on) = 0;
+    // Starts `program` on `script` (a name relative to `directory`) in `directory` and returns
+    // when it has ended. `program` is the configured path, before any PATH search.
+    virtual platform::PlotterResult start_plotter(const std::string& directory,
+                                                  const std::string& program,
+                                                  const std::string& script) = 0;
+    virtual store::FileSystem& files() = 0;
+};
+
+} // namespace sigmat::jobs

@@ -1,0 +1,99 @@
+#include "jobs/job_steps.h"
+
+#include "store/paths.h"
+#include "store/plot_scripts.h"
+
+namespace sigmat::jobs {
+
+JobHost::~JobHost() = default;
+
+std::string_view process_code(ProcessKind kind) {
+    switch (kind) {
+    case ProcessKind::dea:
+        return "DA";
+    case ProcessKind::ve:
+        return "VE";
+    case ProcessKind::aed:
+        return "AD";
+    case ProcessKind::aed_total:
+        return "AT";
+    }
+    return "DA";
+}
+
+namespace steps {
+
+std::optional<Places> enter(JobHost& host, const Directories& dirs) {
+    Places places;
+    places.work = store::resolve_path(dirs.base, dirs.work);
+    if (host.files().stat(places.work).kind != store::PathKind::directory) {
+        host.show_error("Invalid work directory");
+        return std::nullopt;
+    }
+    places.database = store::resolve_path(places.work, dirs.database);
+    return places;
+}
+
+std::string database_path_in_script(const Directories& dirs, const Places& places,
+                                    std::string_view found) {
+    std::string path = dirs.database;
+    path += found.substr(std::min(found.size(), places.database.size()));
+    return store::anchored_path(path);
+}
+
+std::optional<std::string> quoted_path(JobHost& host, std::string_view path) {
+    auto quoted = store::gnuplot_quoted(path);
+    if (!quoted)
+        host.show_error(std::string(store::unusable_path_message) + "\n" + std::string(path));
+    return quoted;
+}
+
+std::optional<std::string> data_folder(JobHost& host, const Places& places) {
+    std::string folder = store::join_path(places.work, "data");
+    if (host.files().make_folder(folder))
+        return folder;
+    host.show_error("Cannot create the data directory in your work directory.");
+    return std::nullopt;
+}
+
+bool keep_old_result(JobHost& host, const std::string& path) {
+    if (host.files().stat(path).kind != store::PathKind::regular)
+        return false;
+    return !host.ask_recalculate();
+}
+
+bool write_file(JobHost& host, const std::string& path, std::string_view content, bool waiting) {
+    if (host.files().write(path, content))
+        return true;
+    if (waiting)
+        host.set_waiting(false);
+    host.show_error("Cannot write the file.\n" + path);
+    return false;
+}
+
+void show_read_failure(JobHost& host, const store::DataError& error) {
+    if (error.message == store::cannot_read_message)
+        host.show_error(error.message + "\n" + error.file);
+    else
+        host.show_error(error.message);
+}
+
+JobOutcome launch(JobHost& host, const Directories& dirs, const Places& places,
+                  const std::string& script) {
+    const std::string program = store::join_path(dirs.gnuplot, plotter_executable);
+    const platform::PlotterResult result = host.start_plotter(places.work, program, script);
+    switch (result.status) {
+    case platform::PlotterStatus::finished:
+        return JobOutcome::plotted;
+    case platform::PlotterStatus::not_started:
+        host.show_error("An error occured while calling gnuplot");
+        break;
+    case platform::PlotterStatus::reported_error:
+        host.show_error("gnuplot reported an error:\n" + result.error_output);
+        break;
+    }
+    return JobOutcome::plotter_failed;
+}
+
+} // namespace steps
+} // namespace sigmat::jobs

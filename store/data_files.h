@@ -1,0 +1,117 @@
+// The database's data files and how one is read onto its uniform energy grid.
+//
+// Every data file starts with a header of "#" lines whose layout depends on the kind of
+// file; only a few header lines are read, at fixed character positions, and their labels
+// are skipped by length without being compared. The data rows follow: the energy in eV in
+// characters 1-10 (ES10.4), then for each cross section one separator character and ten
+// characters (ES10.4, in A^2).
+//
+//   kind       lines read                          first data row   columns
+//   dea        5: maximum energy and resolution    line 9           2
+//   ve         5: the same; 8: thresholds          line 10          1 + thresholds
+//   aed_state  5: the same; 8: thresholds          line 10          1 + thresholds
+//   aed_total  3: maximum energy and resolution    line 7           2
+//
+// Line 3 of a DEA file holds the energy of its initial state; the temperature average reads
+// it (store/state_files.h).
+#pragma once
+
+#include "store/error.h"
+#include "store/file_system.h"
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sigmat::store {
+
+enum class DataFileKind { dea, ve, aed_state, aed_total };
+
+// The numbers of a table. They are allocated without being set: the reader writes every
+// value itself, and setting megabytes to 0 first would cost a tenth of the reading.
+class TableValues {
+  public:
+    TableValues() = default;
+    TableValues(const TableValues& other);
+    TableValues& operator=(const TableValues& other);
+    TableValues(TableValues&&) noexcept = default;
+    TableValues& operator=(TableValues&&) noexcept = default;
+
+    // Storage for `count` numbers, none of them set; what was held before is gone.
+    void allocate(std::size_t count);
+    std::size_t size() const { return size_; }
+    double* data() { return data_.get(); }
+    const double* data() const { return data_.get(); }
+    double* begin() { return data(); }
+    double* end() { return data() + size_; }
+    const double* begin() const { return data(); }
+    const double* end() const { return data() + size_; }
+    double& operator[](std::size_t i) { return data_[i]; }
+    double operator[](std::size_t i) const { return data_[i]; }
+    friend bool operator==(const TableValues& a, const TableValues& b);
+
+  private:
+    std::unique_ptr<double[]> data_;
+    std::size_t size_ = 0;
+};
+
+// A data file read onto its uniform energy grid: rows x columns, column-major, so that
+// every column is contiguous for the convolution. Column 1 holds the grid energies (eV,
+// ascending), columns 2.. the cross sections (A^2). Indices are 1-based.
+struct CrossSectionTable {
+    std::int32_t rows = 0, columns = 0;
+    TableValues values; // values[(c-1)*rows + (r-1)]
+
+    std::span<double> column(std::int32_t c);
+    std::span<const double> column(std::int32_t c) const;
+    double at(std::int32_t row, std::int32_t col) const;
+};
+
+// Tables above this many values (rows x columns) are refused rather than allocated: no
+// real file comes near it, and a corrupt header must not exhaust the memory.
+inline constexpr std::int64_t max_table_values = 10'000'000;
+
+// Reads the text of a data file of the given kind.
+//
+// The grid comes from the header: step = r x 0.001 eV for the resolution r in meV; the top
+// energy is cut down to a whole number of steps, E_max := trunc(E_max/step) x step, and
+// the table has N = trunc(E_max x 1000 / r) rows whose energies are E_max - step x (N-k)
+// for k = 1..N. The data rows are then walked along the grid: a row whose energy is within
+// 1e-8 eV of the current grid point fills that grid row and the next row is read; grid rows
+// that no file row reaches keep cross section 0. The walk ends at the first row that cannot
+// be read (end of file, empty line, a line without a first value, a field that is not a
+// number) and, because it never steps back, at the first row whose energy lies off the grid.
+// A row with fewer values than the table has cross-section columns gets 0 in the others;
+// values beyond the table's columns are ignored.
+//
+// Fails with cannot_read_message and the line: a header line missing, a number of a read
+// header line unreadable, a resolution of 0 or below, a thresholds line without any
+// threshold, a table that would exceed max_table_values, a line above max_line_bytes.
+// CRLF and LF line ends both work.
+Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
+                                                 std::string_view file_name);
+Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
+                                                 std::string_view file_name);
+// The same for a file: one that is missing, not a regular file or cannot be opened gives
+// not_found_message and line 0; one above max_file_bytes cannot_read_message.
+Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
+                                                 DataFileKind kind);
+
+// Header numbers at their fixed positions. Each gives nothing when a field is not a number.
+// "# Max. energy = " ES10.4 " eV   resolution = " I3: maximum energy (eV) and grid step (meV).
+struct GridHeader {
+    double max_energy = 0.0;
+    std::int32_t resolution_mev = 0;
+};
+std::optional<GridHeader> read_grid_line(std::string_view line);
+// "# Energy = " ES11.4: the energy of the initial rovibrational state of a DEA file (eV).
+std::optional<double> read_state_energy_line(std::string_view line);
+
+// The whole text of a stream.
+std::string read_stream(std::istream& in);
+
+} // namespace sigmat::store

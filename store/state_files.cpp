@@ -1,0 +1,232 @@
+#include "store/state_files.h"
+
+#include "store/data_files.h"
+#include "store/internal/es_layout.h"
+#include "store/number_fields.h"
+#include "store/paths.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sigmat::store {
+namespace {
+
+std::uint16_t load_u16(const char* p) {
+    std::uint16_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Length of a row as the database writes it, "E.EEEEE+00 S.SSSSE-17" and LF: energy, blank,
+// cross section, line end at fixed places.
+constexpr std::ptrdiff_t standard_row = 22;
+
+// The header lines before the first data row.
+constexpr std::int32_t header_lines = 8;
+
+// The next data row, or false at the end of the text. Rows as the database writes them, the
+// two ES10.4 fields and the line end at fixed places, are read where they stand; any other
+// line goes through read_state_row.
+bool next_row(LineCursor& cursor, numerics::StateRow& row) {
+    const char* p = cursor.at;
+    const std::ptrdiff_t left = cursor.end - p;
+    if (left >= 22 && p[10] == ' ') {
+        const std::size_t length = p[21] == '\n'                                    ? 22
+                                   : (left >= 23 && p[21] == '\r' && p[22] == '\n') ? 23
+                                                                                    : 0;
+        if (length != 0 && read_es_pair(p, row.energy, row.cross_section)) {
+            row.readable = true;
+            cursor.at = p + length;
+            return true;
+        }
+    }
+    std::string_view line;
+    if (!cursor.next(line))
+        return false;
+    row.readable = read_state_row(line, row.energy, row.cross_section);
+    return true;
+}
+
+} // namespace
+
+bool read_state_row(std::string_view line, double& energy, double& cross_section) {
+    // The rows as the database writes them, "E.EEEEE+00 S.SSSSE-17": the two fields directly.
+    double e = 0.0, xs = 0.0;
+    if (line.size() >= 21 && line[10] == ' ' &&
+        (line.size() == 21 || line[21] == ' ' || line[21] == '\t' || line[21] == ',') &&
+        read_es_layout(line.substr(0, 10), e) && read_es_layout(line.substr(11, 10), xs)) {
+        energy = e;
+        cross_section = xs;
+        return true;
+    }
+    auto first = read_real_item(line);
+    if (!first.ok())
+        return false;
+    // Skip the first item and its separator to reach the second.
+    std::size_t at = line.find_first_not_of(" \t");
+    at = line.find_first_of(" \t,", at);
+    if (at == std::string_view::npos)
+        return false;
+    std::size_t next = line.find_first_not_of(" \t", at);
+    if (next != std::string_view::npos && line[next] == ',')
+        ++next;
+    if (next == std::string_view::npos || next >= line.size())
+        return false;
+    auto second = read_real_item(line.substr(next));
+    if (!second.ok())
+        return false;
+    energy = first.value;
+    cross_section = second.value;
+    return true;
+}
+
+std::optional<double> read_level_energy(LineCursor& cursor) {
+    std::string_view line, line3;
+    std::int32_t count = 0;
+    while (count < header_lines && cursor.next(line)) {
+        ++count;
+        if (count == 3)
+            line3 = line;
+    }
+    if (count < 3)
+        return std::nullopt;
+    return read_state_energy_line(line3);
+}
+
+Read<GroundState> read_ground_state(std::string_view text, std::string_view file_name) {
+    Read<GroundState> result;
+    LineCursor cursor(text);
+    std::string_view lines[header_lines];
+    std::int32_t count = 0;
+    while (count < header_lines && cursor.next(lines[count]))
+        ++count;
+    GroundState& g = result.value;
+    const auto refuse = [&](std::int32_t line) {
+        result.error = data_error(file_name, line, cannot_read_message);
+        return result;
+    };
+    std::optional<double> e00;
+    if (count >= 3)
+        e00 = read_state_energy_line(lines[2]);
+    if (!e00)
+        return refuse(3);
+    g.e00 = *e00;
+    std::optional<GridHeader> grid;
+    if (count >= 5)
+        grid = read_grid_line(lines[4]);
+    if (!grid)
+        return refuse(5);
+    g.grid = *grid;
+    // Line 9: the first row; line 10 only when the step comes from the rows.
+    std::string_view line;
+    double sigma = 0.0;
+    if (count < header_lines || !cursor.next(line) || !read_state_row(line, g.e1, sigma))
+        return refuse(9);
+    if (g.grid.resolution_mev <= 0 && !(cursor.next(line) && read_state_row(line, g.e2, sigma)))
+        return refuse(10);
+    result.ok = true;
+    return result;
+}
+
+StateSpan add_state_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,
+                         KnownEnergies& known) {
+    StateSpan span;
+    numerics::StateRow row;
+    if (!next_row(cursor, row))
+        return span;
+    numerics::StateCursor state;
+    span.outcome = numerics::start_state(average, weight, row, state);
+    if (span.outcome != numerics::AddOutcome::added)
+        return span;
+    span.first = state.point;
+    const char* p = cursor.at;
+    const char* const end = cursor.end;
+    double* const sums = average.sums.data();
+    const std::uint64_t* const known_head = known.head.data();
+    const std::uint16_t* const known_tail = known.tail.data();
+    const double w = state.weight;
+    const bool wide = es_fields_wide();
+    while (numerics::state_wants_row(state)) {
+        // As many standard rows as the text and the grid can still hold, one after the other.
+        const std::size_t rows_left = static_cast<std::size_t>(end - p) / standard_row;
+        const std::size_t stop =
+            state.point + 1 + std::min(state.count - 1 - state.point, rows_left);
+        std::size_t i = state.point + 1;
+        // A row whose energy is known at grid point `at` and whose blank and line end stand
+        // where they should.
+        const auto framed_and_known = [&](const char* q, std::size_t at) {
+            return q[10] == ' ' && q[21] == '\n' && detail::load_u64(q) == known_head[at] &&
+                   load_u16(q + 8) == known_tail[at];
+        };
+        if (wide) {
+            // By runs of rows: first the framing of up to 32 rows, then their cross sections
+            // several at a time.
+            while (i < stop) {
+                constexpr std::size_t run = 32;
+                const std::size_t most = std::min(run, stop - i);
+                std::size_t framed = 0;
+                while (framed < most && framed_and_known(p + framed * standard_row, i + framed))
+                    ++framed;
+                double cross_sections[run];
+                const std::size_t read =
+                    read_es_fields(p + 11, standard_row, framed, end, cross_sections);
+                for (std::size_t k = 0; k < read; ++k)
+                    sums[i + k] += cross_sections[k] * w;
+                i += read;
+                p += static_cast<std::ptrdiff_t>(read) * standard_row;
+                if (read < most)
+                    break;
+            }
+        } else {
+            // Field by field, each row at once.
+            double cross_section;
+            for (; i < stop && framed_and_known(p, i) && read_es_unsigned(p + 11, cross_section);
+                 ++i, p += standard_row)
+                sums[i] += cross_section * w;
+        }
+        state.point = i - 1;
+        if (!numerics::state_wants_row(state))
+            break;
+        // Any other row: read as next_row reads it.
+        const bool standard = end - p >= standard_row && p[10] == ' ' && p[21] == '\n';
+        cursor.at = p;
+        if (!next_row(cursor, row))
+            break;
+        if (!numerics::add_state_row(average, state, row)) {
+            span.outcome = numerics::AddOutcome::incompatible;
+            return span;
+        }
+        // Read from its own ten characters (not through the general rules) and matched.
+        if (standard && cursor.at == p + standard_row && read_es_unsigned(p, row.energy)) {
+            known.head[i] = detail::load_u64(p);
+            known.tail[i] = load_u16(p + 8);
+        }
+        p = cursor.at;
+    }
+    span.last = state.point;
+    return span;
+}
+
+std::string ground_state_path(FileSystem& files, std::string_view db, std::string_view molecule) {
+    return find_in_tree(files, db, {molecule, "da", "nu00", dea_state_file_name(0, 0)});
+}
+
+std::vector<StateFile> list_state_files(FileSystem& files, std::string_view db,
+                                        std::string_view molecule) {
+    std::vector<StateFile> states;
+    std::vector<FolderEntry> entries;
+    for (std::int32_t v = 0; v <= highest_walked_level; ++v) {
+        const std::string folder = dea_level_folder_path(files, db, molecule, v);
+        if (files.stat(folder).kind != PathKind::directory || !files.list(folder, entries))
+            break;
+        for (std::int32_t j = 0; j <= highest_walked_rotation; ++j) {
+            const FolderEntry* entry = find_entry(entries, dea_state_file_name(v, j));
+            if (entry == nullptr || entry->kind != PathKind::regular)
+                break;
+            states.push_back({v, j, join_path(folder, entry->name)});
+        }
+    }
+    return states;
+}
+
+} // namespace sigmat::store

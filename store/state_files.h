@@ -1,0 +1,90 @@
+// The DEA files of every rovibrational state of a molecule, as the temperature average
+// reads them: the folders {db}/{mol}/da/nu{vv} for v = 0, 1, ... and in each the files
+// da{vv}j{jj}.dat for J = 0, 1, ... (names matched without regard to letter case).
+//
+// Lines of a state file that are read (the layout of a DEA data file):
+//   3   "# Energy = " ES11.4: the level energy E(v, J) in eV (columns 12 to 22)
+//   5   "# Max. energy = " ES10.4 " eV   resolution = " I3 (the ground state only)
+//   9.. data rows, each read as free-form numbers: the first two items of the line (items end
+//       at blanks, tabs or commas) are the energy in eV and the cross section in A^2
+#pragma once
+
+#include "numerics/thermal_average.h"
+#include "store/data_files.h"
+#include "store/error.h"
+#include "store/file_system.h"
+#include "store/text_lines.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sigmat::store {
+
+// The walk's bounds: levels 0..50; J = 100 has no two-digit name, so the J walk ends there.
+inline constexpr std::int32_t highest_walked_level = 50;
+inline constexpr std::int32_t highest_walked_rotation = 100;
+
+// What the ground state (v = 0, J = 0) gives the average: its level energy E00, the grid of
+// its header, its first energy E1 and, when the header's resolution is 0 or less, the
+// second energy E2 (the grid step then comes from the first two rows).
+struct GroundState {
+    double e00 = 0.0;
+    GridHeader grid;
+    double e1 = 0.0;
+    double e2 = 0.0;
+};
+
+// Fails with cannot_read_message and the line: line 3 or 5 unreadable, the first data row
+// (or, with a resolution of 0 or less, the second) not two numbers.
+Read<GroundState> read_ground_state(std::string_view text, std::string_view file_name);
+
+// Reads the first eight lines of a state file: its level energy (line 3), with the cursor
+// left at the first data row. Nothing when line 3 is missing or unreadable.
+std::optional<double> read_level_energy(LineCursor& cursor);
+
+// One data row of a state file read as free-form numbers: the first two items.
+bool read_state_row(std::string_view line, double& energy, double& cross_section);
+
+// The energies of the rows repeat from file to file, each file's rows stepping along the same
+// grid: for each grid point the ten characters of an energy that was read there and matched
+// it. A row whose energy has exactly those characters matches without being read again. Kept
+// across the files of one average.
+struct KnownEnergies {
+    std::vector<std::uint64_t> head; // characters 1 to 8
+    std::vector<std::uint16_t> tail; // characters 9 and 10
+    explicit KnownEnergies(std::size_t points) : head(points, 0), tail(points, 0) {}
+};
+
+// Where a state's rows landed on the grid.
+struct StateSpan {
+    numerics::AddOutcome outcome = numerics::AddOutcome::skipped;
+    std::size_t first = 0; // grid points first..last took the state's rows (added only)
+    std::size_t last = 0;
+};
+
+// Adds the data rows at `cursor` to `average` with `weight`, with the outcome that
+// numerics::add_state gives for the same rows (the weight counts in the total when added).
+// Rows in the files' own layout whose energy is known at their grid point take a short way:
+// only the cross section is read, several at a time where the processor allows.
+StateSpan add_state_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,
+                         KnownEnergies& known);
+
+// One state file found by the walk.
+struct StateFile {
+    std::int32_t v = 0, j = 0;
+    std::string path; // as spelt on disk
+};
+
+// The state files of a molecule in the average's order: v = 0, 1, ... up to 50 while the
+// level's folder exists; within a level J = 0, 1, ... up to the first J whose file is missing
+// or not a regular file. Each level's folder is listed once; nothing is read.
+std::vector<StateFile> list_state_files(FileSystem& files, std::string_view db,
+                                        std::string_view molecule);
+
+// The ground-state file's path (as spelt on disk where it exists).
+std::string ground_state_path(FileSystem& files, std::string_view db, std::string_view molecule);
+
+} // namespace sigmat::store
