@@ -137,6 +137,7 @@ class PlotterStandIn : public ::testing::Test {
         test::write_file(tmp / "work" / "warns.plt",
                          "print \"only a warning\"\r\nexit status 0\r\n");
         test::write_file(tmp / "work" / "slow.plt", "pause 0.3\r\n");
+        test::write_file(tmp / "work" / "d.dat", "1 2\r\n2 3\r\n");
         std::filesystem::current_path(tmp / "elsewhere");
     }
     std::string starts() const {
@@ -176,14 +177,21 @@ TEST_F(PlotterStandIn, StartsTheProgramInTheGivenFolderOnTheScriptName) {
     // Relative to the folder as well: the program's full path is on the command line.
     EXPECT_EQ(run_plotter_process(tmp.str(), "gp\\wgnuplot.exe", "work\\good.plt", {}).status,
               PlotterStatus::finished);
-    const std::string script = "  set style data l \n"
-                               "  plot [:] 'd.dat' u 1:2 t 'x'\n"
-                               "  pause -1\n"
-                               "end of start\n";
+    // The data file is read from the plotter's folder.
+    const auto script = [](const std::string& data_read) {
+        return "  set style data l \n"
+               "  plot [:] 'd.dat' u 1:2 t 'x'\n"
+               "  -> 'd.dat': " +
+               data_read +
+               "\n"
+               "  pause -1\n"
+               "end of start\n";
+    };
     EXPECT_EQ(starts(), "command line: \"" + program + "\" good.plt\n" + "directory: " + work +
-                            "\n" + "script: good.plt\n" + script + "command line: \"" + program +
-                            "\" work\\good.plt\n" + "directory: " + tmp.str() + "\n" +
-                            "script: work\\good.plt\n" + script);
+                            "\n" + "script: good.plt\n" + script("2 lines, 2 ending in CR LF") +
+                            "command line: \"" + program + "\" work\\good.plt\n" +
+                            "directory: " + tmp.str() + "\n" + "script: work\\good.plt\n" +
+                            script("cannot be opened"));
     EXPECT_EQ(std::filesystem::current_path(), tmp / "elsewhere");
 }
 

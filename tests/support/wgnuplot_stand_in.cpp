@@ -8,6 +8,10 @@
 //   <the script's lines, each after two blanks>
 //   end of start
 //
+// After a `plot` line it opens each data file the command names (a single-quoted name with
+// '' for each ', as gnuplot reads it, taken from the current directory) and records
+//   -> 'NAME': N lines, M ending in CR LF        or        -> 'NAME': cannot be opened
+//
 // Of the script it carries out what decides how a start ends, as gnuplot would:
 // `print "TEXT"` writes TEXT to standard error, `pause SECONDS` (above 0) waits, and
 // `exit status N` ends with exit code N. Everything else is only recorded. A script that
@@ -20,6 +24,7 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <windows.h>
 
@@ -64,6 +69,76 @@ std::string printed_text(const std::string& argument) {
     return out;
 }
 
+// The data files of a `plot` command: after the ranges in brackets, the quoted name of each
+// comma-separated plot element.
+std::vector<std::string> plotted_files(const std::string& line) {
+    std::vector<std::string> names;
+    std::string rest;
+    if (!command_of(line, "plot", rest))
+        return names;
+    std::size_t i = 0;
+    const auto blanks = [&] {
+        while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t'))
+            ++i;
+    };
+    blanks();
+    while (i < rest.size() && rest[i] == '[') {
+        i = rest.find(']', i);
+        i = i == std::string::npos ? rest.size() : i + 1;
+        blanks();
+    }
+    while (i < rest.size()) {
+        blanks();
+        if (i < rest.size() && (rest[i] == '\'' || rest[i] == '"')) {
+            const char quote = rest[i++];
+            std::string name;
+            while (i < rest.size()) {
+                if (rest[i] == quote && quote == '\'' && i + 1 < rest.size() &&
+                    rest[i + 1] == '\'') {
+                    name += '\'';
+                    i += 2;
+                } else if (rest[i] == quote) {
+                    ++i;
+                    break;
+                } else {
+                    name += rest[i++];
+                }
+            }
+            names.push_back(name);
+        }
+        // On to the next element: past the rest of this one, outside quotes.
+        char in_quote = 0;
+        for (; i < rest.size(); ++i) {
+            const char c = rest[i];
+            if (in_quote) {
+                if (c == in_quote)
+                    in_quote = 0;
+            } else if (c == '\'' || c == '"') {
+                in_quote = c;
+            } else if (c == ',') {
+                ++i;
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+std::string what_is_read(const std::string& name) {
+    std::ifstream data(name, std::ios::binary);
+    if (!data.is_open())
+        return "  -> '" + name + "': cannot be opened";
+    std::size_t lines = 0, crlf = 0;
+    std::string row;
+    while (std::getline(data, row)) {
+        ++lines;
+        if (!row.empty() && row.back() == '\r')
+            ++crlf;
+    }
+    return "  -> '" + name + "': " + std::to_string(lines) + " lines, " + std::to_string(crlf) +
+           " ending in CR LF";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +163,8 @@ int main(int argc, char** argv) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         record << "  " << line << "\n";
+        for (const std::string& name : plotted_files(line))
+            record << what_is_read(name) << "\n";
         if (exiting)
             continue;
         std::string rest;

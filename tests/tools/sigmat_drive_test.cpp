@@ -173,6 +173,9 @@ TEST_F(Drive, RealPlotterStartRunsWgnuplotInTheWorkFolder) {
                                                           "  plot [:] '" +
                                                           data_file +
                                                           "' u 1:2 t 'DEA, HCl( 0, 0)'\n"
+                                                          "  -> '" +
+                                                          data_file +
+                                                          "': 9 lines, 9 ending in CR LF\n"
                                                           "  pause -1\n"
                                                           "end of start\n");
 }
