@@ -2,6 +2,7 @@
 
 #include "store/number_fields.h"
 #include "store/paths.h"
+#include "store/text_lines.h"
 
 #include <array>
 #include <optional>
@@ -20,18 +21,6 @@ std::optional<std::string_view> value_of(const std::array<std::optional<std::str
     if (!line || line->size() < keys[index].size())
         return std::nullopt;
     return std::string_view(*line).substr(keys[index].size());
-}
-
-bool ends_with_separator(std::string_view dir) {
-    return !dir.empty() && (dir.back() == store::path_separator || dir.back() == '/');
-}
-
-std::string join(std::string_view dir, std::string_view name) {
-    std::string path(dir);
-    if (!ends_with_separator(path))
-        path += store::path_separator;
-    path += name;
-    return path;
 }
 
 // The data style that a two-character value stands for, or nothing when it names neither
@@ -53,7 +42,7 @@ std::optional<std::string> data_style_of(std::string_view value) {
 } // namespace
 
 std::string default_gnuplot_dir(std::string_view databaseDir) {
-    return join(join(databaseDir, "gnuplot"), "bin");
+    return store::join_path(store::join_path(databaseDir, "gnuplot"), "bin");
 }
 
 SettingsValues first_start_values(std::string_view startupDir, std::string_view scriptsDir) {
@@ -68,13 +57,13 @@ SettingsValues first_start_values(std::string_view startupDir, std::string_view 
 
 SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart) {
     std::array<std::optional<std::string>, 5> lines;
+    const std::string text = store::read_stream(in);
+    store::LineCursor cursor(text);
     for (auto& line : lines) {
-        std::string text;
-        if (!std::getline(in, text))
+        std::string_view view;
+        if (!cursor.next(view))
             break;
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        line = std::move(text);
+        line = std::string(view);
     }
 
     SettingsValues v;

@@ -1,6 +1,7 @@
 #include "app/state_catalogue.h"
 
 #include "store/number_fields.h"
+#include "store/text_lines.h"
 
 #include <sstream>
 #include <string_view>
@@ -8,12 +9,12 @@
 namespace sigmat::app {
 namespace {
 
-// One line without its line end (LF or CRLF); false at the end of the stream.
-bool next_line(std::istream& in, std::string& line) {
-    if (!std::getline(in, line))
+// One line without its line end (LF or CRLF); false at the end of the text.
+bool next_line(store::LineCursor& lines, std::string& line) {
+    std::string_view view;
+    if (!lines.next(view))
         return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+    line = std::string(view);
     return true;
 }
 
@@ -92,7 +93,9 @@ StateCatalogue builtin_catalogue() {
     return c;
 }
 
-std::optional<StateCatalogue> read_catalogue(std::istream& in) {
+std::optional<StateCatalogue> read_catalogue(std::istream& stream) {
+    const std::string text = store::read_stream(stream);
+    store::LineCursor in(text);
     std::string line;
     if (!next_line(in, line))
         return std::nullopt;

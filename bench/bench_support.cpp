@@ -7,16 +7,28 @@ namespace sigmat::bench {
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs)
         if (!run.error_occurred && run.iterations > 0) {
-            // Known by the name it was registered with, without "/iterations:N".
-            std::string name = run.benchmark_name();
-            if (const auto at = name.find("/iterations:"); at != std::string::npos)
-                name.erase(at);
-            seconds_[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+            // Known by the name it was registered with, without "/iterations:N" or
+            // "/repeats:N".
+            std::string name = run.run_name.str();
+            for (const char* suffix : {"/iterations:", "/repeats:"})
+                if (const auto at = name.find(suffix); at != std::string::npos)
+                    name.erase(at);
+            const double per_iteration =
+                run.real_accumulated_time / static_cast<double>(run.iterations);
+            // With repetitions, the median of the repetitions stands for the benchmark.
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median")
+                    medians_[name] = per_iteration;
+            } else {
+                seconds_[name] = per_iteration;
+            }
         }
     ConsoleReporter::ReportRuns(runs);
 }
 
 double RatioReporter::seconds(const std::string& name) const {
+    if (auto median = medians_.find(name); median != medians_.end())
+        return median->second;
     auto it = seconds_.find(name);
     return it == seconds_.end() ? 0.0 : it->second;
 }

@@ -16,11 +16,12 @@ namespace sigmat::bench {
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override;
-    // Real time per iteration of a benchmark, in seconds; 0 when it did not run.
+    // Real time per iteration of a benchmark, in seconds (the median over the repetitions where
+    // there are several); 0 when it did not run.
     double seconds(const std::string& name) const;
 
   private:
-    std::map<std::string, double> seconds_;
+    std::map<std::string, double> seconds_, medians_;
 };
 
 // One line per pair: "slow / fast = ratio" (or "fast / bare" for the costs against a bare

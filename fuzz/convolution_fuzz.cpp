@@ -4,13 +4,15 @@
 //
 // Input (little-endian raw values):
 //   byte 0        bit 0: uniform grid; bit 1: sort the energies of a free grid; bit 2:
-//                 uniform grids of up to 2000 points (else up to 200)
+//                 uniform grids of up to 2000 points (else up to 200); bit 3: the narrow fold
+//                 with 128-bit sums instead of the processor's widest
 //   double        FWHM in eV
 //   uniform grid: double E0, double step, uint16 n (at most 2000), then values (reused
 //                 cyclically when the input has fewer than n; 0 when it has none)
 //   free grid:    pairs (energy, value) to the end of the input
 #include "fuzz_support.h"
 #include "numerics/convolution.h"
+#include "numerics/convolution_rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto fast = values;
     auto reference = values;
+    static const bool widest = numerics::detail::fold_rows_wide();
+    numerics::detail::set_fold_rows_wide(widest && !(flags & 8));
     numerics::convolve_with_resolution(fwhm, energies, fast);
     numerics::convolve_reference(fwhm, energies, reference);
 

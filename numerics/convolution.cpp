@@ -1,11 +1,14 @@
 #include "numerics/convolution.h"
 
+#include "numerics/convolution_rows.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -17,6 +20,8 @@
 
 namespace sigmat::numerics {
 namespace {
+
+using detail::row_block;
 
 constexpr double ln2 = 0.6931471805599453;
 constexpr double two_pi = 6.283185307179586;
@@ -33,6 +38,71 @@ struct FoldKernel {
     double operator()(double d) const { return a * std::exp(-d * d * c); }
 };
 
+// Whether every number is finite. A double is infinite or NaN when its exponent field is all
+// ones; adding one to that field then carries into the sign bit, which no other exponent
+// reaches. Integer operations only, without a branch per number.
+bool all_finite(std::span<const double> x) {
+    constexpr std::uint64_t exponent = 0x7ff0000000000000;
+    constexpr std::uint64_t exponent_one = 0x0010000000000000;
+    std::uint64_t carried = 0;
+    for (double v : x)
+        carried |= (std::bit_cast<std::uint64_t>(v) & exponent) + exponent_one;
+    return (carried >> 63) == 0;
+}
+
+// The largest magnitude and the smallest value among x[0..n), 0 and +inf when n is 0.
+struct Extremes {
+    double largest_magnitude = 0.0;
+    double smallest = 0.0;
+};
+
+Extremes extremes(const double* x, std::size_t n) {
+    std::size_t i = 0;
+    double largest = 0.0;
+    double smallest = std::numeric_limits<double>::infinity();
+#ifdef SIGMAT_HAVE_SSE2
+    // Two running maxima and minima of two lanes, so that the comparisons do not wait on each
+    // other.
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffff));
+    __m128d l0 = _mm_setzero_pd(), l1 = _mm_setzero_pd();
+    __m128d s0 = _mm_set1_pd(smallest), s1 = s0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128d a = _mm_loadu_pd(x + i), b = _mm_loadu_pd(x + i + 2);
+        l0 = _mm_max_pd(l0, _mm_and_pd(a, magnitude));
+        l1 = _mm_max_pd(l1, _mm_and_pd(b, magnitude));
+        s0 = _mm_min_pd(s0, a);
+        s1 = _mm_min_pd(s1, b);
+    }
+    double lanes[2];
+    _mm_storeu_pd(lanes, _mm_max_pd(l0, l1));
+    largest = std::max(lanes[0], lanes[1]);
+    _mm_storeu_pd(lanes, _mm_min_pd(s0, s1));
+    smallest = std::min(lanes[0], lanes[1]);
+#endif
+    for (; i < n; ++i) {
+        largest = std::max(largest, std::fabs(x[i]));
+        smallest = std::min(smallest, x[i]);
+    }
+    return {largest, smallest};
+}
+
+// Whether x[0..n) rises strictly from each number to the next (all of them finite).
+bool strictly_ascending(const double* x, std::size_t n) {
+    std::size_t i = 1;
+#ifdef SIGMAT_HAVE_SSE2
+    // Without a branch per point: the comparisons that fail are gathered in one mask.
+    __m128d failed = _mm_setzero_pd();
+    for (; i + 2 <= n; i += 2)
+        failed = _mm_or_pd(failed, _mm_cmple_pd(_mm_loadu_pd(x + i), _mm_loadu_pd(x + i - 1)));
+    if (_mm_movemask_pd(failed) != 0)
+        return false;
+#endif
+    for (; i < n; ++i)
+        if (!(x[i] > x[i - 1]))
+            return false;
+    return true;
+}
+
 // The kernel of one fold, or nothing when the table is to be left as it is: fewer than two
 // points (no step width), mismatched lengths, a width that is not positive, a last interval
 // that is not positive, or any non-finite number that would turn the results into NaN.
@@ -43,9 +113,8 @@ std::optional<FoldKernel> fold_kernel(double fwhm_ev, std::span<const double> en
         return std::nullopt;
     if (!std::isfinite(fwhm_ev) || !(fwhm_ev > 0.0))
         return std::nullopt;
-    for (std::size_t i = 0; i < n; ++i)
-        if (!std::isfinite(energies[i]) || !std::isfinite(values[i]))
-            return std::nullopt;
+    if (!all_finite(energies) || !all_finite(values))
+        return std::nullopt;
 
     FoldKernel kernel;
     kernel.h = energies[n - 1] - energies[n - 2];
@@ -146,9 +215,6 @@ void fold_windowed(const FoldKernel& g, std::span<const double> energies,
     apply_floor_and_store(result, values);
 }
 
-// Sums over the kernel offsets m of one output: t[m] times the weighted values at m steps above
-// (`up`) and m steps below (`down`, a reversed array, so that both run forwards). Fixed order:
-// two running sums of two lanes each, combined at the end.
 #ifdef SIGMAT_HAVE_SSE2
 double horizontal(__m128d a, __m128d b) {
     double lanes[2];
@@ -156,120 +222,6 @@ double horizontal(__m128d a, __m128d b) {
     return lanes[0] + lanes[1];
 }
 #endif
-
-// Sum over m < n of vector_term(m) (two lanes at a time) or scalar_term(m) (the odd one
-// left over): four running sums of two lanes, combined in a fixed order at the end.
-template <typename VectorTerm, typename ScalarTerm>
-double lane_sum(std::size_t n, VectorTerm vector_term, ScalarTerm scalar_term) {
-    std::size_t m = 0;
-    double sum = 0.0;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d s0 = _mm_setzero_pd(), s1 = _mm_setzero_pd();
-    __m128d s2 = _mm_setzero_pd(), s3 = _mm_setzero_pd();
-    for (; m + 8 <= n; m += 8) {
-        s0 = _mm_add_pd(s0, vector_term(m));
-        s1 = _mm_add_pd(s1, vector_term(m + 2));
-        s2 = _mm_add_pd(s2, vector_term(m + 4));
-        s3 = _mm_add_pd(s3, vector_term(m + 6));
-    }
-    for (; m + 2 <= n; m += 2)
-        s0 = _mm_add_pd(s0, vector_term(m));
-    sum = horizontal(_mm_add_pd(s0, s2), _mm_add_pd(s1, s3));
-#else
-    (void)vector_term;
-#endif
-    for (; m < n; ++m)
-        sum += scalar_term(m);
-    return sum;
-}
-
-// sum of t[m] * (up[m] + down[m])
-double even_sum(const double* t, const double* up, const double* down, std::size_t n) {
-    return lane_sum(
-        n,
-        [&](std::size_t j) {
-#ifdef SIGMAT_HAVE_SSE2
-            return _mm_mul_pd(_mm_loadu_pd(t + j),
-                              _mm_add_pd(_mm_loadu_pd(up + j), _mm_loadu_pd(down + j)));
-#else
-            return j;
-#endif
-        },
-        [&](std::size_t j) { return t[j] * (up[j] + down[j]); });
-}
-
-// sum of t[m] * x[m]
-double one_sided_sum(const double* t, const double* x, std::size_t n) {
-    return lane_sum(
-        n,
-        [&](std::size_t j) {
-#ifdef SIGMAT_HAVE_SSE2
-            return _mm_mul_pd(_mm_loadu_pd(t + j), _mm_loadu_pd(x + j));
-#else
-            return j;
-#endif
-        },
-        [&](std::size_t j) { return t[j] * x[j]; });
-}
-
-// The three sums of an output with the first-order correction:
-//   even += t[m] (up[m] + down[m]),  odd += s[m] (up[m] - down[m]),
-//   odd_dev += s[m] (up_dev[m] - down_dev[m]).
-struct ThreeSums {
-    double even = 0.0, odd = 0.0, odd_dev = 0.0;
-};
-
-ThreeSums three_sums(const double* t, const double* s, const double* up, const double* down,
-                     const double* up_dev, const double* down_dev, std::size_t n) {
-    std::size_t m = 0;
-    ThreeSums r;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d e = _mm_setzero_pd(), o = _mm_setzero_pd(), od = _mm_setzero_pd();
-    for (; m + 2 <= n; m += 2) {
-        const __m128d u = _mm_loadu_pd(up + m), d = _mm_loadu_pd(down + m);
-        const __m128d ud = _mm_loadu_pd(up_dev + m), dd = _mm_loadu_pd(down_dev + m);
-        const __m128d sv = _mm_loadu_pd(s + m);
-        e = _mm_add_pd(e, _mm_mul_pd(_mm_loadu_pd(t + m), _mm_add_pd(u, d)));
-        o = _mm_add_pd(o, _mm_mul_pd(sv, _mm_sub_pd(u, d)));
-        od = _mm_add_pd(od, _mm_mul_pd(sv, _mm_sub_pd(ud, dd)));
-    }
-    const __m128d zero = _mm_setzero_pd();
-    r.even = horizontal(e, zero);
-    r.odd = horizontal(o, zero);
-    r.odd_dev = horizontal(od, zero);
-#endif
-    for (; m < n; ++m) {
-        r.even += t[m] * (up[m] + down[m]);
-        r.odd += s[m] * (up[m] - down[m]);
-        r.odd_dev += s[m] * (up_dev[m] - down_dev[m]);
-    }
-    return r;
-}
-
-// The two correction sums of three_sums alone: odd += s[m] (up[m] - down[m]),
-// odd_dev += s[m] (up_dev[m] - down_dev[m]).
-ThreeSums odd_sums(const double* s, const double* up, const double* down, const double* up_dev,
-                   const double* down_dev, std::size_t n) {
-    std::size_t m = 0;
-    ThreeSums r;
-#ifdef SIGMAT_HAVE_SSE2
-    __m128d o = _mm_setzero_pd(), od = _mm_setzero_pd();
-    for (; m + 2 <= n; m += 2) {
-        const __m128d sv = _mm_loadu_pd(s + m);
-        o = _mm_add_pd(o, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up + m), _mm_loadu_pd(down + m))));
-        od = _mm_add_pd(
-            od, _mm_mul_pd(sv, _mm_sub_pd(_mm_loadu_pd(up_dev + m), _mm_loadu_pd(down_dev + m))));
-    }
-    const __m128d zero = _mm_setzero_pd();
-    r.odd = horizontal(o, zero);
-    r.odd_dev = horizontal(od, zero);
-#endif
-    for (; m < n; ++m) {
-        r.odd += s[m] * (up[m] - down[m]);
-        r.odd_dev += s[m] * (up_dev[m] - down_dev[m]);
-    }
-    return r;
-}
 
 // The error-free sum: a + b == s + t exactly.
 void two_sum(double a, double b, double& s, double& t) {
@@ -288,8 +240,14 @@ constexpr double negligible_shift = 2e-13;
 // Terms smaller than this (in the unit of the values) are left out. A result is kept only
 // from 1e-30 on, so all left-out terms together move a kept result by less than 1e-14 of it.
 constexpr double negligible_term = 1e-44;
-// Longer tables (far beyond any data file) take the windowed fold.
-constexpr std::size_t max_table_points = std::size_t{1} << 27;
+// The narrow fold's shortcut: an output may leave out terms that add up to at most this much
+// of it, a hundredth of what the fold may differ from the reference. The offsets of the
+// partial sum are chosen for a tenth of it, so that the values within reach may vary by a
+// factor of a few before an output needs its full reach.
+constexpr double shortcut_tolerance = 1e-14;
+// Longer extended grids (far beyond any data file) take the windowed fold. Below it, a point's
+// index is exact as a 32-bit integer, and so is its product with the upper half of the step.
+constexpr std::size_t max_table_points = std::size_t{1} << 26;
 
 // ---- Wide kernels: blocks of points and a separable expansion ----------------------------
 //
@@ -423,17 +381,32 @@ std::optional<BlockPlan> block_plan(double beta, std::size_t reach, double shift
     return best;
 }
 
-// Sums of the tabulated fold by blocks; returns per output point the even sum minus the
-// corrections of the source deviations (`z`) and the sum that multiplies the output's own
-// deviation (`o`), as in the term-by-term fold.
-struct BlockSums {
-    std::vector<double> z, o;
+// Arrays of the tabulated fold, kept by each thread from one fold to the next. A fold of a
+// long table needs several arrays of its length; taken fresh from the system for every call,
+// each costs a page fault per 4 KiB when first written, which on a narrow kernel is more than
+// the sums themselves. Arrays of tables above kept_scratch_points are given back after the fold.
+struct FoldScratch {
+    std::vector<double> dev;       // each point's deviation from the straight line
+    std::vector<double> u, ud;     // weighted values (and times the deviations), padded
+    std::vector<double> chunk_max; // largest weighted value by chunks of row_block
+    std::vector<double> even, odd; // the kernel by offset
+    std::vector<double> block_u, block_ud, block_z, block_o; // the fold by blocks
 };
+constexpr std::size_t kept_scratch_points = std::size_t{1} << 17; // some 7 MB of arrays at most
 
-BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const double* t_even,
-                      const double* t_odd, std::size_t reach, const std::vector<double>& up,
-                      const std::vector<double>& dev, std::size_t n, bool correct_table,
-                      bool correct_tail) {
+FoldScratch& fold_scratch() {
+    thread_local FoldScratch scratch;
+    return scratch;
+}
+
+// Sums of the tabulated fold by blocks, per output point (block_z, block_o of `scratch`): the
+// even sum minus the corrections of the source deviations (z) and the sum that multiplies the
+// output's own deviation (o), as in the term-by-term fold. `up` and `dev` hold the ext points
+// of the extended grid.
+void fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, const double* t_even,
+                 const double* t_odd, std::size_t reach, const double* up, const double* dev,
+                 std::size_t ext, std::size_t n, bool correct_table, bool correct_tail,
+                 FoldScratch& scratch) {
     const double beta = g.c * step * step;
     const double kappa = 2.0 * g.c * step;
     // The tabulated kernel at offset a, also past the table's reach (pairs that straddle the
@@ -450,11 +423,13 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
     const std::size_t terms = plan.terms;
     const std::size_t rows = terms;
     const std::size_t shift_rows = plan.shift_terms + 1; // degree of the corrections' polynomial
-    const std::size_t ext = up.size();
     const std::size_t source_blocks = (ext + b - 1) / b;
     const std::size_t target_blocks = (n + b - 1) / b;
 
-    std::vector<double> u(source_blocks * b, 0.0), ud(source_blocks * b, 0.0);
+    std::vector<double>& u = scratch.block_u;
+    std::vector<double>& ud = scratch.block_ud;
+    u.assign(source_blocks * b, 0.0);
+    ud.assign(source_blocks * b, 0.0);
     for (std::size_t i = 0; i < ext; ++i) {
         u[i] = up[i];
         ud[i] = up[i] * dev[i];
@@ -464,8 +439,10 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
     for (std::size_t block = 0; block < source_blocks; ++block)
         corrected[block] = correct_table || (correct_tail && (block + 1) * b > n);
 
-    BlockSums sums{std::vector<double>(target_blocks * b, 0.0),
-                   std::vector<double>(target_blocks * b, 0.0)};
+    std::vector<double>& out_z = scratch.block_z;
+    std::vector<double>& out_o = scratch.block_o;
+    out_z.assign(target_blocks * b, 0.0);
+    out_o.assign(target_blocks * b, 0.0);
 
     std::vector<double> position(b), factor(rows);
     const double centre = static_cast<double>(b - 1) * 0.5;
@@ -508,11 +485,11 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
                         const std::size_t dist = i > k ? i - k : k - i;
                         if (dist >= reach)
                             continue;
-                        sums.z[k] += t_even[dist] * u[i];
+                        out_z[k] += t_even[dist] * u[i];
                         if (correct) {
                             const double s = i > k ? t_odd[dist] : -t_odd[dist];
-                            sums.z[k] -= s * ud[i];
-                            sums.o[k] += s * u[i];
+                            out_z[k] -= s * ud[i];
+                            out_o[k] += s * u[i];
                         }
                     }
             }
@@ -535,7 +512,7 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
             const std::size_t source =
                 static_cast<std::size_t>(static_cast<std::ptrdiff_t>(target) - offset);
             const double* us = u.data() + source * b;
-            double* zt = sums.z.data() + target * b;
+            double* zt = out_z.data() + target * b;
             if (corrected[source] == 0) {
                 source_sums(source_rows.data(), us, b, z);
                 target_sums(target_rows.data(), z, b, zt);
@@ -565,10 +542,9 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
                 o[q] = kappa * odd;
             }
             target_sums(target_rows.data(), z, b, zt);
-            shift_target_sums(target_rows.data(), o, b, sums.o.data() + target * b);
+            shift_target_sums(target_rows.data(), o, b, out_o.data() + target * b);
         }
     }
-    return sums;
 }
 
 // The fold on an evenly spaced grid, with the kernel tabulated once.
@@ -588,28 +564,50 @@ BlockSums fold_blocks(const BlockPlan& plan, const FoldKernel& g, double step, c
 //
 // Gives false, having done nothing, when the grid is too far from a straight line for the
 // linear correction (a shifted or missing point, a different last interval).
-bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
-                    std::span<double> values) {
+// The largest magnitude among a table's values, and whether none is negative.
+struct ValueRange {
+    double largest = 0.0;
+    bool no_negative = true;
+};
+
+ValueRange value_range(std::span<const double> values) {
+    const Extremes found = extremes(values.data(), values.size());
+    return {found.largest_magnitude, !(found.smallest < 0.0)};
+}
+
+bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::span<double> values,
+                    const ValueRange& range) {
     const std::size_t n = energies.size();
     const std::size_t last = n - 1;
     const std::size_t ext = n + tail_steps;
     const double h = g.h;
     const double c = g.c;
-    if (n > max_table_points)
+    if (ext >= max_table_points)
         return false;
 
-    // The extended grid exactly as the reference computes it.
-    std::vector<double> x(ext);
-    for (std::size_t i = 0; i < n; ++i)
-        x[i] = energies[i];
+    // The extended grid exactly as the reference computes it, ascending.
+    const double* e = energies.data();
+    const auto tail_point = [&](std::size_t j) { return h * static_cast<double>(j) + e[last]; };
+    if (!strictly_ascending(e, n))
+        return false;
     for (std::size_t j = 1; j <= tail_steps; ++j)
-        x[last + j] = h * static_cast<double>(j) + energies[last];
-    for (std::size_t i = 1; i < ext; ++i)
-        if (!(x[i] > x[i - 1]))
+        if (!(tail_point(j) > (j == 1 ? e[last] : tail_point(j - 1))))
             return false;
 
+    FoldScratch& scratch = fold_scratch();
+    // Long tables give their arrays back at the end.
+    struct Release {
+        FoldScratch& scratch;
+        bool large;
+        ~Release() {
+            if (large)
+                scratch = FoldScratch{};
+        }
+    } release{scratch, ext > kept_scratch_points};
+
     // The straight line through the table's ends, and each point's deviation from it, computed
-    // without rounding error worth mentioning (two_sum and fma keep the low parts).
+    // without rounding error worth mentioning (two_sum and the split product keep the low
+    // parts).
     const double step = (energies[last] - energies[0]) / static_cast<double>(last);
     // The rounding error of i * step, exactly: step split into its upper 26 and lower 27
     // significant bits makes both partial products exact for i below 2^26, the difference of
@@ -619,43 +617,25 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     const double step_high =
         std::bit_cast<double>(std::bit_cast<std::uint64_t>(step) & ~((std::uint64_t{1} << 27) - 1));
     const double step_low = step - step_high;
-    const bool split_product = ext < (std::size_t{1} << 26);
-    const auto product_error = [&](double m, double p) {
-        return split_product ? (m * step_high - p) + m * step_low : std::fma(m, step, -p);
-    };
-    std::vector<double> dev(ext);
-    double dev_table = 0.0; // largest deviation of a table point
-    double dev_all = 0.0;   // of any point, the tail included
-    for (std::size_t i = 0; i < ext; ++i) {
+    const double x0 = e[0];
+    const auto deviation = [x0, step, step_high, step_low](double x, double m) {
         double s = 0.0, t = 0.0;
-        two_sum(x[i], -x[0], s, t);
-        const double m = static_cast<double>(i);
+        two_sum(x, -x0, s, t);
         const double p = m * step;
-        const double p_low = product_error(m, p);
-        dev[i] = (s - p) + (t - p_low);
-        dev_all = std::max(dev_all, std::fabs(dev[i]));
-        if (i == last)
-            dev_table = dev_all;
-    }
-
-    // Kernel table up to the offset where a term can no longer matter: where the Gaussian is
-    // exactly 0, or where all terms from there on together are below negligible_term. A term
-    // is at most h y_max g(m H) (trapezoid weight 2 times h / 2), on either side of the
-    // output; from offset m on, g falls at least by the ratio g((m + 1) H) / g(m H) =
-    // exp(-c H^2 (2 m + 1)) from one offset to the next, so the terms on one side add up to at
-    // most g(m H) / (1 - that ratio), and there are never more than ext of them.
-    double y_max = 0.0;
-    for (double y : values)
-        y_max = std::max(y_max, std::fabs(y));
+        const double p_low = (m * step_high - p) + m * step_low;
+        return (s - p) + (t - p_low);
+    };
+    const double y_max = range.largest;
     const double beta = c * step * step;
     const auto tail_terms = [&](double md) {
         const double count = 1.0 / -std::expm1(-beta * (2.0 * md + 1.0));
         return std::min(static_cast<double>(ext), count * (1.0 + 1e-6));
     };
     const double term_scale = 2.0 * y_max * h;
-    std::vector<double> even, odd; // g(m H) and 2 c m H g(m H)
-    even.reserve(ext);
-    odd.reserve(ext);
+    std::vector<double>& even = scratch.even; // g(m H)
+    std::vector<double>& odd = scratch.odd;   // 2 c m H g(m H)
+    even.clear();
+    odd.clear();
     for (std::size_t m = 0; m < ext; ++m) {
         const double md = static_cast<double>(m);
         const double d = md * step;
@@ -668,6 +648,51 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
         odd.push_back(2.0 * c * d * value);
     }
     const std::size_t reach = even.size(); // offsets 0..reach-1 carry a kernel
+
+    // Point weights of the trapezoids over the table and the tail, with `pad` zeros on either
+    // side so that every output has its whole reach in the array: the points outside the
+    // extended grid add exact zeros. In the same pass, each point's deviation from the line
+    // (in a loop without a branch, the index counted as a 32-bit integer, so that the compiler
+    // can take several points at a time).
+    const std::size_t pad = reach - 1;
+    const std::size_t rounded = (n + row_block - 1) / row_block * row_block;
+    const std::size_t padded =
+        (std::max(pad + ext, rounded + 2 * pad) + row_block - 1) / row_block * row_block;
+    std::vector<double>& dev = scratch.dev;
+    std::vector<double>& u = scratch.u;
+    std::vector<double>& ud = scratch.ud;
+    dev.resize(ext);
+    u.resize(padded);
+    ud.resize(padded);
+    std::fill(u.begin(), u.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
+    std::fill(ud.begin(), ud.begin() + static_cast<std::ptrdiff_t>(pad), 0.0);
+    double* const u_at = u.data() + pad;
+    double* const ud_at = ud.data() + pad;
+    double* const dev_at = dev.data();
+    const double* const y = values.data();
+    dev_at[0] = deviation(e[0], 0.0);
+    u_at[0] = y[0];
+    ud_at[0] = u_at[0] * dev_at[0];
+    const auto points = static_cast<std::int32_t>(n);
+    for (std::int32_t i = 1; i < points; ++i) {
+        const double d = deviation(e[i], static_cast<double>(i));
+        dev_at[i] = d;
+        u_at[i] = 2.0 * y[i];
+        ud_at[i] = u_at[i] * d;
+    }
+    const double dev_table = extremes(dev.data(), n).largest_magnitude; // of a table point
+    double dev_all = dev_table; // of any point, the tail included
+    for (std::size_t j = 1; j <= tail_steps; ++j) {
+        const std::size_t i = last + j;
+        const double x = tail_point(j);
+        const double d = deviation(x, static_cast<double>(i));
+        dev[i] = d;
+        dev_all = std::max(dev_all, std::fabs(d));
+        u_at[i] = (j == tail_steps ? 1.0 : 2.0) * values[last];
+        ud_at[i] = u_at[i] * d;
+    }
+    std::fill(u.begin() + static_cast<std::ptrdiff_t>(pad + ext), u.end(), 0.0);
+    std::fill(ud.begin() + static_cast<std::ptrdiff_t>(pad + ext), ud.end(), 0.0);
 
     // How far the deviations can move a kernel value within reach: 2 c D delta for the largest
     // offset D and delta up to twice the largest deviation. The tail points E[n-1] + j h drift
@@ -683,136 +708,125 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies,
     const bool correct_table = shift_of(dev_table) > negligible_shift;
     const bool correct_tail = shift_of(dev_all) > negligible_shift;
 
-    // Point weights of the trapezoids over the table and the tail, forwards and reversed.
-    std::vector<double> up(ext), down(ext), up_dev(ext), down_dev(ext);
-    for (std::size_t i = 0; i < ext; ++i) {
-        const double y = i < n ? values[i] : values[last];
-        const double w = (i == 0 || i == ext - 1) ? 1.0 : 2.0;
-        up[i] = w * y;
-        down[ext - 1 - i] = up[i];
-        up_dev[i] = up[i] * dev[i];
-        down_dev[ext - 1 - i] = up_dev[i];
-    }
-
     const double* t_even = even.data();
     const double* t_odd = odd.data();
     const double half_step = h * 0.5;
-    std::vector<double> result(n);
+    const auto store = [&](std::size_t k, double sum) {
+        const double result = sum * half_step;
+        values[k] = result < result_floor ? 0.0 : result;
+    };
     if (const auto plan = block_plan(beta, reach, shift_of(dev_all))) {
-        const BlockSums sums = fold_blocks(*plan, g, step, t_even, t_odd, reach, up, dev, n,
-                                           correct_table, correct_tail);
+        fold_blocks(*plan, g, step, t_even, t_odd, reach, u.data() + pad, dev.data(), ext, n,
+                    correct_table, correct_tail, scratch);
         for (std::size_t k = 0; k < n; ++k)
-            result[k] = (sums.z[k] + dev[k] * sums.o[k]) * half_step;
-        apply_floor_and_store(result, values);
+            store(k, scratch.block_z[k] + dev[k] * scratch.block_o[k]);
         return true;
     }
+
+    // The narrow kernel: outputs by blocks of row_block, each summed over the offsets in
+    // turn. The corrections need fewer offsets than the even sum: their terms are at most
+    // shift_of(dev_all) of the kernel's.
+    const double shift_all = correct_tail ? shift_of(dev_all) : 0.0;
+    std::size_t shift_reach = correct_tail ? 1 : 0;
+    while (shift_reach > 0 && shift_reach < reach &&
+           t_even[shift_reach] * shift_all * term_scale *
+                   tail_terms(static_cast<double>(shift_reach)) >=
+               negligible_term)
+        ++shift_reach;
+
     // A shorter sum for outputs whose terms far out cannot matter. With no negative value every
     // term is positive, so the sum of the offsets below `near` is a lower bound of the whole;
     // the terms left out are bounded by the largest weighted value within reach times the
     // kernel's tail from `near` on, and the corrections from `near_shift` on by the relative
-    // shift times the kernel's tail from there. Where both bounds together stay below 1e-16 of
-    // the partial sum, the partial sum is the output; elsewhere (a curve rising steeply
-    // towards the output, the zeros below a threshold) the full sum is taken. Only outputs whose
-    // full reach lies inside the table take the shortcut.
-    const bool no_negative =
-        std::all_of(values.begin(), values.end(), [](double y) { return y >= 0.0; });
+    // shift times the kernel's tail from there. Where both bounds together stay below 1e-14 of
+    // the partial sum for every output of a block, the partial sums are the outputs; elsewhere
+    // (a curve rising steeply towards the output, the zeros below a threshold) the sums go on
+    // to the full reach. Only blocks whose reach stays inside the table (not on the tail, whose
+    // points deviate more) take the shortcut.
     double kernel_total = t_even[0];
     for (std::size_t m = 1; m < reach; ++m)
         kernel_total += 2.0 * t_even[m];
     const double shift_table = correct_table ? shift_of(dev_table) : 0.0;
     std::size_t near = 1;
-    while (near < reach && t_even[near] > 1e-17 * kernel_total)
+    while (near < reach && t_even[near] > 0.1 * shortcut_tolerance * kernel_total)
         ++near;
-    std::size_t near_shift = 1;
-    while (near_shift < near && shift_table * t_even[near_shift] > 1e-17 * kernel_total)
+    std::size_t near_shift = correct_table ? 1 : 0;
+    while (near_shift > 0 && near_shift < near &&
+           shift_table * t_even[near_shift] > 0.1 * shortcut_tolerance * kernel_total)
         ++near_shift;
-    const bool shortcut = no_negative && near < reach && 2 * reach < n;
+    const bool shortcut = range.no_negative && near < reach;
     double left_out = 0.0;
-    constexpr std::size_t chunk = 16;
-    std::vector<double> chunk_max;
+    std::vector<double>& chunk_max = scratch.chunk_max;
+    const std::size_t window_chunks = (row_block - 1 + 2 * pad) / row_block + 1;
+    std::size_t span = 1;
     if (shortcut) {
         left_out =
             2.0 * (t_even[near] * tail_terms(static_cast<double>(near)) * (1.0 + 1e-7) +
                    shift_table * t_even[near_shift] * tail_terms(static_cast<double>(near_shift)));
-        chunk_max.assign((ext + chunk - 1) / chunk, 0.0);
-        for (std::size_t first = 0; first < ext; first += chunk) {
-            double largest = 0.0;
-            for (std::size_t i = first; i < std::min(ext, first + chunk); ++i)
-                largest = std::max(largest, up[i]);
-            chunk_max[first / chunk] = largest;
+        static_assert(row_block == 8);
+        const std::size_t chunks = padded / row_block;
+        chunk_max.resize(chunks);
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+            const double* x = u.data() + chunk * row_block;
+            chunk_max[chunk] = std::max(std::max(std::max(x[0], x[1]), std::max(x[2], x[3])),
+                                        std::max(std::max(x[4], x[5]), std::max(x[6], x[7])));
         }
+        // Doubled in place until entry c holds the largest of chunks c .. c + span - 1, with
+        // span the largest power of 2 not above the chunks within a block's reach; two entries
+        // then cover that reach.
+        for (; 2 * span <= window_chunks; span *= 2)
+            for (std::size_t chunk = 0; chunk + span < chunks; ++chunk)
+                chunk_max[chunk] = std::max(chunk_max[chunk], chunk_max[chunk + span]);
     }
-    std::size_t window_from = 1, window_to = 0; // no window yet
-    double u_max = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (shortcut && k + 1 >= reach && last - k >= reach - 1) {
-            const double* u_above = up.data() + k + 1;
-            const double* u_below = down.data() + ext - k;
-            double even_sum_near = t_even[0] * up[k];
-            even_sum_near += even_sum(t_even + 1, u_above, u_below, near - 1);
-            ThreeSums shift;
-            if (correct_table)
-                shift = odd_sums(t_odd + 1, u_above, u_below, up_dev.data() + k + 1,
-                                 down_dev.data() + ext - k, near_shift - 1);
-            const double partial = even_sum_near - (shift.odd_dev - dev[k] * shift.odd);
-            // The largest weighted value within reach, by chunks; the chunks change only
-            // every few outputs.
-            const std::size_t from_chunk = (k + 1 - reach) / chunk;
-            const std::size_t to_chunk = (k + reach - 1) / chunk;
-            if (from_chunk != window_from || to_chunk != window_to) {
-                window_from = from_chunk;
-                window_to = to_chunk;
-                u_max = 0.0;
-                for (std::size_t c_at = from_chunk; c_at <= to_chunk; ++c_at)
-                    u_max = std::max(u_max, chunk_max[c_at]);
-            }
-            if (u_max * left_out <= 1e-16 * partial) {
-                result[k] = partial * half_step;
-                continue;
-            }
+
+    for (std::size_t k0 = 0; k0 < n; k0 += row_block) {
+        const detail::RowTerms terms{t_even, t_odd, u.data() + pad + k0, ud.data() + pad + k0};
+        detail::RowSums sums;
+        for (std::size_t j = 0; j < row_block; ++j) {
+            sums.even[j] = t_even[0] * terms.u[j];
+            sums.odd[j] = 0.0;
+            sums.odd_dev[j] = 0.0;
         }
-        // Table offsets 1..both have points on either side; beyond that only one side.
-        const std::size_t above = std::min(last - k, reach - 1);
-        const std::size_t below = std::min(k, reach - 1);
-        const std::size_t both = std::min(above, below);
-        const std::size_t up_at = k + 1;     // up[k + m] for m = 1..
-        const std::size_t down_at = ext - k; // down[ext - 1 - (k - m)] for m = 1..
-        ThreeSums s;
-        s.even = t_even[0] * up[k];
-        // One side from offset `from` on, `count` offsets; `sign` -1 below x.
-        const auto one_side = [&](std::size_t from, std::size_t count, const double* w,
-                                  const double* w_dev, double sign, bool correct) {
-            s.even += one_sided_sum(t_even + from, w, count);
-            if (correct) {
-                s.odd += sign * one_sided_sum(t_odd + from, w, count);
-                s.odd_dev += sign * one_sided_sum(t_odd + from, w_dev, count);
-            }
+        const std::size_t count = std::min(row_block, n - k0);
+        const bool on_tail = k0 + row_block - 1 + pad >= n; // the last point within reach
+        const bool correct = correct_table || (correct_tail && on_tail);
+        // The outputs: the even sum minus the corrections, the output's own deviation times the
+        // sum that it multiplies.
+        double sum[row_block];
+        const double* own_dev = dev.data() + k0;
+        const auto combine = [&] {
+            for (std::size_t j = 0; j < row_block; ++j)
+                sum[j] = sums.even[j] - (sums.odd_dev[j] - own_dev[j] * sums.odd[j]);
         };
-        if (correct_table) {
-            const ThreeSums pair =
-                three_sums(t_even + 1, t_odd + 1, up.data() + up_at, down.data() + down_at,
-                           up_dev.data() + up_at, down_dev.data() + down_at, both);
-            s.even += pair.even;
-            s.odd += pair.odd;
-            s.odd_dev += pair.odd_dev;
+        const std::size_t odd_to = correct ? shift_reach : 0;
+        if (shortcut && !on_tail) {
+            detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums);
+            // The largest weighted value within reach of the block: padded points k0 to
+            // k0 + row_block - 1 + 2 pad.
+            const std::size_t first_chunk = k0 / row_block;
+            const double u_max =
+                std::max(chunk_max[first_chunk], chunk_max[first_chunk + window_chunks - span]);
+            combine();
+            // Off the tail, all row_block outputs of the block are table points.
+            bool enough = true;
+            for (std::size_t j = 0; j < row_block; ++j)
+                enough &= u_max * left_out <= shortcut_tolerance * sum[j];
+            if (!enough) {
+                detail::add_rows(terms, near, reach,
+                                 correct ? std::max<std::size_t>(near_shift, 1) : 0, odd_to, sums);
+                combine();
+            }
         } else {
-            s.even += even_sum(t_even + 1, up.data() + up_at, down.data() + down_at, both);
+            detail::add_rows(terms, 1, reach, 1, odd_to, sums);
+            combine();
         }
-        if (above > both)
-            one_side(1 + both, above - both, up.data() + up_at + both, up_dev.data() + up_at + both,
-                     1.0, correct_table);
-        else if (below > both)
-            one_side(1 + both, below - both, down.data() + down_at + both,
-                     down_dev.data() + down_at + both, -1.0, correct_table);
-        // The tail: offsets n - k .. ext - 1 - k, as far as the kernel reaches.
-        const std::size_t tail_from = n - k;
-        if (tail_from < reach) {
-            const std::size_t count = std::min(ext - 1 - k, reach - 1) - tail_from + 1;
-            one_side(tail_from, count, up.data() + n, up_dev.data() + n, 1.0, correct_tail);
-        }
-        result[k] = (s.even - (s.odd_dev - dev[k] * s.odd)) * half_step;
+        if (count == row_block) // a fixed count, stored without a branch per output
+            for (std::size_t j = 0; j < row_block; ++j)
+                store(k0 + j, sum[j]);
+        else
+            for (std::size_t j = 0; j < count; ++j)
+                store(k0 + j, sum[j]);
     }
-    apply_floor_and_store(result, values);
     return true;
 }
 
@@ -827,13 +841,10 @@ void convolve_reference(double fwhm_ev, std::span<const double> energies,
 // The fast paths are built for tables as a database holds them. Short tables, and widths,
 // steps or magnitudes far outside anything physical, take the plain fold, which is cheap
 // there and cannot lose accuracy to the shortcuts.
-static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::span<const double> values) {
-    if (values.size() < 64 || fwhm_ev < 1e-6 || fwhm_ev > 10.0 || g.h < 1e-7 || g.h > 10.0)
-        return false;
-    for (double y : values)
-        if (std::fabs(y) > 1e100)
-            return false;
-    return true;
+static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::size_t n,
+                           const ValueRange& range) {
+    return n >= 64 && fwhm_ev >= 1e-6 && fwhm_ev <= 10.0 && g.h >= 1e-7 && g.h <= 10.0 &&
+           range.largest <= 1e100;
 }
 
 void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
@@ -841,11 +852,12 @@ void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
     const auto g = fold_kernel(fwhm_ev, energies, values);
     if (!g)
         return;
-    if (!ordinary_table(fwhm_ev, *g, values)) {
+    const ValueRange range = value_range(values);
+    if (!ordinary_table(fwhm_ev, *g, values.size(), range)) {
         fold_reference(*g, energies, values);
         return;
     }
-    if (!fold_tabulated(*g, energies, values))
+    if (!fold_tabulated(*g, energies, values, range))
         fold_windowed(*g, energies, values);
 }
 

@@ -20,9 +20,11 @@ namespace sigmat::numerics {
 // where the reference gives 0). On an evenly spaced grid, such as every grid the data-file
 // reader makes, the Gaussian is tabulated once by index offset, with a first-order correction
 // for the rounding of the energies, and each output is a sum over the kernel's reach (cut
-// where the rest cannot reach 1e-16 of it); a kernel reaching over thousands of points is summed
-// by blocks of points through an exact factorisation of the Gaussian. Other grids take an exact
-// fold that skips only the terms where the Gaussian is exactly 0.
+// where the rest cannot reach 1e-14 of it), eight outputs at a time with the widest vectors the
+// processor has; a kernel reaching over thousands of points is summed by blocks of points
+// through an exact factorisation of the Gaussian. Other grids take an exact fold that skips
+// only the terms where the Gaussian is exactly 0. The working arrays of a table of up to 131072
+// points are kept by the calling thread for its next fold.
 //
 // Left unchanged: an empty table, a table of one point (it has no step width), a width that is
 // not a positive finite number, a last interval that is not positive, and tables holding a

@@ -226,6 +226,27 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     return {PlotterStatus::finished, {}};
 }
 
+PlotterResult run_plotter_on_text(const std::string& directory, const std::string& program,
+                                  const std::string& script_text, bool wait) {
+    // The script goes through a file of the temporary folder, named on the command line.
+    char folder[MAX_PATH + 1];
+    char name[MAX_PATH + 1];
+    if (GetTempPathA(sizeof folder, folder) == 0 ||
+        GetTempFileNameA(folder, "sgm", 0, name) == 0)
+        return {PlotterStatus::not_started, {}};
+    FILE* file = std::fopen(name, "wb");
+    if (file == nullptr)
+        return {PlotterStatus::not_started, {}};
+    const bool written =
+        std::fwrite(script_text.data(), 1, script_text.size(), file) == script_text.size();
+    if (std::fclose(file) != 0 || !written)
+        return {PlotterStatus::not_started, {}};
+    PlotterResult result = run_plotter_process(directory, program, name, {}, wait);
+    if (wait)
+        DeleteFileA(name);
+    return result;
+}
+
 void ignore_file_size_signal() {}
 
 #else
@@ -252,6 +273,95 @@ void reap_unwaited() {
 
 void ignore_file_size_signal() {
     ::signal(SIGXFSZ, SIG_IGN);
+}
+
+namespace {
+
+// Reads the plotter's error output while it runs, until it ends; the lines to show.
+PlotterResult wait_for(pid_t pid, int err_fd, const std::function<void()>& while_waiting);
+
+} // namespace
+
+PlotterResult run_plotter_on_text(const std::string& directory, const std::string& program,
+                                  const std::string& script_text, bool wait) {
+    std::string exe = resolve_plotter_program(directory, program);
+    if (exe.empty())
+        return {PlotterStatus::not_started, {}};
+    reap_unwaited();
+    int in_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
+    if (::pipe(in_pipe) != 0)
+        return {PlotterStatus::not_started, {}};
+    ::fcntl(in_pipe[1], F_SETFD, FD_CLOEXEC);
+    if (wait) {
+        if (::pipe(err_pipe) != 0) {
+            ::close(in_pipe[0]);
+            ::close(in_pipe[1]);
+            return {PlotterStatus::not_started, {}};
+        }
+        ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+    posix_spawn_file_actions_addclose(&actions, in_pipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (wait) {
+        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    short flags = POSIX_SPAWN_SETSIGDEF;
+    if (!wait)
+        flags |= POSIX_SPAWN_SETSID;
+    posix_spawnattr_setflags(&attributes, flags);
+    std::string arg0 = exe;
+    char* argv[] = {arg0.data(), nullptr};
+    std::error_code ec;
+    const std::string run = exe.front() == '/' ? exe : std::filesystem::absolute(exe, ec).string();
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(in_pipe[0]);
+    if (wait)
+        ::close(err_pipe[1]);
+    if (rc != 0) {
+        ::close(in_pipe[1]);
+        if (wait)
+            ::close(err_pipe[0]);
+        return {PlotterStatus::not_started, {}};
+    }
+    // The script, then the end of the input. A plotter that ends early closes its end: the
+    // write then fails (SIGPIPE is not wanted here) and the exit status tells the rest.
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &old);
+    for (std::size_t done = 0; done < script_text.size();) {
+        const ssize_t put = ::write(in_pipe[1], script_text.data() + done, script_text.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            break;
+        done += static_cast<std::size_t>(put);
+    }
+    ::close(in_pipe[1]);
+    ::sigaction(SIGPIPE, &old, nullptr);
+    if (!wait) {
+        unwaited().push_back(pid);
+        return {PlotterStatus::finished, {}};
+    }
+    return wait_for(pid, err_pipe[0], {});
 }
 
 PlotterResult run_plotter_process(const std::string& directory, const std::string& program,
@@ -327,16 +437,22 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
         return {PlotterStatus::finished, {}};
     }
 
+    return wait_for(pid, err_pipe[0], while_waiting);
+}
+
+namespace {
+
+PlotterResult wait_for(pid_t pid, int err_fd, const std::function<void()>& while_waiting) {
     std::string errors;
     bool pipe_open = true;
     int status = 0;
     while (true) {
         if (pipe_open) {
-            pollfd pfd{err_pipe[0], POLLIN, 0};
+            pollfd pfd{err_fd, POLLIN, 0};
             int ready = ::poll(&pfd, 1, 20);
             if (ready > 0) {
                 char buf[4096];
-                ssize_t got = ::read(err_pipe[0], buf, sizeof buf);
+                ssize_t got = ::read(err_fd, buf, sizeof buf);
                 if (got > 0) {
                     errors.append(buf, static_cast<std::size_t>(got));
                     if (errors.size() > error_output_kept)
@@ -360,10 +476,10 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     if (pipe_open) {
         char buf[4096];
         ssize_t got;
-        while ((got = ::read(err_pipe[0], buf, sizeof buf)) > 0)
+        while ((got = ::read(err_fd, buf, sizeof buf)) > 0)
             errors.append(buf, static_cast<std::size_t>(got));
     }
-    ::close(err_pipe[0]);
+    ::close(err_fd);
     std::string shown = last_lines(errors, error_lines_shown);
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
         if (shown.empty())
@@ -377,6 +493,8 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     }
     return {PlotterStatus::finished, {}};
 }
+
+} // namespace
 
 #endif
 

@@ -42,6 +42,12 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
                                   const std::string& script,
                                   const std::function<void()>& while_waiting, bool wait = true);
 
+// Runs `program` (gnuplot) in `directory` on a script handed over as text on its standard
+// input, with no arguments; the outcomes are those of run_plotter_process. Without waiting the
+// plotter runs on by itself: a window it shows stays when the caller ends.
+PlotterResult run_plotter_on_text(const std::string& directory, const std::string& program,
+                                  const std::string& script_text, bool wait);
+
 // A write beyond the file-size limit (ulimit -f) kills a process by SIGXFSZ unless it is
 // ignored; ignored, the write fails and the program reports it. Called once at start-up; the
 // plotter gets the default disposition back.

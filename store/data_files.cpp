@@ -162,6 +162,7 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
     std::string_view line;
     GridHeader grid;
     std::size_t thresholds = 1;
+    std::vector<double> threshold_values;
     for (std::int32_t n = 1; n < layout->first_data_line; ++n) {
         if (!lines.next(line))
             return refused(file_name, n);
@@ -177,9 +178,12 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
             thresholds = fields_after_first(used);
             if (thresholds == 0)
                 return refused(file_name, n);
-            for (std::size_t i = 1; i <= thresholds; ++i)
-                if (!read_real_field(field_at(used, i * field_pitch, field_width)))
+            for (std::size_t i = 1; i <= thresholds; ++i) {
+                const auto t = read_real_field(field_at(used, i * field_pitch, field_width));
+                if (!t)
                     return refused(file_name, n);
+                threshold_values.push_back(*t);
+            }
         }
     }
 
@@ -206,6 +210,7 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
     }
     table.rows = static_cast<std::int32_t>(rows);
     table.columns = static_cast<std::int32_t>(columns);
+    table.thresholds = std::move(threshold_values);
     auto energies = table.column(1);
     for (std::int32_t k = 1; k <= table.rows; ++k)
         energies[static_cast<std::size_t>(k - 1)] = e_max - step * (table.rows - k);
@@ -251,10 +256,6 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
 
     result.ok = true;
     return result;
-}
-
-std::string read_stream(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,

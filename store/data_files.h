@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sigmat::store {
 
@@ -65,6 +66,8 @@ class TableValues {
 struct CrossSectionTable {
     std::int32_t rows = 0, columns = 0;
     TableValues values; // values[(c-1)*rows + (r-1)]
+    // VE and state-resolved AED: the thresholds line, one energy (eV) per cross-section column.
+    std::vector<double> thresholds;
 
     std::span<double> column(std::int32_t c);
     std::span<const double> column(std::int32_t c) const;
@@ -110,8 +113,5 @@ struct GridHeader {
 std::optional<GridHeader> read_grid_line(std::string_view line);
 // "# Energy = " ES11.4: the energy of the initial rovibrational state of a DEA file (eV).
 std::optional<double> read_state_energy_line(std::string_view line);
-
-// The whole text of a stream.
-std::string read_stream(std::istream& in);
 
 } // namespace sigmat::store

@@ -172,6 +172,10 @@ PathInfo RealFileSystem::stat(const std::string& path) {
     if (!GetFileAttributesExW(long_form(path).c_str(), GetFileExInfoStandard, &data))
         return info;
     info.kind = kind_of(data.dwFileAttributes);
+    // 100-ns ticks since 1601 to seconds since 1970.
+    const std::uint64_t ticks =
+        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    info.modified = static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
     if (info.kind == PathKind::regular) {
         info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
         HANDLE h = CreateFileW(long_form(path).c_str(), GENERIC_READ,
@@ -296,6 +300,7 @@ PathInfo RealFileSystem::stat(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0)
         return info;
     info.kind = kind_of(st);
+    info.modified = static_cast<std::int64_t>(st.st_mtime);
     if (info.kind == PathKind::regular) {
         info.size = static_cast<std::uint64_t>(st.st_size);
         info.readable = ::access(path.c_str(), R_OK) == 0;

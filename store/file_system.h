@@ -35,6 +35,7 @@ struct PathInfo {
     PathKind kind = PathKind::missing;
     std::uint64_t size = 0; // regular files only
     bool readable = false;  // a regular file that this process may open for reading
+    std::int64_t modified = 0; // last modification, seconds since 1970-01-01 UTC
 };
 
 struct FolderEntry {

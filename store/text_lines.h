@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <istream>
+#include <iterator>
+#include <string>
 #include <string_view>
 
 namespace sigmat::store {
@@ -45,5 +48,10 @@ struct LineCursor {
     // The text not yet handed out.
     std::string_view rest() const { return {at, static_cast<std::size_t>(end - at)}; }
 };
+
+// The whole text of a stream, for the readers that take one.
+inline std::string read_stream(std::istream& in) {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 } // namespace sigmat::store

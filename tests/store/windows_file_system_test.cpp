@@ -153,7 +153,11 @@ TEST(WindowsFileSystem, PipeDeviceAndHugeFilesAreNotRead) {
     FileBytes bytes;
     EXPECT_EQ(files.read(pipe, bytes), ReadStatus::not_regular);
     CloseHandle(server);
-    EXPECT_EQ(files.read("NUL", bytes), ReadStatus::not_regular);
+    // Windows calls NUL a character device; Wine shows it as an empty disk file. Either way
+    // nothing is read from it.
+    const ReadStatus nul = files.read("NUL", bytes);
+    EXPECT_TRUE(nul == ReadStatus::not_regular || (nul == ReadStatus::ok && bytes.size == 0))
+        << static_cast<int>(nul);
     const std::string huge = (dir / "huge.dat").string();
     { std::ofstream out(huge); }
     fs::resize_file(huge, max_file_bytes + 1);

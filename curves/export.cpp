@@ -1,0 +1,240 @@
+#include "curves/export.h"
+
+#include "curves/rate.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#ifndef SIGMAT_VERSION
+#define SIGMAT_VERSION "0"
+#endif
+
+namespace sigmat::curves {
+namespace {
+
+std::string table_number(double value) {
+    char buffer[32];
+    const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string temperatures_text(const TemperaturePair& t) {
+    return "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K";
+}
+
+// The atoms of a DEA product: the first atom neutral, the second as the anion.
+std::string attachment_products(const std::string& molecule) {
+    const auto atoms = split_molecule_code(molecule);
+    if (atoms && atoms->size() == 2)
+        return (*atoms)[0] + " + " + (*atoms)[1] + "-";
+    return molecule + "-";
+}
+
+} // namespace
+
+std::string_view program_version() {
+    return SIGMAT_VERSION;
+}
+
+std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string json_number(double value) {
+    if (!std::isfinite(value))
+        return "null";
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("null");
+}
+
+void write_delimited(std::ostream& out, const DataTable& table, char separator) {
+    for (const std::string& line : table.provenance)
+        out << "# " << line << '\n';
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        out << (c ? std::string(1, separator) : std::string()) << table.columns[c].name;
+    out << '\n';
+    const std::size_t rows = table.columns.empty() ? 0 : table.columns[0].values.size();
+    std::string line;
+    for (std::size_t r = 0; r < rows; ++r) {
+        line.clear();
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            if (c)
+                line += separator;
+            line += table_number(table.columns[c].values[r]);
+        }
+        line += '\n';
+        out << line;
+    }
+}
+
+void write_json(std::ostream& out, const DataTable& table) {
+    const auto array = [&](const std::vector<double>& values) {
+        out << '[';
+        for (std::size_t i = 0; i < values.size(); ++i)
+            out << (i ? ", " : "") << json_number(values[i]);
+        out << ']';
+    };
+    out << "{\"program\": \"sigmat\", \"version\": " << json_string(program_version())
+        << ", \"database\": " << json_string(table.database)
+        << ", \"spec\": " << json_string(table.spec) << ", \"units\": {" << json_string(table.x_key)
+        << ": " << json_string(table.x_unit) << ", " << json_string(table.y_key) << ": "
+        << json_string(table.y_unit) << "}, \"provenance\": " << table.provenance_json << ", ";
+    if (!table.columns.empty()) {
+        out << json_string(table.columns[0].name) << ": ";
+        array(table.columns[0].values);
+    }
+    out << ", \"columns\": [";
+    for (std::size_t c = 1; c < table.columns.size(); ++c) {
+        out << (c > 1 ? ", " : "") << "{\"name\": " << json_string(table.columns[c].name)
+            << ", \"values\": ";
+        array(table.columns[c].values);
+        out << '}';
+    }
+    out << "]}\n";
+}
+
+std::vector<std::string> provenance_lines(const Curve& curve, const std::string& spec) {
+    const Provenance& p = curve.provenance;
+    std::vector<std::string> lines = {"sigmat " + std::string(program_version()),
+                                      "database: " + p.database};
+    if (!spec.empty())
+        lines.push_back("spec: " + spec);
+    for (const std::string& file : p.source_files)
+        lines.push_back("source: " + file);
+    lines.push_back("FWHM: " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) + " meV" : "none"));
+    for (const TemperaturePair& t : p.temperatures)
+        lines.push_back("temperatures: " + temperatures_text(t));
+    if (p.threshold_ev)
+        lines.push_back("threshold: " + table_number(*p.threshold_ev) + " eV");
+    return lines;
+}
+
+std::string provenance_json(const Curve& curve, const std::string& spec) {
+    const Provenance& p = curve.provenance;
+    std::string out = "{\"database\": " + json_string(p.database) +
+                      ", \"spec\": " + json_string(spec) + ", \"source_files\": [";
+    for (std::size_t i = 0; i < p.source_files.size(); ++i)
+        out += (i ? ", " : "") + json_string(p.source_files[i]);
+    out += "], \"fwhm_meV\": " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) : std::string("null"));
+    out += ", \"threshold_eV\": " + (p.threshold_ev ? json_number(*p.threshold_ev) : "null");
+    out += ", \"temperatures\": [";
+    for (std::size_t i = 0; i < p.temperatures.size(); ++i)
+        out += std::string(i ? ", " : "") + "{\"Tv_K\": " + std::to_string(p.temperatures[i].tv_k) +
+               ", \"TJ_K\": " + std::to_string(p.temperatures[i].tj_k) + "}";
+    out += "], \"weight_totals\": [";
+    for (std::size_t i = 0; i < p.weight_totals.size(); ++i)
+        out += (i ? ", " : "") + json_number(p.weight_totals[i]);
+    out += "], \"states\": [";
+    for (std::size_t i = 0; i < p.states.size(); ++i) {
+        const StateWeight& s = p.states[i];
+        out += std::string(i ? ", " : "") + "{\"v\": " + std::to_string(s.v) +
+               ", \"J\": " + std::to_string(s.j) +
+               ", \"level_energy_eV\": " + json_number(s.level_energy_ev) + ", \"weights\": [";
+        for (std::size_t k = 0; k < s.weights.size(); ++k)
+            out += (k ? ", " : "") + json_number(s.weights[k]);
+        out += "], \"file\": " + json_string(s.file) + "}";
+    }
+    return out + "]}";
+}
+
+DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit unit) {
+    DataTable table;
+    table.provenance = provenance_lines(curve, spec);
+    table.provenance_json = provenance_json(curve, spec);
+    table.database = curve.provenance.database;
+    table.spec = spec;
+    table.y_unit = std::string(unit_name(unit));
+    table.columns.push_back({"E_eV", curve.energy});
+    const double factor = from_a2(unit);
+    const std::string name = "sigma_" + std::string(unit_name(unit));
+    const auto& temperatures = curve.provenance.temperatures;
+    for (std::size_t c = 0; c < curve.columns; ++c) {
+        TableColumn column;
+        column.name = name;
+        if (curve.columns > 1 && c < temperatures.size())
+            column.name += "_Tv" + std::to_string(temperatures[c].tv_k) + "_TJ" +
+                           std::to_string(temperatures[c].tj_k);
+        const double* values = curve.column(c);
+        column.values.assign(values, values + curve.points());
+        if (factor != 1.0)
+            for (double& v : column.values)
+                v *= factor;
+        table.columns.push_back(std::move(column));
+    }
+    return table;
+}
+
+LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule) {
+    LxcatExport out;
+    LxcatBlock b;
+    const std::string state =
+        molecule + "(v=" + std::to_string(spec.v) + ",J=" + std::to_string(spec.j) + ")";
+    std::string process_name;
+    switch (spec.kind) {
+    case CurveKind::dea:
+        b.kind = LxcatKind::attachment;
+        b.process = state + " -> " + attachment_products(molecule);
+        process_name = "Attachment";
+        break;
+    case CurveKind::thermal:
+        b.kind = LxcatKind::attachment;
+        b.process = molecule + "(Tv=" + std::to_string(spec.temperatures.tv_k) +
+                    "K,TJ=" + std::to_string(spec.temperatures.tj_k) + "K) -> " +
+                    attachment_products(molecule);
+        process_name = "Attachment";
+        break;
+    case CurveKind::ve:
+        if (spec.vf <= spec.v) {
+            out.why = "LXCat has no keyword for vibrational de-excitation or the elastic channel "
+                      "(VE into v' <= v); write it as tsv, csv or json";
+            return out;
+        }
+        if (!curve.provenance.threshold_ev) {
+            out.why = "the VE file gives no threshold for this column";
+            return out;
+        }
+        b.kind = LxcatKind::excitation;
+        b.process = state + " -> " + molecule + "(v=" + std::to_string(spec.vf) + ")";
+        b.line3 = *curve.provenance.threshold_ev;
+        process_name = "Excitation";
+        break;
+    case CurveKind::aed:
+    case CurveKind::aed_total:
+        out.why = "LXCat has no keyword for associative detachment (an ion-atom collision); "
+                  "write it as tsv, csv or json";
+        return out;
+    }
+    b.species = "e / " + molecule;
+    b.process_line = "E + " + b.process + ", " + process_name;
+    std::string param = "E = " + (b.line3 ? table_number(*b.line3) : std::string("0")) + " eV";
+    if (spec.fwhm_mev)
+        param += ", FWHM = " + std::to_string(*spec.fwhm_mev) + " meV";
+    b.param = param;
+    for (const std::string& line : provenance_lines(curve, spec_text(spec)))
+        b.comments.push_back(line);
+    b.updated = format_updated_utc(static_cast<std::time_t>(curve.provenance.newest_source));
+    b.energy_ev = curve.energy;
+    b.sigma_m2.reserve(curve.points());
+    for (std::size_t i = 0; i < curve.points(); ++i)
+        b.sigma_m2.push_back(curve.sigma[i] * m2_per_a2);
+    out.block = std::move(b);
+    return out;
+}
+
+} // namespace sigmat::curves

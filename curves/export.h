@@ -1,0 +1,77 @@
+// Curves and rate coefficients as the files other programs read: tables (tab- or
+// comma-separated, every cell written, one header row, provenance in "#" lines), JSON, and
+// LXCat blocks.
+//
+//   # sigmat 0.2                        provenance, one "#" line each
+//   # database: /data/xs
+//   E_eV<TAB>sigma_A2                   one header row
+//   0.001<TAB>0                         one row per energy, every cell written
+//
+// Numbers in tables have ten significant digits; in JSON as many as the double needs to be
+// read back exactly.
+#pragma once
+
+#include "curves/curve.h"
+#include "curves/lxcat.h"
+#include "curves/spec.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace sigmat::curves {
+
+// The version of the program that writes the files.
+[[nodiscard]] std::string_view program_version();
+
+struct TableColumn {
+    std::string name;
+    std::vector<double> values;
+};
+
+// A table: its first column holds the energies (or temperatures), the others the values.
+struct DataTable {
+    std::vector<std::string> provenance; // the text of the "#" lines
+    std::vector<TableColumn> columns;
+    // JSON: the name of the first column's unit and of the values' unit, e.g. ("energy", "eV")
+    // and ("sigma", "A2"), or ("T", "K") and ("k", "cm3/s").
+    std::string x_key = "energy", x_unit = "eV";
+    std::string y_key = "sigma", y_unit = "A2";
+    std::string database, spec;
+    // The provenance as a JSON object (its text, "{...}").
+    std::string provenance_json = "{}";
+};
+
+// `separator` is '\t' (tsv) or ',' (csv).
+void write_delimited(std::ostream& out, const DataTable& table, char separator);
+// {"program": "sigmat", "version": ..., "database": ..., "spec": ..., "units": {...},
+//  "provenance": {...}, "<x>": [...], "columns": [{"name": ..., "values": [...]}, ...]}
+void write_json(std::ostream& out, const DataTable& table);
+
+// A text as a JSON string, quotes included.
+[[nodiscard]] std::string json_string(std::string_view text);
+// A finite number as JSON, exactly.
+[[nodiscard]] std::string json_number(double value);
+
+// The provenance of a curve as "#" lines and as a JSON object.
+[[nodiscard]] std::vector<std::string> provenance_lines(const Curve& curve,
+                                                        const std::string& spec);
+[[nodiscard]] std::string provenance_json(const Curve& curve, const std::string& spec);
+
+// A curve as a table: the energies and one column per curve column, in `unit`; the column
+// names "sigma_A2" or, for a scan, "sigma_A2_Tv300_TJ300".
+[[nodiscard]] DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit unit);
+
+// The LXCat block of a curve (DEA and thermal as ATTACHMENT, VE into a higher v as
+// EXCITATION with the file's threshold); nothing, with the reason, for the processes the
+// format has no keyword for (AED, VE into the same or a lower v). `molecule` is the code as
+// the catalogue spells it.
+struct LxcatExport {
+    std::optional<LxcatBlock> block;
+    std::string why;
+};
+[[nodiscard]] LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec,
+                                      const std::string& molecule);
+
+} // namespace sigmat::curves

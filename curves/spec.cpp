@@ -1,0 +1,302 @@
+#include "curves/spec.h"
+
+#include "store/number_fields.h"
+
+#include <charconv>
+#include <cmath>
+#include <map>
+
+namespace sigmat::curves {
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::vector<std::string_view> split(std::string_view text, char at) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const std::size_t cut = text.find(at);
+        parts.push_back(text.substr(0, cut));
+        if (cut == std::string_view::npos)
+            return parts;
+        text.remove_prefix(cut + 1);
+    }
+}
+
+std::optional<std::int32_t> whole(std::string_view text) {
+    std::int32_t value = 0;
+    const char* first = text.data();
+    if (!text.empty() && text[0] == '+')
+        ++first;
+    const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> real(std::string_view text) {
+    const auto item = store::read_real_item(text);
+    if (!item.ok() || text.find_first_of(" ,") != std::string_view::npos ||
+        !std::isfinite(item.value))
+        return std::nullopt;
+    return item.value;
+}
+
+} // namespace
+
+SpecRead parse_curve_spec(std::string_view text) {
+    SpecRead read;
+    const auto parts = split(text, ':');
+    if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
+        read.why = "a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3";
+        return read;
+    }
+    if (text.find_first_of(" \t") != std::string_view::npos) {
+        read.why = "a curve holds no blanks";
+        return read;
+    }
+    CurveSpec spec;
+    spec.molecule = std::string(parts[0]);
+    // "HCl:aedtot,fwhm=50": keys may follow the kind after a comma too.
+    std::string_view kind_part = parts[1];
+    std::string_view key_part = parts.size() == 3 ? parts[2] : std::string_view();
+    if (const std::size_t comma = kind_part.find(','); comma != std::string_view::npos) {
+        if (parts.size() == 3) {
+            read.why = "a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3";
+            return read;
+        }
+        key_part = kind_part.substr(comma + 1);
+        kind_part = kind_part.substr(0, comma);
+    }
+    const std::string kind = lower(kind_part);
+    const std::map<std::string, CurveKind> kinds = {{"dea", CurveKind::dea},
+                                                    {"ve", CurveKind::ve},
+                                                    {"aed", CurveKind::aed},
+                                                    {"aedtot", CurveKind::aed_total},
+                                                    {"thermal", CurveKind::thermal}};
+    const auto found = kinds.find(kind);
+    if (found == kinds.end()) {
+        read.why =
+            "the kind of curve is dea, ve, aed, aedtot or thermal, not " + std::string(kind_part);
+        return read;
+    }
+    spec.kind = found->second;
+    std::map<std::string, std::int32_t> keys;
+    if (!key_part.empty() || parts.size() == 3)
+        for (std::string_view pair : split(key_part, ',')) {
+            const std::size_t eq = pair.find('=');
+            const std::string key = lower(pair.substr(0, eq));
+            const auto value =
+                eq == std::string_view::npos ? std::nullopt : whole(pair.substr(eq + 1));
+            if (!value) {
+                read.why = "KEY=VALUE with a whole number expected, not " + std::string(pair);
+                return read;
+            }
+            if (!keys.emplace(key, *value).second) {
+                read.why = "the key " + key + " is given twice";
+                return read;
+            }
+        }
+    // The keys each kind needs, then the optional fold.
+    std::vector<std::string> needed;
+    switch (spec.kind) {
+    case CurveKind::dea:
+        needed = {"v", "j"};
+        break;
+    case CurveKind::ve:
+        needed = {"v", "j", "vf"};
+        break;
+    case CurveKind::aed:
+        needed = {"vf", "j"};
+        break;
+    case CurveKind::aed_total:
+        break;
+    case CurveKind::thermal:
+        needed = {"tv", "tj"};
+        break;
+    }
+    for (const std::string& key : needed) {
+        const auto it = keys.find(key);
+        if (it == keys.end()) {
+            read.why = "the curve needs " + std::string(key == "j" ? "J" : key) + "=";
+            return read;
+        }
+        if (key == "v")
+            spec.v = it->second;
+        else if (key == "j")
+            spec.j = it->second;
+        else if (key == "vf")
+            spec.vf = it->second;
+        else if (key == "tv")
+            spec.temperatures.tv_k = it->second;
+        else
+            spec.temperatures.tj_k = it->second;
+        keys.erase(it);
+    }
+    if (const auto it = keys.find("fwhm"); it != keys.end()) {
+        spec.fwhm_mev = it->second;
+        keys.erase(it);
+    }
+    if (!keys.empty()) {
+        read.why = "the curve takes no key " + keys.begin()->first;
+        return read;
+    }
+    // The ranges the dialog keeps to: two-digit states and columns, four-digit temperatures,
+    // a three-digit FWHM.
+    const bool states_ok =
+        spec.v >= 0 && spec.v <= 99 && spec.j >= 0 && spec.j <= 99 && spec.vf >= 0 &&
+        spec.vf <= (spec.kind == CurveKind::aed ? aed_final_highest : ve_final_highest);
+    const bool temperatures_ok =
+        spec.temperatures.tv_k >= 0 && spec.temperatures.tv_k <= temperature_highest_k &&
+        spec.temperatures.tj_k >= 0 && spec.temperatures.tj_k <= temperature_highest_k;
+    if (!states_ok) {
+        read.why = "states are whole numbers from 0 to 99 (vf to 97 for VE, 96 for AED)";
+        return read;
+    }
+    if (!temperatures_ok) {
+        read.why = "temperatures are whole kelvins from 0 to 9999";
+        return read;
+    }
+    if (spec.fwhm_mev && (*spec.fwhm_mev < fwhm_lowest_mev || *spec.fwhm_mev > fwhm_highest_mev)) {
+        read.why = "the FWHM is a whole number of meV from 1 to 999";
+        return read;
+    }
+    read.spec = std::move(spec);
+    return read;
+}
+
+std::string spec_text(const CurveSpec& spec) {
+    std::string out = spec.molecule + ":";
+    const auto n = [](std::int32_t x) { return std::to_string(x); };
+    switch (spec.kind) {
+    case CurveKind::dea:
+        out += "dea:v=" + n(spec.v) + ",J=" + n(spec.j);
+        break;
+    case CurveKind::ve:
+        out += "ve:v=" + n(spec.v) + ",J=" + n(spec.j) + ",vf=" + n(spec.vf);
+        break;
+    case CurveKind::aed:
+        out += "aed:vf=" + n(spec.vf) + ",J=" + n(spec.j);
+        break;
+    case CurveKind::aed_total:
+        out += "aedtot";
+        break;
+    case CurveKind::thermal:
+        out += "thermal:tv=" + n(spec.temperatures.tv_k) + ",tj=" + n(spec.temperatures.tj_k);
+        break;
+    }
+    if (spec.fwhm_mev)
+        out += ",fwhm=" + n(*spec.fwhm_mev);
+    return out;
+}
+
+std::optional<OutsideSpec> parse_outside_spec(std::string_view text) {
+    OutsideSpec out;
+    if (text.rfind("file:", 0) == 0 && text.size() > 5) {
+        out.kind = OutsideSpec::Kind::file;
+        out.path = std::string(text.substr(5));
+        return out;
+    }
+    if (text.rfind("lxcat:", 0) != 0 || text.size() <= 6)
+        return std::nullopt;
+    out.kind = OutsideSpec::Kind::lxcat;
+    std::string_view rest = text.substr(6);
+    // A block number at the end: ":N" with N a whole number; a path may hold ':' of its own.
+    const std::size_t colon = rest.rfind(':');
+    if (colon != std::string_view::npos && colon + 1 < rest.size()) {
+        if (const auto n = whole(rest.substr(colon + 1)); n && *n >= 1) {
+            out.block = *n;
+            rest = rest.substr(0, colon);
+        }
+    }
+    if (rest.empty())
+        return std::nullopt;
+    out.path = std::string(rest);
+    return out;
+}
+
+NumberListRead parse_number_list(std::string_view text) {
+    NumberListRead read;
+    constexpr std::size_t most = 100'000;
+    std::vector<double> values;
+    const auto parts = split(text, ':');
+    if (parts.size() == 3) {
+        const auto from = real(parts[0]), to = real(parts[1]), step = real(parts[2]);
+        if (!from || !to || !step || !(*step > 0.0)) {
+            read.why = "a range is FROM:TO:STEP with a positive step";
+            return read;
+        }
+        // Each value from its index, so that no rounding builds up; TO is included when a
+        // value reaches it within a millionth of the step.
+        for (std::size_t i = 0;; ++i) {
+            const double x = *from + static_cast<double>(i) * *step;
+            if (x > *to + 1e-6 * *step)
+                break;
+            if (values.size() == most) {
+                read.why = "a list holds at most 100000 values";
+                return read;
+            }
+            values.push_back(x);
+        }
+        if (values.empty()) {
+            read.why = "the range holds no value";
+            return read;
+        }
+    } else if (parts.size() == 1) {
+        for (std::string_view item : split(text, ',')) {
+            const auto x = real(item);
+            if (!x) {
+                read.why = "not a number: " + std::string(item);
+                return read;
+            }
+            values.push_back(*x);
+        }
+    } else {
+        read.why = "a list is N, N,N,... or FROM:TO:STEP";
+        return read;
+    }
+    read.values = std::move(values);
+    return read;
+}
+
+std::optional<SigmaUnit> parse_sigma_unit(std::string_view text) {
+    const std::string u = lower(text);
+    if (u == "a2")
+        return SigmaUnit::a2;
+    if (u == "cm2")
+        return SigmaUnit::cm2;
+    if (u == "m2")
+        return SigmaUnit::m2;
+    return std::nullopt;
+}
+
+std::string_view unit_name(SigmaUnit unit) {
+    switch (unit) {
+    case SigmaUnit::a2:
+        return "A2";
+    case SigmaUnit::cm2:
+        return "cm2";
+    case SigmaUnit::m2:
+        return "m2";
+    }
+    return "A2";
+}
+
+double from_a2(SigmaUnit unit) {
+    switch (unit) {
+    case SigmaUnit::a2:
+        return 1.0;
+    case SigmaUnit::cm2:
+        return 1e-16;
+    case SigmaUnit::m2:
+        return 1e-20;
+    }
+    return 1.0;
+}
+
+} // namespace sigmat::curves

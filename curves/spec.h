@@ -1,0 +1,61 @@
+// Curves named in one argument, as the command line and the Python module take them:
+//
+//   MOL:dea:v=V,J=J             DEA from (v, J)
+//   MOL:ve:v=V,J=J,vf=VF        VE from (v, J) into v' = VF
+//   MOL:aed:vf=VF,J=J           AED into (v', J)
+//   MOL:aedtot                  total AED
+//   MOL:thermal:tv=TV,tj=TJ     DEA averaged over (Tv, TJ), kelvins
+//
+// Any of them may end with ",fwhm=F" (meV, 1..999), the fold the dialog applies. Kinds and
+// keys are read in any letter case; no blanks. Beside the database's curves, a figure takes a
+// user's own: "file:PATH" (two columns) and "lxcat:PATH" or "lxcat:PATH:N" (the N-th block of
+// an LXCat file).
+//
+// Lists of numbers: "300", "300,500,1000" or "FROM:TO:STEP" (TO included when reached).
+#pragma once
+
+#include "curves/curve.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sigmat::curves {
+
+// A spec or why it is not one (for a usage message).
+struct SpecRead {
+    std::optional<CurveSpec> spec;
+    std::string why;
+};
+[[nodiscard]] SpecRead parse_curve_spec(std::string_view text);
+
+// The spec written back in its canonical form ("HCl:ve:v=0,J=3,vf=1,fwhm=50").
+[[nodiscard]] std::string spec_text(const CurveSpec& spec);
+
+// A curve of the user's own for a figure.
+struct OutsideSpec {
+    enum class Kind { file, lxcat } kind = Kind::file;
+    std::string path;
+    std::int32_t block = 1; // lxcat: 1-based
+};
+// "file:PATH" or "lxcat:PATH[:N]"; nothing for any other text.
+[[nodiscard]] std::optional<OutsideSpec> parse_outside_spec(std::string_view text);
+
+struct NumberListRead {
+    std::optional<std::vector<double>> values;
+    std::string why;
+};
+// A list of numbers as above. A range with a step that is not positive, or of more than
+// 100 000 values, is refused.
+[[nodiscard]] NumberListRead parse_number_list(std::string_view text);
+
+// Cross-section units of tables and figures.
+enum class SigmaUnit { a2, cm2, m2 };
+[[nodiscard]] std::optional<SigmaUnit> parse_sigma_unit(std::string_view text); // A2, cm2, m2
+[[nodiscard]] std::string_view unit_name(SigmaUnit unit);                       // "A2", ...
+// A^2 times this is the value in `unit`.
+[[nodiscard]] double from_a2(SigmaUnit unit);
+
+} // namespace sigmat::curves

@@ -1,0 +1,647 @@
+// sigmat-cli: the curves of a Sigmat database as tables, temperature scans, rate
+// coefficients, LXCat blocks and figures, and a check of the database itself.
+//
+//   sigmat-cli [--db DIR] [--threads N] COMMAND [OPTIONS]      (--help on every command)
+//
+// Exit status 0; 1 when the request cannot be served (a data error, a format that cannot
+// carry the process, no display for a window; the reason on standard error, no output file);
+// 2 for a usage error.
+#include "app/plot_settings.h"
+#include "app/settings_file.h"
+#include "app/state_catalogue.h"
+#include "curves/coverage.h"
+#include "curves/database_check.h"
+#include "curves/export.h"
+#include "curves/figure.h"
+#include "curves/lxcat.h"
+#include "curves/measured.h"
+#include "curves/rate.h"
+#include "curves/spec.h"
+#include "curves/state_curves.h"
+#include "curves/thermal.h"
+#include "platform/plotter_process.h"
+#include "store/file_system.h"
+#include "store/number_fields.h"
+#include "store/paths.h"
+#include "store/text_lines.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace sigmat;
+namespace fs = std::filesystem;
+
+// A request that cannot be served: the reason goes to standard error, the exit status is 1.
+struct Failure {
+    std::string why;
+};
+// A command line that does not say what it means: exit status 2.
+struct Usage {
+    std::string why;
+};
+
+store::FileSystem& files() {
+    return store::real_file_system();
+}
+
+// The profile's Sigmat.ini, as the dialog finds it.
+std::optional<std::string> settings_database() {
+    const char* profile = std::getenv("USERPROFILE");
+#ifndef _WIN32
+    if (profile == nullptr)
+        profile = std::getenv("HOME");
+#endif
+    if (profile == nullptr)
+        return std::nullopt;
+    const std::string ini = store::join_path(store::join_path(profile, app::settings_folder_name),
+                                             app::settings_file_name);
+    store::FileBytes bytes;
+    if (files().read(ini, bytes) != store::ReadStatus::ok)
+        return std::nullopt;
+    std::istringstream in{std::string(bytes.text())};
+    const app::SettingsValues values = app::read_settings(in, app::SettingsValues{});
+    const std::string db = app::used_directory(values.databaseDir);
+    if (store::trim_right(db).empty())
+        return std::nullopt;
+    return db;
+}
+
+std::string current_directory() {
+    std::error_code ec;
+    const auto here = fs::current_path(ec);
+    return ec ? std::string(".") : here.string();
+}
+
+struct Context {
+    std::string db;
+    unsigned threads = 1;
+    app::StateCatalogue catalogue;
+    bool catalogue_file = false; // index.dat was there and read
+    std::string catalogue_path;
+};
+
+Context open_database(const std::string& db_option, unsigned threads) {
+    Context c;
+    c.db = !db_option.empty() ? db_option : settings_database().value_or(current_directory());
+    if (files().stat(c.db).kind != store::PathKind::directory)
+        throw Failure{"the database directory " + c.db + " is not a folder"};
+    c.threads = threads;
+    c.catalogue_path = store::find_in_tree(files(), c.db, {"index.dat"});
+    c.catalogue_file = files().stat(c.catalogue_path).kind == store::PathKind::regular;
+    c.catalogue = app::load_catalogue(files(), c.catalogue_path);
+    return c;
+}
+
+// The molecule as the catalogue spells it, whatever the letter case it was given in; as given
+// when the catalogue does not hold it (the files are found whatever their case anyway).
+std::string molecule_code(const Context& c, const std::string& given) {
+    for (const std::string& code : c.catalogue.codes) {
+        const std::string trimmed(store::trim_right(code));
+        if (store::equal_ignoring_case(trimmed, given))
+            return trimmed;
+    }
+    return given;
+}
+
+curves::CurveSpec spec_of(const Context& c, const std::string& text) {
+    curves::SpecRead read = curves::parse_curve_spec(text);
+    if (!read.spec)
+        throw Usage{text + ": " + read.why};
+    read.spec->molecule = molecule_code(c, read.spec->molecule);
+    return *read.spec;
+}
+
+std::vector<double> numbers_of(const std::string& what, const std::string& text) {
+    curves::NumberListRead read = curves::parse_number_list(text);
+    if (!read.values)
+        throw Usage{what + " " + text + ": " + read.why};
+    return *read.values;
+}
+
+std::vector<std::int32_t> kelvins_of(const std::string& what, const std::string& text) {
+    std::vector<std::int32_t> out;
+    for (double t : numbers_of(what, text)) {
+        if (t != std::trunc(t) || t < 0 || t > curves::temperature_highest_k)
+            throw Usage{what + " " + text + ": temperatures are whole kelvins from 0 to 9999"};
+        out.push_back(static_cast<std::int32_t>(t));
+    }
+    return out;
+}
+
+curves::SigmaUnit unit_of(const std::string& text) {
+    const auto unit = curves::parse_sigma_unit(text);
+    if (!unit)
+        throw Usage{"--units " + text + ": A2, cm2 or m2"};
+    return *unit;
+}
+
+curves::Curve compute(const Context& c, const curves::CurveSpec& spec) {
+    store::Read<curves::Curve> read;
+    if (spec.kind == curves::CurveKind::thermal)
+        read = curves::thermal_curve(files(), c.db, spec.molecule, {&spec.temperatures, 1},
+                                     spec.fwhm_mev, c.threads);
+    else
+        read = curves::state_curve(files(), c.db, spec);
+    if (!read.ok)
+        throw Failure{store::describe(read.error)};
+    return std::move(read.value);
+}
+
+// The output: the file named by -o, written whole or not at all, or standard output.
+void emit(const std::string& output, const std::string& text) {
+    if (output.empty()) {
+        std::cout << text << std::flush;
+        return;
+    }
+    if (!files().write(output, text))
+        throw Failure{"cannot write " + output};
+}
+
+std::string render(const curves::DataTable& table, const std::string& format) {
+    std::ostringstream out;
+    if (format == "tsv")
+        curves::write_delimited(out, table, '\t');
+    else if (format == "csv")
+        curves::write_delimited(out, table, ',');
+    else
+        curves::write_json(out, table);
+    return out.str();
+}
+
+// ---- commands --------------------------------------------------------------------------
+
+void states_command(const Context& c, const std::string& molecule) {
+    std::string out = "molecule\tv\tJ_max\n";
+    bool any = false;
+    for (std::size_t k = 0; k < c.catalogue.codes.size(); ++k) {
+        const std::string code(store::trim_right(c.catalogue.codes[k]));
+        if (!molecule.empty() && !store::equal_ignoring_case(code, molecule))
+            continue;
+        any = true;
+        const auto index = static_cast<std::int32_t>(k + 1);
+        for (std::int32_t v = 0; v <= c.catalogue.vib_max(index); ++v)
+            out += code + "\t" + std::to_string(v) + "\t" +
+                   std::to_string(c.catalogue.rot_max(index, v)) + "\n";
+    }
+    if (!any)
+        throw Failure{"the catalogue lists no molecule " + molecule};
+    std::cout << out << std::flush;
+}
+
+void curve_command(const Context& c, const std::string& spec_text, const std::string& units,
+                   const std::string& format, const std::string& output) {
+    const curves::CurveSpec spec = spec_of(c, spec_text);
+    const curves::SigmaUnit unit = unit_of(units);
+    const curves::Curve curve = compute(c, spec);
+    if (format == "lxcat") {
+        const curves::LxcatExport exported = curves::lxcat_block(curve, spec, spec.molecule);
+        if (!exported.block)
+            throw Failure{exported.why};
+        std::ostringstream out;
+        if (curves::write_lxcat_block(out, *exported.block) != curves::LxcatWriteOutcome::written)
+            throw Failure{"the curve cannot be written as an LXCat block"};
+        emit(output, out.str());
+        return;
+    }
+    emit(output, render(curves::curve_table(curve, curves::spec_text(spec), unit), format));
+}
+
+// The states that entered an average, per level with the highest J, and how much of the
+// population they hold at each pair of temperatures.
+void report_states(const curves::Curve& curve) {
+    std::map<std::int32_t, std::vector<double>> levels;
+    for (const curves::StateWeight& s : curve.provenance.states) {
+        auto& ladder = levels[s.v];
+        if (static_cast<std::size_t>(s.j) == ladder.size())
+            ladder.push_back(s.level_energy_ev);
+    }
+    std::string entered = "states: ";
+    for (const auto& [v, ladder] : levels)
+        entered += "v=" + std::to_string(v) + " J=0.." + std::to_string(ladder.size() - 1) + ", ";
+    std::cerr << entered << curve.provenance.states.size() << " states\n";
+    std::vector<std::vector<double>> ladders;
+    for (std::int32_t v = 0; levels.count(v) != 0; ++v)
+        ladders.push_back(levels[v]);
+    for (const curves::TemperaturePair& t : curve.provenance.temperatures) {
+        const std::string pair =
+            "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K";
+        const auto estimate = curves::estimate_coverage(ladders, t.tv_k, t.tj_k);
+        if (!estimate) {
+            std::cerr << pair << ": the share of the population held is not estimated\n";
+            continue;
+        }
+        char held[32];
+        std::snprintf(held, sizeof held, "%.2f", 100.0 * (1.0 - estimate->share_not_held));
+        std::string line =
+            pair + ": the states listed hold an estimated " + held + " % of the population";
+        if (!estimate->complete)
+            line += " (at most: a part was not estimated)";
+        if (estimate->below_99_percent)
+            std::cerr << "warning: " << line << "; the average leaves the rest out\n";
+        else
+            std::cerr << line << "\n";
+    }
+}
+
+void thermal_command(const Context& c, const std::string& molecule_given, const std::string& tv,
+                     const std::string& tj, std::optional<std::int32_t> fwhm,
+                     const std::string& units, const std::string& format,
+                     const std::string& output) {
+    const std::string molecule = molecule_code(c, molecule_given);
+    const curves::SigmaUnit unit = unit_of(units);
+    if (fwhm && (*fwhm < curves::fwhm_lowest_mev || *fwhm > curves::fwhm_highest_mev))
+        throw Usage{"--fwhm: a whole number of meV from 1 to 999"};
+    std::vector<curves::TemperaturePair> pairs;
+    for (std::int32_t v : kelvins_of("--tv", tv))
+        for (std::int32_t j : kelvins_of("--tj", tj))
+            pairs.push_back({v, j});
+    auto read = curves::thermal_curve(files(), c.db, molecule, pairs, fwhm, c.threads);
+    if (!read.ok)
+        throw Failure{store::describe(read.error)};
+    report_states(read.value);
+    std::string spec = molecule + ":thermal:tv=" + tv + ",tj=" + tj;
+    if (fwhm)
+        spec += ",fwhm=" + std::to_string(*fwhm);
+    emit(output, render(curves::curve_table(read.value, spec, unit), format));
+}
+
+void rate_command(const Context& c, const std::string& spec_text, const std::string& t_list,
+                  std::optional<double> mass, const std::string& units, const std::string& format,
+                  const std::string& output) {
+    const curves::CurveSpec spec = spec_of(c, spec_text);
+    if (units != "cm3/s" && units != "m3/s")
+        throw Usage{"--units " + units + ": cm3/s or m3/s"};
+    std::vector<double> temperatures = numbers_of("--t", t_list);
+    for (double t : temperatures)
+        if (!(t > 0.0))
+            throw Usage{"--t " + t_list + ": temperatures above 0 K"};
+    if (mass && !(*mass > 0.0))
+        throw Usage{"--mass: a mass above 0 u"};
+    // Electrons hit the molecules in DEA and VE; in AED the anion meets the atom.
+    const bool heavy =
+        spec.kind == curves::CurveKind::aed || spec.kind == curves::CurveKind::aed_total;
+    double m = curves::electron_mass_u;
+    if (mass)
+        m = *mass;
+    else if (heavy) {
+        const auto reduced = curves::reduced_mass_u(spec.molecule);
+        if (!reduced)
+            throw Failure{"the reduced mass of " + spec.molecule + " is not known: give --mass"};
+        m = *reduced;
+    }
+    const curves::Curve curve = compute(c, spec);
+    const auto rates = curves::maxwellian_rates(curve.energy, curve.sigma, temperatures, m);
+    if (!rates)
+        throw Failure{"the curve's table cannot be integrated (energies below 0 or not rising)"};
+    const bool m3 = units == "m3/s";
+    curves::DataTable table;
+    table.provenance = curves::provenance_lines(curve, curves::spec_text(spec));
+    table.provenance.push_back("mass: " + std::to_string(m) + " u");
+    table.provenance_json = curves::provenance_json(curve, curves::spec_text(spec));
+    table.database = c.db;
+    table.spec = curves::spec_text(spec);
+    table.x_key = "T";
+    table.x_unit = "K";
+    table.y_key = "k";
+    table.y_unit = units;
+    curves::TableColumn t{"T_K", {}}, k{m3 ? "k_m3/s" : "k_cm3/s", {}};
+    const double top = curve.energy.empty() ? 0.0 : curve.energy.back();
+    for (const curves::RatePoint& p : *rates) {
+        t.values.push_back(p.temperature_k);
+        k.values.push_back(m3 ? curves::cm3_s_to_m3_s(p.k_cm3_s) : p.k_cm3_s);
+        if (p.tail > curves::tail_warning_threshold)
+            std::cerr << "warning: T=" << p.temperature_k << " K: the table ends at " << top
+                      << " eV, where a share " << p.tail
+                      << " of the rate's integrand lies above it\n";
+    }
+    table.columns = {std::move(t), std::move(k)};
+    emit(output, render(table, format));
+}
+
+std::string title_of(const curves::CurveSpec& s) {
+    const auto n = [](std::int32_t x) { return std::to_string(x); };
+    std::string t = s.molecule + " ";
+    switch (s.kind) {
+    case curves::CurveKind::dea:
+        t += "DEA v=" + n(s.v) + " J=" + n(s.j);
+        break;
+    case curves::CurveKind::ve:
+        t += "VE v=" + n(s.v) + " J=" + n(s.j) + " -> v'=" + n(s.vf);
+        break;
+    case curves::CurveKind::aed:
+        t += "AED -> v'=" + n(s.vf) + " J=" + n(s.j);
+        break;
+    case curves::CurveKind::aed_total:
+        t += "AED total";
+        break;
+    case curves::CurveKind::thermal:
+        t += "DEA Tv=" + n(s.temperatures.tv_k) + " K TJ=" + n(s.temperatures.tj_k) + " K";
+        break;
+    }
+    if (s.fwhm_mev)
+        t += ", FWHM " + n(*s.fwhm_mev) + " meV";
+    return t;
+}
+
+curves::FigureCurve outside_curve(const curves::OutsideSpec& o, curves::SigmaUnit unit) {
+    store::FileBytes bytes;
+    if (files().read(o.path, bytes) != store::ReadStatus::ok)
+        throw Failure{o.path + ": cannot be read"};
+    std::istringstream in{std::string(bytes.text())};
+    const std::string name = fs::path(o.path).filename().string();
+    if (o.kind == curves::OutsideSpec::Kind::file) {
+        const curves::MeasuredRead read = curves::read_measured_curve(in, o.path);
+        if (!read.ok)
+            throw Failure{store::describe(read.error)};
+        return {name, read.curve.energy_ev, read.curve.sigma};
+    }
+    const curves::LxcatRead read = curves::read_lxcat(in, o.path);
+    if (!read.ok)
+        throw Failure{store::describe(read.error)};
+    if (static_cast<std::size_t>(o.block) > read.blocks.size())
+        throw Failure{o.path + ": the file holds " + std::to_string(read.blocks.size()) +
+                      " LXCat blocks, not " + std::to_string(o.block)};
+    const curves::LxcatBlock& b = read.blocks[static_cast<std::size_t>(o.block - 1)];
+    curves::FigureCurve curve{b.process.empty() ? name : b.process, b.energy_ev, {}};
+    const double factor = curves::from_a2(unit) / curves::m2_per_a2;
+    for (double s : b.sigma_m2)
+        curve.sigma.push_back(s * factor);
+    return curve;
+}
+
+bool display_available() {
+#ifdef _WIN32
+    return true;
+#else
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != '\0')
+            return true;
+    }
+    return false;
+#endif
+}
+
+std::uint64_t process_id() {
+#ifdef _WIN32
+    return static_cast<std::uint64_t>(_getpid());
+#else
+    return static_cast<std::uint64_t>(::getpid());
+#endif
+}
+
+void plot_command(const Context& c, const std::vector<std::string>& specs, bool logx, bool logy,
+                  const std::string& range, const std::string& units, const std::string& output,
+                  const std::string& gnuplot) {
+    curves::Figure figure;
+    figure.unit = unit_of(units);
+    figure.logx = logx;
+    figure.logy = logy;
+    if (!range.empty()) {
+        const auto colon = range.find(':');
+        const auto lo = store::read_real_item(range.substr(0, colon));
+        const auto hi =
+            colon == std::string::npos ? lo : store::read_real_item(range.substr(colon + 1));
+        if (colon == std::string::npos || !lo.ok() || !hi.ok() || !(lo.value < hi.value))
+            throw Usage{"--range " + range + ": LO:HI with LO below HI, in eV"};
+        figure.range = std::pair{lo.value, hi.value};
+    }
+    if (!output.empty()) {
+        const auto kind = curves::figure_output_of(output);
+        if (!kind)
+            throw Usage{"-o " + output + ": a figure is written as .png, .pdf, .svg or .tex"};
+        figure.output = *kind;
+    } else if (!display_available()) {
+        throw Failure{"no display to show the figure on: write it to a file with -o"};
+    }
+    for (const std::string& text : specs) {
+        if (const auto outside = curves::parse_outside_spec(text)) {
+            figure.curves.push_back(outside_curve(*outside, figure.unit));
+            continue;
+        }
+        const curves::CurveSpec spec = spec_of(c, text);
+        curves::Curve curve = compute(c, spec);
+        const double factor = curves::from_a2(figure.unit);
+        for (double& s : curve.sigma)
+            s *= factor;
+        figure.curves.push_back({title_of(spec), std::move(curve.energy), std::move(curve.sigma)});
+    }
+    const std::string program = gnuplot.empty() ? std::string("gnuplot") : gnuplot;
+    if (figure.output == curves::FigureOutput::window) {
+        const curves::FigureScript script = curves::figure_script(figure);
+        if (!script.text)
+            throw Failure{script.why};
+        const auto started = platform::run_plotter_on_text("", program, *script.text, false);
+        if (started.status == platform::PlotterStatus::not_started)
+            throw Failure{"gnuplot could not be started"};
+        return;
+    }
+    // Rendered under their final names in a folder of their own beside the output, then moved:
+    // the figure appears whole or not at all, and LaTeX's picture names its PDF as it will be.
+    const fs::path target = fs::absolute(fs::path(output));
+    const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
+                                                    std::to_string(process_id()) + ".tmp");
+    std::error_code ec;
+    fs::create_directory(folder, ec);
+    if (ec)
+        throw Failure{"cannot write " + output};
+    figure.output_path = target.filename().string();
+    std::vector<fs::path> made = {target.filename()};
+    if (figure.output == curves::FigureOutput::tex)
+        made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
+    const auto clean = [&] { fs::remove_all(folder, ec); };
+    const curves::FigureScript script = curves::figure_script(figure);
+    if (!script.text) {
+        clean();
+        throw Failure{script.why};
+    }
+    const auto result = platform::run_plotter_on_text(folder.string(), program, *script.text, true);
+    if (result.status != platform::PlotterStatus::finished) {
+        clean();
+        throw Failure{result.status == platform::PlotterStatus::not_started
+                          ? "gnuplot could not be started"
+                          : "gnuplot reported an error:\n" + result.error_output};
+    }
+    for (const fs::path& name : made) {
+        fs::rename(folder / name, target.parent_path() / name, ec);
+        if (ec) {
+            clean();
+            throw Failure{"cannot write " + (target.parent_path() / name).string()};
+        }
+    }
+    clean();
+}
+
+int check_command(const Context& c, const std::string& molecule) {
+    std::vector<curves::ListedMolecule> listed;
+    for (std::size_t k = 0; k < c.catalogue.codes.size(); ++k) {
+        const std::string code(store::trim_right(c.catalogue.codes[k]));
+        if (!molecule.empty() && !store::equal_ignoring_case(code, molecule))
+            continue;
+        curves::ListedMolecule m{code, {}};
+        const auto index = static_cast<std::int32_t>(k + 1);
+        if (c.catalogue_file)
+            for (std::int32_t v = 0; v <= c.catalogue.vib_max(index); ++v)
+                m.j_max.push_back(c.catalogue.rot_max(index, v));
+        // Without index.dat, the built-in molecules that have a folder.
+        if (c.catalogue_file || files().stat(store::find_in_tree(files(), c.db, {code})).kind ==
+                                    store::PathKind::directory)
+            listed.push_back(std::move(m));
+    }
+    if (listed.empty() && !molecule.empty())
+        throw Failure{"the catalogue lists no molecule " + molecule};
+    curves::CheckReport report = curves::check_database(files(), c.db, listed, "index.dat");
+    if (!c.catalogue_file)
+        report.findings.insert(report.findings.begin(),
+                               {true, c.catalogue_path, 0,
+                                "missing or malformed: the built-in list of eleven molecules "
+                                "stands in"});
+    for (const curves::Finding& f : report.findings)
+        std::cout << (f.error ? "error" : "warning") << '\t' << f.file << '\t' << f.line << '\t'
+                  << f.what << '\n';
+    std::cout << report.errors() << " errors, " << report.warnings() << " warnings in "
+              << report.files << " files of " << report.molecules << " molecules\n"
+              << std::flush;
+    return report.errors() > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::ignore_file_size_signal();
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    CLI::App cli{"The curves of a Sigmat database as tables, temperature scans, rate coefficients, "
+                 "LXCat blocks and figures, and a check of the database."};
+    cli.set_version_flag("--version", "sigmat-cli " + std::string(curves::program_version()));
+    std::string db;
+    unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    cli.add_option("--db", db,
+                   "The database directory (default: the one in your Sigmat.ini, else the "
+                   "current directory)");
+    cli.add_option("--threads", threads,
+                   "Worker threads (default: all cores); results are the "
+                   "same bit for bit whatever the number")
+        ->check(CLI::Range(1u, 1024u));
+    cli.require_subcommand(1, 1);
+
+    const char* spec_help = "A curve: MOL:dea:v=V,J=J, MOL:ve:v=V,J=J,vf=VF, MOL:aed:vf=VF,J=J, "
+                            "MOL:aedtot or MOL:thermal:tv=TV,tj=TJ, each optionally ending "
+                            "with ,fwhm=F (meV)";
+    std::string molecule, spec, units = "A2", format = "tsv", output, tv, tj, t_list, range,
+                                rate_units = "cm3/s", gnuplot;
+    std::optional<std::int32_t> fwhm;
+    std::optional<double> mass;
+    std::vector<std::string> specs;
+    bool logx = false, logy = false;
+
+    auto* states = cli.add_subcommand("states", "The molecules and states of the catalogue: "
+                                                "one row per level, its highest J");
+    states->add_option("MOL", molecule, "Only this molecule");
+
+    auto* curve = cli.add_subcommand("curve", "One curve as a table, JSON or an LXCat block");
+    curve->add_option("SPEC", spec, spec_help)->required();
+    curve->add_option("--units", units, "Cross-section units: A2, cm2 or m2")
+        ->capture_default_str();
+    curve->add_option("--format", format, "tsv, csv, lxcat or json")
+        ->check(CLI::IsMember({"tsv", "csv", "lxcat", "json"}))
+        ->capture_default_str();
+    curve->add_option("-o", output, "Write to this file (whole or not at all)");
+
+    auto* thermal = cli.add_subcommand(
+        "thermal", "DEA of a thermal gas at every Tv with every TJ (Tv outer), one column each; "
+                   "the states used and the share of the population held on standard error");
+    thermal->add_option("MOL", molecule, "The molecule")->required();
+    thermal->add_option("--tv", tv, "Vibrational temperatures (K): 300, 300,500 or FROM:TO:STEP")
+        ->required();
+    thermal->add_option("--tj", tj, "Rotational temperatures (K), as --tv")->required();
+    thermal->add_option("--fwhm", fwhm, "Fold with this resolution (meV, 1 to 999)");
+    thermal->add_option("--units", units, "Cross-section units: A2, cm2 or m2")
+        ->capture_default_str();
+    thermal->add_option("--format", format, "tsv, csv or json")
+        ->check(CLI::IsMember({"tsv", "csv", "json"}))
+        ->capture_default_str();
+    thermal->add_option("-o", output, "Write to this file (whole or not at all)");
+
+    auto* rate = cli.add_subcommand(
+        "rate", "Maxwellian rate coefficients: electron temperature for dea, ve and thermal, gas "
+                "temperature for aed and aedtot");
+    rate->add_option("SPEC", spec, spec_help)->required();
+    rate->add_option("--t", t_list, "Temperatures (K): 300, 300,1000 or FROM:TO:STEP")->required();
+    rate->add_option("--mass", mass,
+                     "The colliding mass in u (default: the electron's, or the "
+                     "reduced mass of the molecule's atoms for AED)");
+    rate->add_option("--units", rate_units, "cm3/s or m3/s")->capture_default_str();
+    rate->add_option("--format", format, "tsv, csv or json")
+        ->check(CLI::IsMember({"tsv", "csv", "json"}))
+        ->capture_default_str();
+    rate->add_option("-o", output, "Write to this file (whole or not at all)");
+
+    auto* plot = cli.add_subcommand(
+        "plot", "Curves in one figure: a window that does not block, or a file (.png, .pdf, "
+                ".svg, or .tex with a .pdf beside it)");
+    plot->add_option("SPEC", specs,
+                     std::string(spec_help) +
+                         "; also file:PATH (two columns: eV and the chosen units) and "
+                         "lxcat:PATH[:N] (the N-th block of an LXCat file)")
+        ->required();
+    plot->add_flag("--logx", logx, "Logarithmic energy axis (points at E <= 0 are left out)");
+    plot->add_flag("--logy", logy, "Logarithmic cross-section axis");
+    plot->add_option("--range", range, "Energy range LO:HI (eV)");
+    plot->add_option("--units", units, "Cross-section units: A2, cm2 or m2")->capture_default_str();
+    plot->add_option("-o", output, "Write the figure to this file");
+    plot->add_option("--gnuplot", gnuplot, "The gnuplot program (default: gnuplot on PATH)");
+
+    auto* check = cli.add_subcommand("check", "Look the database over: errors and warnings, one "
+                                              "per line, then a summary; exit 1 on an error");
+    check->add_option("MOL", molecule, "Only this molecule");
+
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int rc = cli.exit(e);
+        return rc == 0 ? 0 : 2;
+    }
+    try {
+        const Context c = open_database(db, threads);
+        if (states->parsed())
+            states_command(c, molecule);
+        else if (curve->parsed())
+            curve_command(c, spec, units, format, output);
+        else if (thermal->parsed())
+            thermal_command(c, molecule, tv, tj, fwhm, units, format, output);
+        else if (rate->parsed())
+            rate_command(c, spec, t_list, mass, rate_units, format, output);
+        else if (plot->parsed())
+            plot_command(c, specs, logx, logy, range, units, output, gnuplot);
+        else if (check->parsed())
+            return check_command(c, molecule);
+    } catch (const Usage& u) {
+        std::cerr << "sigmat-cli: " << u.why << "\n";
+        return 2;
+    } catch (const Failure& f) {
+        std::cerr << "sigmat-cli: " << f.why << "\n";
+        return 1;
+    }
+    return 0;
+}
