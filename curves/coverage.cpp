@@ -334,4 +334,31 @@ std::optional<CoverageEstimate> estimate_coverage(std::span<const std::vector<do
     return out;
 }
 
+std::vector<std::vector<double>> entered_ladders(const Provenance& provenance) {
+    std::vector<std::vector<double>> ladders;
+    for (const StateWeight& s : provenance.states) {
+        if (s.v < 0 || s.j < 0)
+            continue;
+        const auto v = static_cast<std::size_t>(s.v);
+        if (v >= ladders.size())
+            ladders.resize(v + 1);
+        if (static_cast<std::size_t>(s.j) == ladders[v].size())
+            ladders[v].push_back(s.level_energy_ev);
+    }
+    // Only the levels from v = 0 up to the first that no state entered.
+    for (std::size_t v = 0; v < ladders.size(); ++v)
+        if (ladders[v].empty()) {
+            ladders.resize(v);
+            break;
+        }
+    return ladders;
+}
+
+std::optional<CoverageEstimate> curve_coverage(const Curve& curve, std::size_t column) {
+    if (column >= curve.provenance.temperatures.size())
+        return std::nullopt;
+    const TemperaturePair t = curve.provenance.temperatures[column];
+    return estimate_coverage(entered_ladders(curve.provenance), t.tv_k, t.tj_k);
+}
+
 } // namespace sigmat::curves

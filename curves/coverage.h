@@ -36,6 +36,8 @@
 // Tv = 0) is 0 and counts as estimated.
 #pragma once
 
+#include "curves/curve.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -82,5 +84,13 @@ struct CoverageEstimate {
 // below 0 or not finite.
 [[nodiscard]] std::optional<CoverageEstimate>
 estimate_coverage(std::span<const std::vector<double>> levels, double tv_k, double tj_k);
+
+// The ladders of the states that entered a temperature average (levels[v][J] as above, each
+// level up to its first gap), from the average's provenance.
+[[nodiscard]] std::vector<std::vector<double>> entered_ladders(const Provenance& provenance);
+
+// The estimate for column `column` of a temperature average (its pair of temperatures).
+[[nodiscard]] std::optional<CoverageEstimate> curve_coverage(const Curve& curve,
+                                                             std::size_t column);
 
 } // namespace sigmat::curves

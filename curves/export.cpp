@@ -13,10 +13,18 @@
 namespace sigmat::curves {
 namespace {
 
-std::string table_number(double value) {
+// Ten significant digits, the shortest way to write them ("0.01", "1.23456789e-17").
+void append_number(std::string& out, double value) {
     char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
-    return std::string(buffer, static_cast<std::size_t>(n));
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
+    out.append(buffer, ec == std::errc() ? end : buffer);
+}
+
+std::string table_number(double value) {
+    std::string out;
+    append_number(out, value);
+    return out;
 }
 
 std::string temperatures_text(const TemperaturePair& t) {
@@ -76,7 +84,7 @@ void write_delimited(std::ostream& out, const DataTable& table, char separator) 
         for (std::size_t c = 0; c < table.columns.size(); ++c) {
             if (c)
                 line += separator;
-            line += table_number(table.columns[c].values[r]);
+            append_number(line, table.columns[c].values[r]);
         }
         line += '\n';
         out << line;

@@ -1,5 +1,7 @@
 #include "curves/thermal.h"
 
+#include "curves/scan_sums.h"
+
 #include "numerics/convolution.h"
 #include "numerics/thermal_average.h"
 #include "store/paths.h"
@@ -7,7 +9,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <thread>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace sigmat::curves {
 namespace {
@@ -126,14 +133,14 @@ store::Read<Curve> single_pair(store::FileSystem& files, std::string_view db,
     return result;
 }
 
-// A state read for a scan: its rows on the grid (weight 1), kept until every pair is done.
+// A state read for a scan. Its rows on the grid (weight 1) are handed to the caller.
 struct LoadedState {
     store::ReadStatus status = store::ReadStatus::ok;
     bool level_read = false;
     double evj = 0.0;
     AddOutcome outcome = AddOutcome::skipped;
     std::size_t first = 0;
-    std::vector<double> values; // grid points first, first + 1, ...
+    std::vector<double> values; // the sparse way: grid points first, first + 1, ...
 };
 
 // Runs `work(k)` for k = 0..count-1 on `threads` threads, each taking every threads-th k.
@@ -154,8 +161,13 @@ template <typename Work> void share(std::size_t count, unsigned threads, const W
         thread.join();
 }
 
+// Reads every state file once, `threads` at a time; `keep(k, first, values, count)` takes the
+// rows of each state that was added (the cross sections themselves, weight 1, at grid points
+// first, first + 1, ...).
+template <typename Keep>
 void load_states(store::FileSystem& files, const std::vector<store::StateFile>& states,
-                 const Ground& ground, unsigned threads, std::vector<LoadedState>& loaded) {
+                 const Ground& ground, unsigned threads, std::vector<LoadedState>& loaded,
+                 const Keep& keep) {
     loaded.assign(states.size(), LoadedState{});
     struct Scratch {
         store::FileBytes bytes;
@@ -183,18 +195,67 @@ void load_states(store::FileSystem& files, const std::vector<store::StateFile>& 
         // Weight 1: each sum then holds the cross section itself, exactly.
         const store::StateSpan span = store::add_state_rows(s.average, 1.0, cursor, s.known);
         out.outcome = span.outcome;
+        double* sums = s.average.sums.data();
         if (span.outcome == AddOutcome::added) {
             out.first = span.first;
-            out.values.assign(s.average.sums.begin() + static_cast<std::ptrdiff_t>(span.first),
-                              s.average.sums.begin() + static_cast<std::ptrdiff_t>(span.last) + 1);
+            keep(k, span.first, sums + span.first, span.last + 1 - span.first);
+            std::fill(sums + span.first, sums + span.last + 1, 0.0);
+        } else if (span.outcome == AddOutcome::incompatible) {
+            std::fill(s.average.sums.begin(), s.average.sums.end(), 0.0);
         }
-        std::fill(s.average.sums.begin(), s.average.sums.end(), 0.0);
     });
 }
 
-// Grid points summed together by the scan: the sums of every pair for one block stay in the
-// processor's cache while the states pass.
+// Grid points that one thread sums at a time on the sparse way.
 constexpr std::size_t block_points = 512;
+// Points of one block of the laid-out rows: a block of every state's values fits the cache.
+constexpr std::size_t dense_block = 64;
+
+// Memory for the laid-out rows, all zero from the start. Tens of megabytes are written once:
+// where the system gives huge pages for it, a few page faults instead of thousands.
+class ZeroedBuffer {
+  public:
+    explicit ZeroedBuffer(std::size_t count) : count_(count) {
+#if defined(__linux__)
+        constexpr std::size_t huge = std::size_t{2} << 20;
+        const std::size_t bytes = count * sizeof(double);
+        mapped_ = bytes + huge;
+        void* at =
+            ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (at != MAP_FAILED) {
+            base_ = at;
+            auto address = reinterpret_cast<std::uintptr_t>(at);
+            address = (address + huge - 1) / huge * huge;
+            data_ = reinterpret_cast<double*>(address);
+            ::madvise(data_, bytes, MADV_HUGEPAGE);
+            return;
+        }
+#endif
+        fallback_.assign(count, 0.0);
+        data_ = fallback_.data();
+    }
+    ~ZeroedBuffer() {
+#if defined(__linux__)
+        if (base_ != nullptr)
+            ::munmap(base_, mapped_);
+#endif
+    }
+    ZeroedBuffer(const ZeroedBuffer&) = delete;
+    ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
+    double* data() {
+        return data_;
+    }
+    std::size_t size() const {
+        return count_;
+    }
+
+  private:
+    std::size_t count_ = 0;
+    double* data_ = nullptr;
+    void* base_ = nullptr;
+    std::size_t mapped_ = 0;
+    std::vector<double> fallback_;
+};
 
 store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::string_view molecule,
                         std::span<const TemperaturePair> pairs,
@@ -202,8 +263,30 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
                         unsigned threads) {
     store::Read<Curve> result;
     const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
+    const std::size_t n = ground.grid.energies.size();
+    const std::size_t state_count = states.size();
+    const std::size_t dense_blocks = (n + dense_block - 1) / dense_block;
+    // The states' rows laid out by blocks of points: a block holds every state's values at
+    // its points, one state after the other (0 where a file has no row: adding 0 leaves a
+    // sum as it is), so that a block stays in the cache while every pair is summed.
+    const bool dense = state_count * dense_blocks * dense_block <= detail::scan_layout_limit();
+    std::optional<ZeroedBuffer> layout;
+    if (dense)
+        layout.emplace(state_count * dense_blocks * dense_block);
     std::vector<LoadedState> loaded;
-    load_states(files, states, ground, threads, loaded);
+    load_states(files, states, ground, threads, loaded,
+                [&](std::size_t k, std::size_t first, const double* values, std::size_t count) {
+                    if (!dense) {
+                        loaded[k].values.assign(values, values + count);
+                        return;
+                    }
+                    double* out = layout->data();
+                    for (std::size_t r = 0; r < count; ++r) {
+                        const std::size_t i = first + r;
+                        out[((i / dense_block) * state_count + k) * dense_block + i % dense_block] =
+                            values[r];
+                    }
+                });
 
     // The weights of every state for every pair, checked in the order of the states as a run
     // of one pair would check them; states of a level whose file went missing while being
@@ -252,43 +335,58 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
     }
 
     // The sums: for each grid point and pair, the states' contributions in the order of the
-    // states, as the run of one pair adds them.
-    const std::size_t n = ground.grid.energies.size();
-    std::vector<numerics::ThermalAverage> averages(pair_count);
-    for (std::size_t p = 0; p < pair_count; ++p) {
-        averages[p] =
-            numerics::start_average(ground.grid, kt(pairs[p].tv_k), kt(pairs[p].tj_k), ground.e00);
-        averages[p].weight_total = totals[p];
-    }
-    const std::size_t blocks = (n + block_points - 1) / block_points;
-    share(blocks, threads, [&](std::size_t b, unsigned) {
-        const std::size_t lo = b * block_points, hi = std::min(n, lo + block_points);
-        for (std::size_t k = 0; k < states.size(); ++k) {
-            if (!used[k])
-                continue;
-            const LoadedState& s = loaded[k];
-            const std::size_t from = std::max(lo, s.first);
-            const std::size_t to = std::min(hi, s.first + s.values.size());
-            if (from >= to)
-                continue;
-            const double* values = s.values.data() + (from - s.first);
-            for (std::size_t p = 0; p < pair_count; ++p) {
-                const double w = weights[p][k];
-                double* sums = averages[p].sums.data();
-                for (std::size_t i = from; i < to; ++i)
-                    sums[i] += values[i - from] * w;
-            }
-        }
-    });
-    share(pair_count, threads,
-          [&](std::size_t p, unsigned) { finish_column(averages[p], fwhm_mev); });
-
+    // states, as the run of one pair adds them, straight into the curve's columns.
     Curve& curve = result.value;
     curve.energy = ground.grid.energies;
     curve.columns = pair_count;
-    curve.sigma.reserve(n * pair_count);
-    for (const numerics::ThermalAverage& a : averages)
-        curve.sigma.insert(curve.sigma.end(), a.sums.begin(), a.sums.end());
+    curve.sigma.assign(pair_count * n, 0.0);
+    double* const columns = curve.sigma.data();
+    if (dense) {
+        // The weights by state (0 for a state that did not enter).
+        std::vector<double> by_state(state_count * pair_count, 0.0);
+        for (std::size_t k = 0; k < state_count; ++k)
+            for (std::size_t p = 0; p < pair_count; ++p)
+                by_state[k * pair_count + p] = weights[p][k];
+        share(dense_blocks, threads, [&](std::size_t b, unsigned) {
+            detail::ScanSums job;
+            job.values = layout->data() + b * state_count * dense_block;
+            job.value_stride = dense_block;
+            job.weights = by_state.data();
+            job.states = state_count;
+            job.pairs = pair_count;
+            job.points = std::min(dense_block, n - b * dense_block);
+            job.sums = columns + b * dense_block;
+            job.sum_stride = n;
+            detail::scan_sums(job);
+        });
+    } else {
+        const std::size_t blocks = (n + block_points - 1) / block_points;
+        share(blocks, threads, [&](std::size_t b, unsigned) {
+            const std::size_t lo = b * block_points, hi = std::min(n, lo + block_points);
+            for (std::size_t k = 0; k < state_count; ++k) {
+                if (!used[k])
+                    continue;
+                const LoadedState& st = loaded[k];
+                const std::size_t from = std::max(lo, st.first);
+                const std::size_t to = std::min(hi, st.first + st.values.size());
+                if (from >= to)
+                    continue;
+                const double* row = st.values.data() + (from - st.first);
+                for (std::size_t p = 0; p < pair_count; ++p) {
+                    const double w = weights[p][k];
+                    double* sums = columns + p * n;
+                    for (std::size_t i = from; i < to; ++i)
+                        sums[i] += row[i - from] * w;
+                }
+            }
+        });
+    }
+    share(pair_count, threads, [&](std::size_t p, unsigned) {
+        const std::span<double> column(columns + p * n, n);
+        numerics::finish_sums(column, totals[p]);
+        if (fwhm_mev)
+            numerics::convolve_with_resolution(*fwhm_mev * 0.001, curve.energy, column);
+    });
     curve.provenance.weight_totals = totals;
     for (std::size_t k = 0; k < states.size(); ++k)
         if (used[k]) {

@@ -124,14 +124,18 @@ AddOutcome add_state(ThermalAverage& average, double weight, std::span<const Sta
 }
 
 void finish_average(ThermalAverage& average) {
-    if (average.weight_total == 0.0) {
-        std::fill(average.sums.begin(), average.sums.end(), 0.0);
+    finish_sums(average.sums, average.weight_total);
+}
+
+void finish_sums(std::span<double> sums, double weight_total) {
+    if (weight_total == 0.0) {
+        std::fill(sums.begin(), sums.end(), 0.0);
         return;
     }
     // Divided rather than multiplied by the reciprocal: a weight total below 1/DBL_MAX (a
     // subnormal one) has an infinite reciprocal.
-    for (double& sum : average.sums) {
-        sum = sum / average.weight_total;
+    for (double& sum : sums) {
+        sum = sum / weight_total;
         if (sum < average_floor)
             sum = 0.0;
     }

@@ -109,5 +109,7 @@ inline bool add_state_row(ThermalAverage& average, StateCursor& cursor, const St
 // Divides the sums by the weight total and sets values below 1e-20 to 0. With a weight total
 // of 0 (no state contributed) the sums are all set to 0.
 void finish_average(ThermalAverage& average);
+// The same for sums held elsewhere (the columns of a scan).
+void finish_sums(std::span<double> sums, double weight_total);
 
 } // namespace sigmat::numerics

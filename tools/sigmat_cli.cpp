@@ -228,23 +228,17 @@ void curve_command(const Context& c, const std::string& spec_text, const std::st
 // The states that entered an average, per level with the highest J, and how much of the
 // population they hold at each pair of temperatures.
 void report_states(const curves::Curve& curve) {
-    std::map<std::int32_t, std::vector<double>> levels;
-    for (const curves::StateWeight& s : curve.provenance.states) {
-        auto& ladder = levels[s.v];
-        if (static_cast<std::size_t>(s.j) == ladder.size())
-            ladder.push_back(s.level_energy_ev);
-    }
+    const auto ladders = curves::entered_ladders(curve.provenance);
     std::string entered = "states: ";
-    for (const auto& [v, ladder] : levels)
-        entered += "v=" + std::to_string(v) + " J=0.." + std::to_string(ladder.size() - 1) + ", ";
+    for (std::size_t v = 0; v < ladders.size(); ++v)
+        entered +=
+            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladders[v].size() - 1) + ", ";
     std::cerr << entered << curve.provenance.states.size() << " states\n";
-    std::vector<std::vector<double>> ladders;
-    for (std::int32_t v = 0; levels.count(v) != 0; ++v)
-        ladders.push_back(levels[v]);
-    for (const curves::TemperaturePair& t : curve.provenance.temperatures) {
+    for (std::size_t c = 0; c < curve.provenance.temperatures.size(); ++c) {
+        const curves::TemperaturePair& t = curve.provenance.temperatures[c];
         const std::string pair =
             "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K";
-        const auto estimate = curves::estimate_coverage(ladders, t.tv_k, t.tj_k);
+        const auto estimate = curves::curve_coverage(curve, c);
         if (!estimate) {
             std::cerr << pair << ": the share of the population held is not estimated\n";
             continue;

@@ -1,6 +1,7 @@
 // Curves of every kind through the curve API on a real database, with no dialog and no
 // platform: equal to the reader's tables, and to what the dialog's jobs write for the same
 // request (within the precision of the result files' ES10.4 numbers).
+#include "curves/scan_sums.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "jobs/job_fixture.h"
@@ -150,7 +151,7 @@ TEST_F(CurveApi, StateResolvedCurvesAreTheReadersColumnsAndTheDialogsFolds) {
 }
 
 TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
-    const curves::TemperaturePair pairs[] = {{300, 300}, {1000, 500}, {0, 0}, {9999, 20}};
+    const curves::TemperaturePair pairs[] = {{300, 300}, {1000, 500}, {0, 0}, {9999, 20}, {600, 60}};
     // Each pair alone, then all together on one and on two threads: bit for bit the same.
     std::vector<curves::Curve> singles;
     for (const auto& pair : pairs) {
@@ -158,17 +159,31 @@ TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
         ASSERT_TRUE(one.ok) << store::describe(one.error);
         singles.push_back(one.value);
     }
-    for (unsigned threads : {1u, 2u}) {
-        auto scan = curves::thermal_curve(store::real_file_system(), db, "HCl", pairs, 25, threads);
-        ASSERT_TRUE(scan.ok) << store::describe(scan.error);
-        ASSERT_EQ(scan.value.columns, std::size(pairs));
-        for (std::size_t c = 0; c < std::size(pairs); ++c)
-            for (std::size_t i = 0; i < scan.value.points(); ++i)
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(scan.value.column(c)[i]),
-                          std::bit_cast<std::uint64_t>(singles[c].sigma[i]))
-                    << "pair " << c << ", point " << i << ", " << threads << " threads";
-        EXPECT_EQ(scan.value.provenance.states.size(), singles[0].provenance.states.size());
-    }
+    // Both ways of summing a scan (the rows laid out, with and without wide vectors, and each
+    // state's own rows), on one and on two threads.
+    const bool wide_before = curves::detail::scan_sums_wide();
+    const std::size_t limit_before = curves::detail::scan_layout_limit();
+    struct Way {
+        bool wide;
+        std::size_t limit;
+    } const ways[] = {{true, limit_before}, {false, limit_before}, {false, 0}};
+    for (const Way& way : ways)
+        for (unsigned threads : {1u, 2u}) {
+            curves::detail::set_scan_sums_wide(way.wide && wide_before);
+            curves::detail::scan_layout_limit() = way.limit;
+            auto scan =
+                curves::thermal_curve(store::real_file_system(), db, "HCl", pairs, 25, threads);
+            curves::detail::set_scan_sums_wide(wide_before);
+            curves::detail::scan_layout_limit() = limit_before;
+            ASSERT_TRUE(scan.ok) << store::describe(scan.error);
+            ASSERT_EQ(scan.value.columns, std::size(pairs));
+            for (std::size_t c = 0; c < std::size(pairs); ++c)
+                for (std::size_t i = 0; i < scan.value.points(); ++i)
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(scan.value.column(c)[i]),
+                              std::bit_cast<std::uint64_t>(singles[c].sigma[i]))
+                        << "pair " << c << ", point " << i << ", " << threads << " threads";
+            EXPECT_EQ(scan.value.provenance.states.size(), singles[0].provenance.states.size());
+        }
     // The states that entered and their weights: the ground state has weight 1.
     ASSERT_EQ(singles[0].provenance.states.size(), 8u);
     EXPECT_EQ(singles[0].provenance.states[0].weights[0], 1.0);
