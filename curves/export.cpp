@@ -104,7 +104,7 @@ void write_json(std::ostream& out, const DataTable& table) {
         << ": " << json_string(table.x_unit) << ", " << json_string(table.y_key) << ": "
         << json_string(table.y_unit) << "}, \"provenance\": " << table.provenance_json << ", ";
     if (!table.columns.empty()) {
-        out << json_string(table.columns[0].name) << ": ";
+        out << json_string(table.x_array) << ": ";
         array(table.columns[0].values);
     }
     out << ", \"columns\": [";

@@ -36,6 +36,7 @@ struct DataTable {
     std::vector<TableColumn> columns;
     // JSON: the name of the first column's unit and of the values' unit, e.g. ("energy", "eV")
     // and ("sigma", "A2"), or ("T", "K") and ("k", "cm3/s").
+    std::string x_array = "energy"; // the key of the first column's array in JSON
     std::string x_key = "energy", x_unit = "eV";
     std::string y_key = "sigma", y_unit = "A2";
     std::string database, spec;

@@ -313,6 +313,7 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
     table.provenance_json = curves::provenance_json(curve, curves::spec_text(spec));
     table.database = c.db;
     table.spec = curves::spec_text(spec);
+    table.x_array = "T_K";
     table.x_key = "T";
     table.x_unit = "K";
     table.y_key = "k";
