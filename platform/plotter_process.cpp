@@ -85,11 +85,19 @@ std::string resolve_plotter_program(const std::string& directory, const std::str
 #ifdef _WIN32
     if (std::filesystem::is_regular_file(located))
         return located;
-    char found[MAX_PATH];
     std::string bare = std::filesystem::path(program).filename().string();
-    if (SearchPathA(nullptr, bare.c_str(), nullptr, MAX_PATH, found, nullptr) > 0)
-        return found;
-    return {};
+    if (bare.empty())
+        return {};
+    // Only the folders on PATH: without them, the search would also look in the work folder
+    // and in the folder of Sigmat itself.
+    const char* path = std::getenv("PATH");
+    if (!path || !*path)
+        return {};
+    char found[MAX_PATH];
+    const DWORD length = SearchPathA(path, bare.c_str(), nullptr, MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return found;
 #else
     if (is_executable_file(located))
         return located;
@@ -134,27 +142,87 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    // The plotter starts in `directory`: a program path relative to ours is made absolute.
+    std::error_code ec;
+    if (!std::filesystem::path(exe).is_absolute()) {
+        const std::filesystem::path full = std::filesystem::absolute(exe, ec);
+        if (!ec)
+            exe = full.string();
+    }
+    // The plotter's error output comes through a pipe (as on Linux, so that a script error
+    // can be shown); its input and output are the null device. Without waiting, nobody reads
+    // the errors: they go to the null device too.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE err_read = nullptr;
+    HANDLE err_write = nullptr;
+    if (wait) {
+        if (!CreatePipe(&err_read, &err_write, &inherit, 0))
+            return {PlotterStatus::not_started, {}};
+        SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    }
+    HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+    HANDLE null_out = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr);
     // The command line: the program path in double quotes, one blank, the script name.
     std::string command = "\"" + exe + "\" " + script;
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null_in;
+    si.hStdOutput = null_out;
+    si.hStdError = wait ? err_write : null_out;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &si, &pi))
+    // A plotter that is not waited for runs on in a process group of its own, so that a
+    // Ctrl-C in Sigmat's console does not end it.
+    const DWORD flags = wait ? 0 : CREATE_NEW_PROCESS_GROUP;
+    const BOOL started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &si, &pi);
+    if (wait)
+        CloseHandle(err_write);
+    for (HANDLE h : {null_in, null_out})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    if (!started) {
+        if (wait)
+            CloseHandle(err_read);
         return {PlotterStatus::not_started, {}};
+    }
     CloseHandle(pi.hThread);
     if (!wait) {
         CloseHandle(pi.hProcess);
         return {PlotterStatus::finished, {}};
     }
-    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT)
+    std::string errors;
+    const auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(err_read, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buf[4096];
+            DWORD got = 0;
+            if (!ReadFile(err_read, buf, sizeof buf, &got, nullptr) || got == 0)
+                break;
+            errors.append(buf, got);
+            if (errors.size() > error_output_kept)
+                errors.erase(0, errors.size() - error_output_kept);
+        }
+    };
+    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+        drain();
         if (while_waiting)
             while_waiting();
+    }
+    drain();
+    CloseHandle(err_read);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    if (code != 0)
-        return {PlotterStatus::reported_error, "(exit status " + std::to_string(code) + ")"};
+    if (code != 0) {
+        std::string shown = last_lines(errors, error_lines_shown);
+        if (shown.empty())
+            shown = "(exit status " + std::to_string(code) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
     return {PlotterStatus::finished, {}};
 }
 
