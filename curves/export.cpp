@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #ifndef SIGMAT_VERSION
 #define SIGMAT_VERSION "0"
@@ -123,8 +124,22 @@ std::vector<std::string> provenance_lines(const Curve& curve, const std::string&
                                       "database: " + p.database};
     if (!spec.empty())
         lines.push_back("spec: " + spec);
-    for (const std::string& file : p.source_files)
-        lines.push_back("source: " + file);
+    if (p.states.empty()) {
+        for (const std::string& file : p.source_files)
+            lines.push_back("source: " + file);
+    } else {
+        // An average draws on every state's file: named by the states, level by level.
+        std::map<std::int32_t, std::int32_t> highest;
+        for (const StateWeight& s : p.states)
+            highest[s.v] = std::max(highest[s.v], s.j);
+        std::string states;
+        for (const auto& [v, j] : highest)
+            states += (states.empty() ? "" : ", ") + std::string("v=") + std::to_string(v) +
+                      " J=0.." + std::to_string(j);
+        lines.push_back("sources: the DEA files of " + std::to_string(p.states.size()) +
+                        " states, " + states);
+        lines.push_back("first source: " + p.states.front().file);
+    }
     lines.push_back("FWHM: " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) + " meV" : "none"));
     for (const TemperaturePair& t : p.temperatures)
         lines.push_back("temperatures: " + temperatures_text(t));

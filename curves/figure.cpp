@@ -125,7 +125,8 @@ FigureScript figure_script(const Figure& f) {
     if (f.logx)
         s += "set logscale x\n";
     if (f.logy)
-        s += "set logscale y\n";
+        s += std::string("set logscale y\nset format y ") +
+             (tex ? "'$10^{%L}$'" : "'10^{%L}'") + "\n";
     if (f.range) {
         double lo = f.range->first;
         // On a log energy axis a lower bound at or below 0 becomes the first positive energy.
