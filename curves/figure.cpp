@@ -157,7 +157,10 @@ FigureScript figure_script(const Figure& f) {
             return result;
         }
         const std::string name = "$curve" + std::to_string(++blocks);
-        s += name + " << EOD\n" + rows + "EOD\n";
+        s += name;
+        s += " << EOD\n";
+        s += rows;
+        s += "EOD\n";
         plot += std::string(plot.empty() ? "plot " : ", ") + name +
                 " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
     }

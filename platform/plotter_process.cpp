@@ -81,7 +81,7 @@ bool is_executable_file(const std::string& path) {
 } // namespace
 
 std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
-    const std::string located = in_directory(directory, program);
+    std::string located = in_directory(directory, program);
 #ifdef _WIN32
     if (std::filesystem::is_regular_file(located))
         return located;
@@ -316,6 +316,7 @@ pid_t spawn(const std::string& directory, const std::string& exe, std::vector<st
     posix_spawnattr_setflags(&attributes, flags);
     args.insert(args.begin(), exe);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);

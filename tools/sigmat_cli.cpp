@@ -115,7 +115,7 @@ Context open_database(const std::string& db_option, unsigned threads) {
 // when the catalogue does not hold it (the files are found whatever their case anyway).
 std::string molecule_code(const Context& c, const std::string& given) {
     for (const std::string& code : c.catalogue.codes) {
-        const std::string trimmed(store::trim_right(code));
+        std::string trimmed(store::trim_right(code));
         if (store::equal_ignoring_case(trimmed, given))
             return trimmed;
     }
@@ -140,8 +140,13 @@ std::vector<double> numbers_of(const std::string& what, const std::string& text)
 std::vector<std::int32_t> kelvins_of(const std::string& what, const std::string& text) {
     std::vector<std::int32_t> out;
     for (double t : numbers_of(what, text)) {
-        if (t != std::trunc(t) || t < 0 || t > curves::temperature_highest_k)
-            throw Usage{what + " " + text + ": temperatures are whole kelvins from 0 to 9999"};
+        if (t != std::trunc(t) || t < 0 || t > curves::temperature_highest_k) {
+            std::string why = what;
+            why += " ";
+            why += text;
+            why += ": temperatures are whole kelvins from 0 to 9999";
+            throw Usage{why};
+        }
         out.push_back(static_cast<std::int32_t>(t));
     }
     return out;
@@ -521,8 +526,7 @@ int check_command(const Context& c, const std::string& molecule) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    platform::ignore_file_size_signal();
+int run(int argc, char** argv) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
@@ -639,4 +643,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    platform::ignore_file_size_signal();
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        // Nothing the commands do throws past them; this is the last guard (memory, say).
+        std::cerr << "sigmat-cli: " << e.what() << "\n";
+        return 1;
+    }
 }
