@@ -2,6 +2,7 @@
 
 #include "curves/rate.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -203,7 +204,15 @@ DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit uni
     return table;
 }
 
-LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule) {
+std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
+    std::int64_t newest = 0;
+    for (const std::string& file : curve.provenance.source_files)
+        newest = std::max(newest, files.stat(file).modified);
+    return newest;
+}
+
+LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule,
+                        std::int64_t updated) {
     LxcatExport out;
     LxcatBlock b;
     const std::string state =
@@ -251,7 +260,7 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::st
     b.param = param;
     for (const std::string& line : provenance_lines(curve, spec_text(spec)))
         b.comments.push_back(line);
-    b.updated = format_updated_utc(static_cast<std::time_t>(curve.provenance.newest_source));
+    b.updated = format_updated_utc(static_cast<std::time_t>(updated));
     b.energy_ev = curve.energy;
     b.sigma_m2.reserve(curve.points());
     for (std::size_t i = 0; i < curve.points(); ++i)

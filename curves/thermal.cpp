@@ -420,10 +420,8 @@ store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
         p.database = std::string(db);
         p.fwhm_mev = fwhm_mev;
         p.temperatures.assign(pairs.begin(), pairs.end());
-        for (const StateWeight& s : p.states) {
+        for (const StateWeight& s : p.states)
             p.source_files.push_back(s.file);
-            p.newest_source = std::max(p.newest_source, files.stat(s.file).modified);
-        }
     }
     return result;
 }

@@ -349,7 +349,8 @@ std::string to_lxcat(const PyCurve& c) {
     if (!c.parsed)
         throw py::value_error("a scan has no LXCat form: take one pair of temperatures");
     const curves::LxcatExport exported =
-        curves::lxcat_block(c.curve, *c.parsed, c.parsed->molecule);
+        curves::lxcat_block(c.curve, *c.parsed, c.parsed->molecule,
+                            curves::newest_source(store::real_file_system(), c.curve));
     if (!exported.block)
         throw py::value_error(exported.why);
     std::ostringstream out;

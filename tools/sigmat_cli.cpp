@@ -218,7 +218,8 @@ void curve_command(const Context& c, const std::string& spec_text, const std::st
     const curves::SigmaUnit unit = unit_of(units);
     const curves::Curve curve = compute(c, spec);
     if (format == "lxcat") {
-        const curves::LxcatExport exported = curves::lxcat_block(curve, spec, spec.molecule);
+        const curves::LxcatExport exported =
+            curves::lxcat_block(curve, spec, spec.molecule, curves::newest_source(files(), curve));
         if (!exported.block)
             throw Failure{exported.why};
         std::ostringstream out;
