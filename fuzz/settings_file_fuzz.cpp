@@ -3,6 +3,7 @@
 #include "app/settings_file.h"
 #include "fuzz_support.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -29,9 +30,8 @@ std::string written(const app::SettingsValues& values) {
     return out.str();
 }
 
-bool ends_in_cr(const std::string& dir) {
-    const std::string used = app::used_directory(dir);
-    return !used.empty() && used.back() == '\r';
+bool holds_line_break(const std::string& dir) {
+    return app::used_directory(dir).find_first_of("\r\n") != std::string::npos;
 }
 
 bool same(const app::SettingsValues& a, const app::SettingsValues& b) {
@@ -49,15 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string* dir : {&v.databaseDir, &v.workDir, &v.gnuplotDir})
         check(dir->size() <= 256, "directories are cut at 256 characters");
 
-    // Saving and reading again changes nothing more: the file written is a fixed point.
-    // Open finding (tests/data/fuzz-regressions/settings_file/directory_ending_in_cr): a
-    // directory whose last character is a carriage return is written as a CRLF line end
-    // and reads back without it; such values are left out of this check until that is fixed.
+    // Saving and reading again changes nothing more: the file written is a fixed point. A
+    // directory holding a line break cannot be a line of its own: its line is written empty
+    // and reads back as its first-start value, which the next save writes.
     const std::string once = written(v);
     const auto again = read(once);
     const std::string twice = written(again);
-    if (!ends_in_cr(v.databaseDir) && !ends_in_cr(v.workDir) && !ends_in_cr(v.gnuplotDir))
+    const bool broken = holds_line_break(v.databaseDir) || holds_line_break(v.workDir) ||
+                        holds_line_break(v.gnuplotDir);
+    if (!broken)
         check(once == twice, "a saved file reads back to itself");
+    else
+        check(written(read(twice)) == twice, "the file of the first-start values is a fixed point");
+    check(std::count(once.begin(), once.end(), '\n') == 5, "five lines, whatever the values");
     check(again.gnuplotV4 == v.gnuplotV4 && again.dataStyle == v.dataStyle, "flags survive a save");
 
     // CRLF line ends read the same as LF ones.
