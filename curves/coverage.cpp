@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <map>
 
 namespace sigmat::curves {
 namespace {
@@ -332,6 +334,43 @@ std::optional<CoverageEstimate> estimate_coverage(std::span<const std::vector<do
     out.share_not_held = missing / out.estimated_total; // the ground state alone weighs 1
     out.below_99_percent = out.share_not_held > coverage_warning_share;
     return out;
+}
+
+ThermalReport thermal_report(const Curve& average) {
+    ThermalReport report;
+    std::map<std::int32_t, std::vector<double>> levels;
+    for (const StateWeight& s : average.provenance.states) {
+        auto& ladder = levels[s.v];
+        if (static_cast<std::size_t>(s.j) == ladder.size())
+            ladder.push_back(s.level_energy_ev);
+    }
+    report.states = "states: ";
+    for (const auto& [v, ladder] : levels)
+        report.states +=
+            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladder.size() - 1) + ", ";
+    report.states += std::to_string(average.provenance.states.size()) + " states";
+    std::vector<std::vector<double>> ladders;
+    for (std::int32_t v = 0; levels.count(v) != 0; ++v)
+        ladders.push_back(levels[v]);
+    for (const TemperaturePair& t : average.provenance.temperatures) {
+        PairCoverage pair{
+            t, "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K", false};
+        const auto estimate = estimate_coverage(ladders, t.tv_k, t.tj_k);
+        if (!estimate) {
+            pair.text += ": the share of the population held is not estimated";
+            report.pairs.push_back(std::move(pair));
+            continue;
+        }
+        char held[32];
+        std::snprintf(held, sizeof held, "%.2f", 100.0 * (1.0 - estimate->share_not_held));
+        pair.text +=
+            ": the states listed hold an estimated " + std::string(held) + " % of the population";
+        if (!estimate->complete)
+            pair.text += " (at most: a part was not estimated)";
+        pair.warning = estimate->below_99_percent;
+        report.pairs.push_back(std::move(pair));
+    }
+    return report;
 }
 
 } // namespace sigmat::curves

@@ -36,9 +36,12 @@
 // Tv = 0) is 0 and counts as estimated.
 #pragma once
 
+#include "curves/curve.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace sigmat::curves {
@@ -82,5 +85,21 @@ struct CoverageEstimate {
 // below 0 or not finite.
 [[nodiscard]] std::optional<CoverageEstimate>
 estimate_coverage(std::span<const std::vector<double>> levels, double tv_k, double tj_k);
+
+// What a temperature average tells about its states, as sentences for a person: the states
+// that entered, per level ("states: v=0 J=0..30, v=1 J=0..28, 59 states"), and for each pair
+// of temperatures the share of the population they hold by estimate_coverage ("Tv=300 K,
+// TJ=300 K: the states listed hold an estimated 99.97 % of the population"), with a warning
+// where that share is below 99 %.
+struct PairCoverage {
+    TemperaturePair temperatures;
+    std::string text;
+    bool warning = false; // below 99 %
+};
+struct ThermalReport {
+    std::string states;
+    std::vector<PairCoverage> pairs;
+};
+[[nodiscard]] ThermalReport thermal_report(const Curve& average);
 
 } // namespace sigmat::curves
