@@ -221,13 +221,14 @@ curves::DataTable comparison_table(const std::vector<ComparedCurve>& list, curve
     return table;
 }
 
-LxcatText comparison_lxcat(const std::vector<ComparedCurve>& list) {
+LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedCurve>& list) {
     LxcatText out;
     std::ostringstream text;
     for (const ComparedCurve& c : list) {
         std::optional<curves::LxcatBlock> block;
         if (c.spec) {
-            curves::LxcatExport exported = curves::lxcat_block(c.curve, *c.spec, c.spec->molecule);
+            curves::LxcatExport exported = curves::lxcat_block(
+                c.curve, *c.spec, c.spec->molecule, curves::newest_source(files, c.curve));
             block = std::move(exported.block);
         } else if (c.block) {
             // A block read from a file goes back with the points shown (resampled, folded).
@@ -450,7 +451,7 @@ void ComparisonLogic::export_data() {
     std::string text;
     std::vector<std::string> skipped;
     if (answer->filter == 1) {
-        LxcatText lxcat = comparison_lxcat(*list);
+        LxcatText lxcat = comparison_lxcat(*app_.files, *list);
         if (lxcat.text.empty()) {
             show_error(platform_, "None of the curves can be written as an LXCat block (AED, VE "
                                   "into the same or a lower level and two-column files cannot).");

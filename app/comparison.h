@@ -74,12 +74,14 @@ struct OutsideRead {
                                                  curves::SigmaUnit unit);
 
 // The curves as LXCat blocks, one after the other; the labels of the curves that the format
-// cannot carry (AED, VE into the same or a lower level, a two-column measurement).
+// cannot carry (AED, VE into the same or a lower level, a two-column measurement). The
+// database's files tell each block its update time.
 struct LxcatText {
     std::string text;
     std::vector<std::string> skipped;
 };
-[[nodiscard]] LxcatText comparison_lxcat(const std::vector<ComparedCurve>& curves);
+[[nodiscard]] LxcatText comparison_lxcat(store::FileSystem& files,
+                                         const std::vector<ComparedCurve>& curves);
 
 // ---- the dialog's side ------------------------------------------------------------------
 

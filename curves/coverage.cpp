@@ -5,7 +5,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
 namespace sigmat::curves {
 namespace {
@@ -336,26 +335,46 @@ std::optional<CoverageEstimate> estimate_coverage(std::span<const std::vector<do
     return out;
 }
 
+std::vector<std::vector<double>> entered_ladders(const Provenance& provenance) {
+    std::vector<std::vector<double>> ladders;
+    for (const StateWeight& s : provenance.states) {
+        if (s.v < 0 || s.j < 0)
+            continue;
+        const auto v = static_cast<std::size_t>(s.v);
+        if (v >= ladders.size())
+            ladders.resize(v + 1);
+        if (static_cast<std::size_t>(s.j) == ladders[v].size())
+            ladders[v].push_back(s.level_energy_ev);
+    }
+    // Only the levels from v = 0 up to the first that no state entered.
+    for (std::size_t v = 0; v < ladders.size(); ++v)
+        if (ladders[v].empty()) {
+            ladders.resize(v);
+            break;
+        }
+    return ladders;
+}
+
+std::optional<CoverageEstimate> curve_coverage(const Curve& curve, std::size_t column) {
+    if (column >= curve.provenance.temperatures.size())
+        return std::nullopt;
+    const TemperaturePair t = curve.provenance.temperatures[column];
+    return estimate_coverage(entered_ladders(curve.provenance), t.tv_k, t.tj_k);
+}
+
 ThermalReport thermal_report(const Curve& average) {
     ThermalReport report;
-    std::map<std::int32_t, std::vector<double>> levels;
-    for (const StateWeight& s : average.provenance.states) {
-        auto& ladder = levels[s.v];
-        if (static_cast<std::size_t>(s.j) == ladder.size())
-            ladder.push_back(s.level_energy_ev);
-    }
+    const auto ladders = entered_ladders(average.provenance);
     report.states = "states: ";
-    for (const auto& [v, ladder] : levels)
+    for (std::size_t v = 0; v < ladders.size(); ++v)
         report.states +=
-            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladder.size() - 1) + ", ";
+            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladders[v].size() - 1) + ", ";
     report.states += std::to_string(average.provenance.states.size()) + " states";
-    std::vector<std::vector<double>> ladders;
-    for (std::int32_t v = 0; levels.count(v) != 0; ++v)
-        ladders.push_back(levels[v]);
-    for (const TemperaturePair& t : average.provenance.temperatures) {
+    for (std::size_t c = 0; c < average.provenance.temperatures.size(); ++c) {
+        const TemperaturePair& t = average.provenance.temperatures[c];
         PairCoverage pair{
             t, "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K", false};
-        const auto estimate = estimate_coverage(ladders, t.tv_k, t.tj_k);
+        const auto estimate = curve_coverage(average, c);
         if (!estimate) {
             pair.text += ": the share of the population held is not estimated";
             report.pairs.push_back(std::move(pair));

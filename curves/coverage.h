@@ -86,6 +86,14 @@ struct CoverageEstimate {
 [[nodiscard]] std::optional<CoverageEstimate>
 estimate_coverage(std::span<const std::vector<double>> levels, double tv_k, double tj_k);
 
+// The ladders of the states that entered a temperature average (levels[v][J] as above, each
+// level up to its first gap), from the average's provenance.
+[[nodiscard]] std::vector<std::vector<double>> entered_ladders(const Provenance& provenance);
+
+// The estimate for column `column` of a temperature average (its pair of temperatures).
+[[nodiscard]] std::optional<CoverageEstimate> curve_coverage(const Curve& curve,
+                                                             std::size_t column);
+
 // What a temperature average tells about its states, as sentences for a person: the states
 // that entered, per level ("states: v=0 J=0..30, v=1 J=0..28, 59 states"), and for each pair
 // of temperatures the share of the population they hold by estimate_coverage ("Tv=300 K,

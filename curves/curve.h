@@ -58,7 +58,6 @@ struct StateWeight {
 struct Provenance {
     std::string database;
     std::vector<std::string> source_files;
-    std::int64_t newest_source = 0;     // the newest modification of a source, seconds since 1970
     std::optional<double> threshold_ev; // ve, aed: the file's threshold of the curve's column
     std::optional<std::int32_t> fwhm_mev;
     std::vector<TemperaturePair> temperatures; // thermal: one per column

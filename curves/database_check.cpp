@@ -16,14 +16,6 @@ namespace {
 
 using store::DataFileKind;
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string number(double x) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.6g", x);
@@ -47,7 +39,7 @@ state_files(store::FileSystem& files, const std::string& process_dir, std::strin
     if (!files.list(process_dir, levels))
         return found;
     for (const store::FolderEntry& level : levels) {
-        const std::string name = lower(level.name);
+        const std::string name = store::to_lower(level.name);
         const auto v = two_digits(name, 2);
         if (level.kind != store::PathKind::directory || name.size() != 4 ||
             name.rfind("nu", 0) != 0 || !v)
@@ -56,7 +48,7 @@ state_files(store::FileSystem& files, const std::string& process_dir, std::strin
         if (!files.list(folder, entries))
             continue;
         for (const store::FolderEntry& e : entries) {
-            const std::string file = lower(e.name);
+            const std::string file = store::to_lower(e.name);
             // xxVVjJJ.dat
             if (e.kind != store::PathKind::regular || file.size() != 11 ||
                 file.compare(0, 2, prefix) != 0 || file[4] != 'j' ||
@@ -281,7 +273,7 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
                           return a.name < b.name;
                       });
             for (const store::FolderEntry& e : entries) {
-                const std::string name = lower(e.name);
+                const std::string name = store::to_lower(e.name);
                 if (e.kind != store::PathKind::regular)
                     continue;
                 if (name == "adtot.dat")

@@ -2,9 +2,11 @@
 
 #include "curves/rate.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #ifndef SIGMAT_VERSION
 #define SIGMAT_VERSION "0"
@@ -104,7 +106,7 @@ void write_json(std::ostream& out, const DataTable& table) {
         << ": " << json_string(table.x_unit) << ", " << json_string(table.y_key) << ": "
         << json_string(table.y_unit) << "}, \"provenance\": " << table.provenance_json << ", ";
     if (!table.columns.empty()) {
-        out << json_string(table.columns[0].name) << ": ";
+        out << json_string(table.x_array) << ": ";
         array(table.columns[0].values);
     }
     out << ", \"columns\": [";
@@ -123,8 +125,22 @@ std::vector<std::string> provenance_lines(const Curve& curve, const std::string&
                                       "database: " + p.database};
     if (!spec.empty())
         lines.push_back("spec: " + spec);
-    for (const std::string& file : p.source_files)
-        lines.push_back("source: " + file);
+    if (p.states.empty()) {
+        for (const std::string& file : p.source_files)
+            lines.push_back("source: " + file);
+    } else {
+        // An average draws on every state's file: named by the states, level by level.
+        std::map<std::int32_t, std::int32_t> highest;
+        for (const StateWeight& s : p.states)
+            highest[s.v] = std::max(highest[s.v], s.j);
+        std::string states;
+        for (const auto& [v, j] : highest)
+            states += (states.empty() ? "" : ", ") + std::string("v=") + std::to_string(v) +
+                      " J=0.." + std::to_string(j);
+        lines.push_back("sources: the DEA files of " + std::to_string(p.states.size()) +
+                        " states, " + states);
+        lines.push_back("first source: " + p.states.front().file);
+    }
     lines.push_back("FWHM: " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) + " meV" : "none"));
     for (const TemperaturePair& t : p.temperatures)
         lines.push_back("temperatures: " + temperatures_text(t));
@@ -188,7 +204,15 @@ DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit uni
     return table;
 }
 
-LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule) {
+std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
+    std::int64_t newest = 0;
+    for (const std::string& file : curve.provenance.source_files)
+        newest = std::max(newest, files.stat(file).modified);
+    return newest;
+}
+
+LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule,
+                        std::int64_t updated) {
     LxcatExport out;
     LxcatBlock b;
     const std::string state =
@@ -236,7 +260,7 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::st
     b.param = param;
     for (const std::string& line : provenance_lines(curve, spec_text(spec)))
         b.comments.push_back(line);
-    b.updated = format_updated_utc(static_cast<std::time_t>(curve.provenance.newest_source));
+    b.updated = format_updated_utc(static_cast<std::time_t>(updated));
     b.energy_ev = curve.energy;
     b.sigma_m2.reserve(curve.points());
     for (std::size_t i = 0; i < curve.points(); ++i)

@@ -14,6 +14,7 @@
 #include "curves/curve.h"
 #include "curves/lxcat.h"
 #include "curves/spec.h"
+#include "store/file_system.h"
 
 #include <optional>
 #include <ostream>
@@ -36,6 +37,7 @@ struct DataTable {
     std::vector<TableColumn> columns;
     // JSON: the name of the first column's unit and of the values' unit, e.g. ("energy", "eV")
     // and ("sigma", "A2"), or ("T", "K") and ("k", "cm3/s").
+    std::string x_array = "energy"; // the key of the first column's array in JSON
     std::string x_key = "energy", x_unit = "eV";
     std::string y_key = "sigma", y_unit = "A2";
     std::string database, spec;
@@ -66,12 +68,16 @@ void write_json(std::ostream& out, const DataTable& table);
 // The LXCat block of a curve (DEA and thermal as ATTACHMENT, VE into a higher v as
 // EXCITATION with the file's threshold); nothing, with the reason, for the processes the
 // format has no keyword for (AED, VE into the same or a lower v). `molecule` is the code as
-// the catalogue spells it.
+// the catalogue spells it; `updated` the newest modification of the curve's source files
+// (newest_source).
 struct LxcatExport {
     std::optional<LxcatBlock> block;
     std::string why;
 };
 [[nodiscard]] LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec,
-                                      const std::string& molecule);
+                                      const std::string& molecule, std::int64_t updated);
+
+// The newest modification of a curve's source files, seconds since 1970 (UTC).
+[[nodiscard]] std::int64_t newest_source(store::FileSystem& files, const Curve& curve);
 
 } // namespace sigmat::curves

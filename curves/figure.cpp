@@ -1,5 +1,6 @@
 #include "curves/figure.h"
 
+#include "store/number_fields.h"
 #include "store/plot_scripts.h"
 
 #include <cmath>
@@ -18,11 +19,7 @@ std::string lower_extension(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string_view::npos || path.find_first_of("/\\", dot) != std::string_view::npos)
         return {};
-    std::string ext(path.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return ext;
+    return store::to_lower(path.substr(dot + 1));
 }
 
 // LaTeX reads the texts of a cairolatex figure: its special characters are written as text.
@@ -125,7 +122,8 @@ FigureScript figure_script(const Figure& f) {
     if (f.logx)
         s += "set logscale x\n";
     if (f.logy)
-        s += "set logscale y\n";
+        s += std::string("set logscale y\nset format y ") + (tex ? "'$10^{%L}$'" : "'10^{%L}'") +
+             "\n";
     if (f.range) {
         double lo = f.range->first;
         // On a log energy axis a lower bound at or below 0 becomes the first positive energy.
@@ -159,7 +157,10 @@ FigureScript figure_script(const Figure& f) {
             return result;
         }
         const std::string name = "$curve" + std::to_string(++blocks);
-        s += name + " << EOD\n" + rows + "EOD\n";
+        s += name;
+        s += " << EOD\n";
+        s += rows;
+        s += "EOD\n";
         plot += std::string(plot.empty() ? "plot " : ", ") + name +
                 " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
     }

@@ -9,14 +9,6 @@
 namespace sigmat::curves {
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::vector<std::string_view> split(std::string_view text, char at) {
     std::vector<std::string_view> parts;
     for (;;) {
@@ -73,7 +65,7 @@ SpecRead parse_curve_spec(std::string_view text) {
         key_part = kind_part.substr(comma + 1);
         kind_part = kind_part.substr(0, comma);
     }
-    const std::string kind = lower(kind_part);
+    const std::string kind = store::to_lower(kind_part);
     const std::map<std::string, CurveKind> kinds = {{"dea", CurveKind::dea},
                                                     {"ve", CurveKind::ve},
                                                     {"aed", CurveKind::aed},
@@ -90,7 +82,7 @@ SpecRead parse_curve_spec(std::string_view text) {
     if (!key_part.empty() || parts.size() == 3)
         for (std::string_view pair : split(key_part, ',')) {
             const std::size_t eq = pair.find('=');
-            const std::string key = lower(pair.substr(0, eq));
+            const std::string key = store::to_lower(pair.substr(0, eq));
             const auto value =
                 eq == std::string_view::npos ? std::nullopt : whole(pair.substr(eq + 1));
             if (!value) {
@@ -265,7 +257,7 @@ NumberListRead parse_number_list(std::string_view text) {
 }
 
 std::optional<SigmaUnit> parse_sigma_unit(std::string_view text) {
-    const std::string u = lower(text);
+    const std::string u = store::to_lower(text);
     if (u == "a2")
         return SigmaUnit::a2;
     if (u == "cm2")

@@ -64,7 +64,6 @@ store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
         numerics::convolve_with_resolution(*spec.fwhm_mev * 0.001, curve.energy, curve.sigma);
     curve.provenance.database = std::string(db);
     curve.provenance.source_files.push_back(file.path);
-    curve.provenance.newest_source = files.stat(file.path).modified;
     const auto threshold = static_cast<std::size_t>(file.column - 2);
     if (threshold < table.thresholds.size())
         curve.provenance.threshold_ev = table.thresholds[threshold];

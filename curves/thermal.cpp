@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 #if defined(__linux__)
@@ -224,9 +225,9 @@ class ZeroedBuffer {
             ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (at != MAP_FAILED) {
             base_ = at;
-            auto address = reinterpret_cast<std::uintptr_t>(at);
-            address = (address + huge - 1) / huge * huge;
-            data_ = reinterpret_cast<double*>(address);
+            void* aligned = at;
+            std::size_t space = mapped_;
+            data_ = static_cast<double*>(std::align(huge, bytes, aligned, space));
             ::madvise(data_, bytes, MADV_HUGEPAGE);
             return;
         }
@@ -419,10 +420,8 @@ store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
         p.database = std::string(db);
         p.fwhm_mev = fwhm_mev;
         p.temperatures.assign(pairs.begin(), pairs.end());
-        for (const StateWeight& s : p.states) {
+        for (const StateWeight& s : p.states)
             p.source_files.push_back(s.file);
-            p.newest_source = std::max(p.newest_source, files.stat(s.file).modified);
-        }
     }
     return result;
 }

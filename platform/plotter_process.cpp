@@ -81,15 +81,23 @@ bool is_executable_file(const std::string& path) {
 } // namespace
 
 std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
-    const std::string located = in_directory(directory, program);
+    std::string located = in_directory(directory, program);
 #ifdef _WIN32
     if (std::filesystem::is_regular_file(located))
         return located;
-    char found[MAX_PATH];
     std::string bare = std::filesystem::path(program).filename().string();
-    if (SearchPathA(nullptr, bare.c_str(), nullptr, MAX_PATH, found, nullptr) > 0)
-        return found;
-    return {};
+    if (bare.empty())
+        return {};
+    // Only the folders on PATH: without them, the search would also look in the work folder
+    // and in the folder of Sigmat itself.
+    const char* path = std::getenv("PATH");
+    if (!path || !*path)
+        return {};
+    char found[MAX_PATH];
+    const DWORD length = SearchPathA(path, bare.c_str(), nullptr, MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return found;
 #else
     if (is_executable_file(located))
         return located;
@@ -134,27 +142,87 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     std::string exe = resolve_plotter_program(directory, program);
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
+    // The plotter starts in `directory`: a program path relative to ours is made absolute.
+    std::error_code ec;
+    if (!std::filesystem::path(exe).is_absolute()) {
+        const std::filesystem::path full = std::filesystem::absolute(exe, ec);
+        if (!ec)
+            exe = full.string();
+    }
+    // The plotter's error output comes through a pipe (as on Linux, so that a script error
+    // can be shown); its input and output are the null device. Without waiting, nobody reads
+    // the errors: they go to the null device too.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE err_read = nullptr;
+    HANDLE err_write = nullptr;
+    if (wait) {
+        if (!CreatePipe(&err_read, &err_write, &inherit, 0))
+            return {PlotterStatus::not_started, {}};
+        SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    }
+    HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
+    HANDLE null_out = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr);
     // The command line: the program path in double quotes, one blank, the script name.
     std::string command = "\"" + exe + "\" " + script;
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null_in;
+    si.hStdOutput = null_out;
+    si.hStdError = wait ? err_write : null_out;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &si, &pi))
+    // A plotter that is not waited for runs on in a process group of its own, so that a
+    // Ctrl-C in Sigmat's console does not end it.
+    const DWORD flags = wait ? 0 : CREATE_NEW_PROCESS_GROUP;
+    const BOOL started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &si, &pi);
+    if (wait)
+        CloseHandle(err_write);
+    for (HANDLE h : {null_in, null_out})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    if (!started) {
+        if (wait)
+            CloseHandle(err_read);
         return {PlotterStatus::not_started, {}};
+    }
     CloseHandle(pi.hThread);
     if (!wait) {
         CloseHandle(pi.hProcess);
         return {PlotterStatus::finished, {}};
     }
-    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT)
+    std::string errors;
+    const auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(err_read, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buf[4096];
+            DWORD got = 0;
+            if (!ReadFile(err_read, buf, sizeof buf, &got, nullptr) || got == 0)
+                break;
+            errors.append(buf, got);
+            if (errors.size() > error_output_kept)
+                errors.erase(0, errors.size() - error_output_kept);
+        }
+    };
+    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+        drain();
         if (while_waiting)
             while_waiting();
+    }
+    drain();
+    CloseHandle(err_read);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    if (code != 0)
-        return {PlotterStatus::reported_error, "(exit status " + std::to_string(code) + ")"};
+    if (code != 0) {
+        std::string shown = last_lines(errors, error_lines_shown);
+        if (shown.empty())
+            shown = "(exit status " + std::to_string(code) + ")";
+        return {PlotterStatus::reported_error, shown};
+    }
     return {PlotterStatus::finished, {}};
 }
 
@@ -163,8 +231,7 @@ PlotterResult run_plotter_on_text(const std::string& directory, const std::strin
     // The script goes through a file of the temporary folder, named on the command line.
     char folder[MAX_PATH + 1];
     char name[MAX_PATH + 1];
-    if (GetTempPathA(sizeof folder, folder) == 0 ||
-        GetTempFileNameA(folder, "sgm", 0, name) == 0)
+    if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "sgm", 0, name) == 0)
         return {PlotterStatus::not_started, {}};
     FILE* file = std::fopen(name, "wb");
     if (file == nullptr)
@@ -212,37 +279,27 @@ namespace {
 // Reads the plotter's error output while it runs, until it ends; the lines to show.
 PlotterResult wait_for(pid_t pid, int err_fd, const std::function<void()>& while_waiting);
 
-} // namespace
-
-PlotterResult run_plotter_on_text(const std::string& directory, const std::string& program,
-                                  const std::string& script_text, bool wait) {
-    std::string exe = resolve_plotter_program(directory, program);
-    if (exe.empty())
-        return {PlotterStatus::not_started, {}};
-    reap_unwaited();
-    int in_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
-    if (::pipe(in_pipe) != 0)
-        return {PlotterStatus::not_started, {}};
-    ::fcntl(in_pipe[1], F_SETFD, FD_CLOEXEC);
-    if (wait) {
-        if (::pipe(err_pipe) != 0) {
-            ::close(in_pipe[0]);
-            ::close(in_pipe[1]);
-            return {PlotterStatus::not_started, {}};
-        }
-        ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
-    }
+// Starts `exe` with `args` in `directory`: standard input from `input` (a pipe's read end) or
+// the null device, standard output to the null device, standard error into `errors` (a pipe's
+// write end) or the null device. A plotter that is not waited for gets a session of its own,
+// so that it outlives Sigmat's; the signals Sigmat ignores get their default back. 0 when it
+// could not be started.
+pid_t spawn(const std::string& directory, const std::string& exe, std::vector<std::string> args,
+            int input, int errors, bool own_session) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!directory.empty())
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
-    posix_spawn_file_actions_addclose(&actions, in_pipe[0]);
+    if (input >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, input, 0);
+        posix_spawn_file_actions_addclose(&actions, input);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (wait) {
-        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
+    if (errors >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, errors, 2);
+        posix_spawn_file_actions_addclose(&actions, errors);
     } else {
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
@@ -254,21 +311,57 @@ PlotterResult run_plotter_on_text(const std::string& directory, const std::strin
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     short flags = POSIX_SPAWN_SETSIGDEF;
-    if (!wait)
+    if (own_session)
         flags |= POSIX_SPAWN_SETSID;
     posix_spawnattr_setflags(&attributes, flags);
-    std::string arg0 = exe;
-    char* argv[] = {arg0.data(), nullptr};
+    args.insert(args.begin(), exe);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // The child changes into `directory` before it runs the program: it gets the full path.
     std::error_code ec;
     const std::string run = exe.front() == '/' ? exe : std::filesystem::absolute(exe, ec).string();
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv, environ);
+    const int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    return rc == 0 ? pid : 0;
+}
+
+// A pipe whose end `kept` (0: read, 1: write) stays with Sigmat: closed on exec, and not
+// blocking when it is the read end.
+bool make_pipe(int (&fds)[2], int kept) {
+    if (::pipe(fds) != 0)
+        return false;
+    ::fcntl(fds[kept], F_SETFD, FD_CLOEXEC);
+    if (kept == 0)
+        ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+} // namespace
+
+PlotterResult run_plotter_on_text(const std::string& directory, const std::string& program,
+                                  const std::string& script_text, bool wait) {
+    std::string exe = resolve_plotter_program(directory, program);
+    if (exe.empty())
+        return {PlotterStatus::not_started, {}};
+    reap_unwaited();
+    int in_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
+    if (!make_pipe(in_pipe, 1))
+        return {PlotterStatus::not_started, {}};
+    if (wait && !make_pipe(err_pipe, 0)) {
+        ::close(in_pipe[0]);
+        ::close(in_pipe[1]);
+        return {PlotterStatus::not_started, {}};
+    }
+    const pid_t pid = spawn(directory, exe, {}, in_pipe[0], wait ? err_pipe[1] : -1, !wait);
     ::close(in_pipe[0]);
     if (wait)
         ::close(err_pipe[1]);
-    if (rc != 0) {
+    if (pid == 0) {
         ::close(in_pipe[1]);
         if (wait)
             ::close(err_pipe[0]);
@@ -276,11 +369,13 @@ PlotterResult run_plotter_on_text(const std::string& directory, const std::strin
     }
     // The script, then the end of the input. A plotter that ends early closes its end: the
     // write then fails (SIGPIPE is not wanted here) and the exit status tells the rest.
-    struct sigaction ignore {}, old {};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &old);
     for (std::size_t done = 0; done < script_text.size();) {
-        const ssize_t put = ::write(in_pipe[1], script_text.data() + done, script_text.size() - done);
+        const ssize_t put =
+            ::write(in_pipe[1], script_text.data() + done, script_text.size() - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -311,55 +406,14 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
     if (exe.empty())
         return {PlotterStatus::not_started, {}};
     reap_unwaited();
-
     int err_pipe[2] = {-1, -1};
-    if (wait) {
-        if (::pipe(err_pipe) != 0)
-            return {PlotterStatus::not_started, {}};
-        ::fcntl(err_pipe[0], F_SETFD, FD_CLOEXEC);
-        // Non-blocking: a helper process of the plotter may keep the pipe open after it ends.
-        ::fcntl(err_pipe[0], F_SETFL, ::fcntl(err_pipe[0], F_GETFL) | O_NONBLOCK);
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!directory.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (wait) {
-        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, err_pipe[1]);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    // The plotter gets the default disposition of the signals Sigmat ignores.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGXFSZ);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    short flags = POSIX_SPAWN_SETSIGDEF;
-    if (!wait)
-        flags |= POSIX_SPAWN_SETSID; // not ended with Sigmat's session
-    posix_spawnattr_setflags(&attributes, flags);
-
-    std::string arg_e = "-e";
-    std::string arg_pause = "set mouse; pause mouse close";
-    std::string arg0 = exe;
-    std::string arg1 = script;
-    char* argv[] = {arg0.data(), arg1.data(), arg_e.data(), arg_pause.data(), nullptr};
-    pid_t pid = 0;
-    // The child changes into `directory` before it runs the program: it gets the full path.
-    std::error_code ec;
-    const std::string run = exe.front() == '/' ? exe : std::filesystem::absolute(exe, ec).string();
-    int rc = ::posix_spawn(&pid, run.c_str(), &actions, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    if (wait && !make_pipe(err_pipe, 0))
+        return {PlotterStatus::not_started, {}};
+    const pid_t pid = spawn(directory, exe, {script, "-e", "set mouse; pause mouse close"}, -1,
+                            wait ? err_pipe[1] : -1, !wait);
     if (wait)
         ::close(err_pipe[1]);
-    if (rc != 0) {
+    if (pid == 0) {
         if (wait)
             ::close(err_pipe[0]);
         return {PlotterStatus::not_started, {}};
@@ -368,7 +422,6 @@ PlotterResult run_plotter_process(const std::string& directory, const std::strin
         unwaited().push_back(pid);
         return {PlotterStatus::finished, {}};
     }
-
     return wait_for(pid, err_pipe[0], while_waiting);
 }
 

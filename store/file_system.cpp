@@ -95,6 +95,25 @@ PathKind kind_of(DWORD attributes) {
     return PathKind::regular;
 }
 
+// C's rename fails over an existing file here; MoveFileExW replaces it. While another
+// process replaces or opens the same name (two Sigmats saving their setup, a virus scanner
+// looking at a new file) the replace is refused for a moment with a sharing or access error:
+// it is tried again for up to about two seconds before the write counts as failed.
+bool replace_file(const std::wstring& from, const std::wstring& to) {
+    constexpr int attempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD e = GetLastError();
+        const bool passing =
+            e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+        if (!passing || attempt == attempts)
+            return false;
+        Sleep(20);
+    }
+}
+
 bool process_alive(std::uint64_t pid) {
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (h == nullptr)
@@ -135,6 +154,11 @@ class RealFileSystem final : public FileSystem {
     bool make_folder(const std::string& path) override;
     bool write(const std::string& path, std::string_view content) override;
     bool remove(const std::string& path) override;
+#ifdef _WIN32
+    bool names_ignore_case() const override {
+        return true;
+    }
+#endif
 
   private:
     void remove_leftovers(const std::string& path);
@@ -262,9 +286,7 @@ bool RealFileSystem::write(const std::string& path, std::string_view content) {
     }
     ok = ok && FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
-    // C's rename fails over an existing file here.
-    ok = ok && MoveFileExW(wtemp.c_str(), long_form(path).c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && replace_file(wtemp, long_form(path));
     if (!ok)
         DeleteFileW(wtemp.c_str());
     return ok;

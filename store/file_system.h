@@ -79,6 +79,10 @@ class FileSystem {
     // Writes `content` as the whole file, atomically (see above). False on any failure.
     [[nodiscard]] virtual bool write(const std::string& path, std::string_view content) = 0;
     [[nodiscard]] virtual bool remove(const std::string& path) = 0;
+    // True when the file system finds a name whatever its letter case (Windows): a path
+    // that can be opened may then be spelt otherwise than on disk, and only a listing of
+    // its folder tells the spelling.
+    [[nodiscard]] virtual bool names_ignore_case() const { return false; }
 };
 
 // The process's real file system.

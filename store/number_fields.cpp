@@ -624,6 +624,14 @@ std::size_t trimmed_length(std::string_view text) {
     return n == 0 ? 1 : n;
 }
 
+std::string to_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

@@ -54,5 +54,7 @@ std::string_view trim_right(std::string_view text);
 std::size_t trimmed_length(std::string_view text);
 // Case-insensitive comparison of two names (ASCII letters only).
 bool equal_ignoring_case(std::string_view a, std::string_view b);
+// The text with the ASCII capitals A-Z made small.
+std::string to_lower(std::string_view text);
 
 } // namespace sigmat::store

@@ -49,13 +49,18 @@ std::string find_in_tree(FileSystem& files, std::string_view base,
     std::vector<FolderEntry> entries;
     for (std::string_view component : components) {
         std::string next = join_path(path, component);
-        if (found_so_far && files.stat(next).kind == PathKind::missing) {
+        // Where names are found whatever their case, a name that opens is not yet spelt as
+        // on disk: the folder's listing is asked first. A folder that cannot be listed but
+        // can be passed through keeps the name as given.
+        const bool list_first = files.names_ignore_case();
+        if (found_so_far && (list_first || files.stat(next).kind == PathKind::missing)) {
             const FolderEntry* entry = nullptr;
-            if (files.list(path.empty() ? std::string(".") : path, entries))
+            const bool listed = files.list(path.empty() ? std::string(".") : path, entries);
+            if (listed)
                 entry = find_entry(entries, component);
             if (entry != nullptr)
                 next = join_path(path, entry->name);
-            else
+            else if (listed || !list_first || files.stat(next).kind == PathKind::missing)
                 found_so_far = false;
         }
         path = std::move(next);

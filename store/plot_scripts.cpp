@@ -32,7 +32,9 @@ std::optional<std::string> gnuplot_quoted(std::string_view text) {
 std::string anchored_path(std::string_view path) {
     if (is_absolute_path(path))
         return std::string(path);
-    if (path.size() >= 2 && path[0] == '.' && (path[1] == '/' || path[1] == path_separator))
+    // "./" or, on Windows, ".\\" too.
+    const auto separator = [](char c) { return c == '/' || c == path_separator; };
+    if (path.size() >= 2 && path[0] == '.' && separator(path[1]))
         return std::string(path);
     std::string out = ".";
     out += path_separator;

@@ -113,7 +113,7 @@ Context open_database(const std::string& db_option, unsigned threads) {
 // when the catalogue does not hold it (the files are found whatever their case anyway).
 std::string molecule_code(const Context& c, const std::string& given) {
     for (const std::string& code : c.catalogue.codes) {
-        const std::string trimmed(store::trim_right(code));
+        std::string trimmed(store::trim_right(code));
         if (store::equal_ignoring_case(trimmed, given))
             return trimmed;
     }
@@ -138,8 +138,13 @@ std::vector<double> numbers_of(const std::string& what, const std::string& text)
 std::vector<std::int32_t> kelvins_of(const std::string& what, const std::string& text) {
     std::vector<std::int32_t> out;
     for (double t : numbers_of(what, text)) {
-        if (t != std::trunc(t) || t < 0 || t > curves::temperature_highest_k)
-            throw Usage{what + " " + text + ": temperatures are whole kelvins from 0 to 9999"};
+        if (t != std::trunc(t) || t < 0 || t > curves::temperature_highest_k) {
+            std::string why = what;
+            why += " ";
+            why += text;
+            why += ": temperatures are whole kelvins from 0 to 9999";
+            throw Usage{why};
+        }
         out.push_back(static_cast<std::int32_t>(t));
     }
     return out;
@@ -211,7 +216,8 @@ void curve_command(const Context& c, const std::string& spec_text, const std::st
     const curves::SigmaUnit unit = unit_of(units);
     const curves::Curve curve = compute(c, spec);
     if (format == "lxcat") {
-        const curves::LxcatExport exported = curves::lxcat_block(curve, spec, spec.molecule);
+        const curves::LxcatExport exported =
+            curves::lxcat_block(curve, spec, spec.molecule, curves::newest_source(files(), curve));
         if (!exported.block)
             throw Failure{exported.why};
         std::ostringstream out;
@@ -293,6 +299,7 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
     table.provenance_json = curves::provenance_json(curve, curves::spec_text(spec));
     table.database = c.db;
     table.spec = curves::spec_text(spec);
+    table.x_array = "T_K";
     table.x_key = "T";
     table.x_unit = "K";
     table.y_key = "k";
@@ -441,8 +448,7 @@ int check_command(const Context& c, const std::string& molecule) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    platform::ignore_file_size_signal();
+int run(int argc, char** argv) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
@@ -559,4 +565,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    platform::ignore_file_size_signal();
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        // Nothing the commands do throws past them; this is the last guard (memory, say).
+        std::cerr << "sigmat-cli: " << e.what() << "\n";
+        return 1;
+    }
 }

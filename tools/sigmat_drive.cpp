@@ -15,6 +15,11 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 using sigmat::platform::ControlKind;
@@ -218,6 +223,10 @@ int drive(std::istream& in, HeadlessPlatform& p) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The transcript is the same bytes on every platform: lines end with "\n" alone.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     if (argc > 2) {
         std::cerr << "usage: sigmat-drive [EVENTS-FILE]\n";
         return 2;

@@ -26,20 +26,13 @@ namespace sigmat::app::testing {
 class EnvGuard {
   public:
     ~EnvGuard() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            test::set_environment(it->first, it->second);
     }
     void set(const std::string& name, const std::optional<std::string>& value) {
         const char* old = std::getenv(name.c_str());
         saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            ::setenv(name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
+        test::set_environment(name, value);
     }
 
   private:
@@ -67,10 +60,12 @@ inline std::string catalogue_file(const std::vector<Block>& blocks) {
 }
 
 struct AppFixture {
-    test::CwdGuard cwd;
     EnvGuard env;
     test::TempDir profile;
     test::TempDir startup;
+    // Restores the current directory before the folders go: Windows keeps a current
+    // directory from being removed.
+    test::CwdGuard cwd;
     platform::HeadlessPlatform platform{main_dialog_description()};
     test::FaultyFiles files;
     Application app;

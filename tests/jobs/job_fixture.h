@@ -21,6 +21,7 @@ namespace sigmat::test {
 
 namespace id = app::id;
 inline constexpr char sep = store::path_separator;
+inline const std::string eol(store::line_end);
 
 // One data row: the energy, then one blank and ES10.4 for each value.
 inline std::string row(double energy, const std::vector<double>& values) {
@@ -123,7 +124,7 @@ class JobTest : public ::testing::Test {
     bool work_has(const std::string& name) const {
         return std::filesystem::exists(work + sep + name);
     }
-    // Lines of a text, without their line ends.
+    // Lines of a text, without their line ends; each must end with the platform's own.
     static std::vector<std::string> lines(const std::string& text) {
         std::vector<std::string> out;
         std::size_t start = 0;
@@ -132,6 +133,11 @@ class JobTest : public ::testing::Test {
             out.push_back(text.substr(start, nl - start));
             if (nl == std::string::npos)
                 break;
+            if (store::line_end == "\r\n") {
+                EXPECT_TRUE(!out.back().empty() && out.back().back() == '\r') << out.back();
+                if (!out.back().empty() && out.back().back() == '\r')
+                    out.back().pop_back();
+            }
             start = nl + 1;
         }
         return out;

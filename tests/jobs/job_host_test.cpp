@@ -10,6 +10,26 @@
 namespace sigmat::test {
 namespace {
 
+// A path of the tests' in-memory tree as the jobs join it: after its first character, every
+// '/' is the platform's separator. In a message, the path after the line break.
+std::string native(std::string path) {
+    std::replace(path.begin() + (path.empty() ? 0 : 1), path.end(), '/', sep);
+    return path;
+}
+std::string native_message(const std::string& message) {
+    const std::size_t nl = message.find('\n');
+    return nl == std::string::npos ? message
+                                   : message.substr(0, nl + 1) + native(message.substr(nl + 1));
+}
+// Text with the platform's line ends.
+std::string native_lines(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? eol : std::string(1, c);
+    return out;
+}
+const std::string plotter(jobs::plotter_executable);
+
 class RecordingHost final : public jobs::JobHost {
   public:
     void show_error(std::string_view message) override {
@@ -58,10 +78,13 @@ TEST(JobHost, SingleJobWithoutADialog) {
     host.fs.add_folder("/w");
     host.fs.add_file("/db/HCl/DA/nu00/DA00J03.dat", dea(0.0));
     EXPECT_EQ(jobs::plot_single(host, dea_request(std::nullopt)), jobs::JobOutcome::plotted);
-    EXPECT_EQ(host.events, std::vector<std::string>{"plot /w | /gp/gnuplot | HCl_DA00J03.plt"});
+    EXPECT_EQ(host.events, std::vector<std::string>{"plot /w | " + native("/gp/" + plotter) +
+                                                    " | HCl_DA00J03.plt"});
     EXPECT_EQ(*host.fs.file("/w/HCl_DA00J03.plt"),
-              "set style data l \nset xlabel 'Energy [eV]'\nset ylabel 'Cross section [A^2]'\n"
-              "plot [:] '/db/HCl/DA/nu00/DA00J03.dat' u 1:2 t 'DEA, HCl( 0, 3)'\npause -1\n");
+              native_lines("set style data l \nset xlabel 'Energy [eV]'\nset ylabel 'Cross "
+                           "section [A^2]'\nplot [:] '" +
+                           native("/db/HCl/DA/nu00/DA00J03.dat") +
+                           "' u 1:2 t 'DEA, HCl( 0, 3)'\npause -1\n"));
 
     // Relative directories: the work directory from the base, the database from the work
     // directory, named in the plot command with "./".
@@ -72,8 +95,10 @@ TEST(JobHost, SingleJobWithoutADialog) {
     r.dirs = {"xs", "w", "gp", "/start"};
     EXPECT_EQ(jobs::plot_single(relative, r), jobs::JobOutcome::plotted);
     EXPECT_EQ(relative.events,
-              std::vector<std::string>{"plot /start/w | gp/gnuplot | HCl_DA00J03.plt"});
-    EXPECT_NE(relative.fs.file("/start/w/HCl_DA00J03.plt")->find("'./xs/HCl/DA/nu00/DA00J03.dat'"),
+              std::vector<std::string>{"plot " + native("/start/w") + " | " +
+                                       native("gp/" + plotter) + " | HCl_DA00J03.plt"});
+    EXPECT_NE(relative.fs.file("/start/w/HCl_DA00J03.plt")
+                  ->find("'" + native("./xs/HCl/DA/nu00/DA00J03.dat") + "'"),
               std::string::npos);
 }
 
@@ -85,9 +110,10 @@ TEST(JobHost, FailedWritesLeaveTheNamesAsTheyWere) {
     host.fs.add_file("/w/data/HCl_DA00J03FWHM010.dat", "old, whole result\n");
     host.fs.write_limit = 200;
     EXPECT_EQ(jobs::plot_single(host, dea_request(10)), jobs::JobOutcome::stopped);
-    EXPECT_EQ(host.events, (std::vector<std::string>{
-                               "ask", "wait on", "wait off",
-                               "error Cannot write the file.\n/w/data/HCl_DA00J03FWHM010.dat"}));
+    EXPECT_EQ(host.events,
+              (std::vector<std::string>{"ask", "wait on", "wait off",
+                                        "error " + native_message("Cannot write the file.\n/w/data/"
+                                                                  "HCl_DA00J03FWHM010.dat")}));
     EXPECT_EQ(*host.fs.file("/w/data/HCl_DA00J03FWHM010.dat"), "old, whole result\n");
     EXPECT_EQ(host.fs.file("/w/HCl_DA00J03FWHM010.plt"), nullptr);
 
@@ -111,8 +137,8 @@ TEST(JobHost, FailedWritesLeaveTheNamesAsTheyWere) {
     for (const std::string& call : thermal.fs.calls())
         if (call.rfind("write ", 0) == 0)
             writes.push_back(call);
-    EXPECT_EQ(writes, (std::vector<std::string>{"write /w/data/HCl_Tv0300TJ0300K.dat",
-                                                "write /w/HCl_Tv0300TJ0300K.plt"}));
+    EXPECT_EQ(writes, (std::vector<std::string>{"write " + native("/w/data/HCl_Tv0300TJ0300K.dat"),
+                                                "write " + native("/w/HCl_Tv0300TJ0300K.plt")}));
 }
 
 // What lies on disk, as each job finds it.
@@ -191,7 +217,7 @@ TEST(JobHost, DiskStatesAndTheirMessages) {
             EXPECT_TRUE(errors.empty());
             EXPECT_EQ(outcome, jobs::JobOutcome::plotted);
         } else {
-            EXPECT_EQ(errors, std::vector<std::string>{c.message});
+            EXPECT_EQ(errors, std::vector<std::string>{native_message(c.message)});
             EXPECT_EQ(outcome, jobs::JobOutcome::stopped);
         }
         // The wait indicator is never left on.

@@ -507,6 +507,9 @@ TEST_F(ThermalNumbers, AverageMatchesTheBoltzmannSumOverTheStates) {
 // When several entries of a folder match a name ignoring letter case and the exact spelling is
 // missing, the first in byte order is read; the exact spelling wins when it is there.
 TEST_F(ThermalNumbers, StateFilesSpeltInSeveralCasesReadTheFirstInByteOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows folder holds one spelling of a name, not several";
+#endif
     const double step = 0.01;
     std::vector<State> states = model_states(step);
     // Every other spelling of the files of (0, 0) and (0, 1) beside them, each with numbers of
@@ -618,8 +621,15 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
          1e-17,
          "Hz2_adTotalFWHM050.dat"},
     };
+    int several_spellings = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+#ifdef _WIN32
+        if (c.files.size() > 1) {
+            ++several_spellings;
+            continue;
+        }
+#endif
         start_case();
         const int points = 60, step_mev = 10;
         DataFile read;
@@ -648,6 +658,10 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
             want.push_back(folded(0.05, read.energies, column));
         EXPECT_EQ(table_mismatch(result(c.result), read.energies, want), "");
     }
+    if (several_spellings > 0)
+        GTEST_SKIP() << several_spellings << " of " << std::size(cases)
+                     << " cases need several spellings of a name in one folder, which a Windows "
+                        "folder cannot hold (the others ran)";
 }
 
 } // namespace

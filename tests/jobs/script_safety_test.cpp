@@ -42,6 +42,7 @@ class ScriptSafety : public JobTest {
     };
     Run run_launched() {
         Run r;
+#ifndef _WIN32
         const auto& l = launches();
         if (l.size() != 1)
             return r;
@@ -53,6 +54,7 @@ class ScriptSafety : public JobTest {
         const std::string table = read_file(fs::path(l[0].cwd) / "points.txt");
         for (std::size_t at = 0; (at = table.find(" i\n", at)) != std::string::npos; ++at)
             ++r.points;
+#endif
         return r;
     }
 
@@ -65,6 +67,9 @@ class ScriptSafety : public JobTest {
 };
 
 TEST_F(ScriptSafety, HostileFolderNamesArePlottedAsNamesOrRefused) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs real gnuplot and folder names Windows forbids ('<', line breaks)";
+#endif
     const std::string quote_attack = "db'.system('touch pwned').'";
     struct Case {
         const char* what;

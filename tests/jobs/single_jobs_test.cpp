@@ -136,13 +136,14 @@ TEST_F(SingleJobs, DeaWithoutResolutionPlotsTheDatabaseFile) {
     plot_single();
     ASSERT_TRUE(messages().empty()) << messages()[0];
     const std::string dat = db + sep + "HCl" + sep + "DA" + sep + "nu00" + sep + "DA00J03.dat";
-    EXPECT_EQ(work_file("HCl_DA00J03.plt"),
-              "set style data l \nset xlabel 'Energy [eV]'\nset ylabel 'Cross section [A^2]'\n"
-              "plot [:] '" +
-                  dat + "' u 1:2 t 'DEA, HCl( 0, 3)'\npause -1\n");
+    EXPECT_EQ(work_file("HCl_DA00J03.plt"), "set style data l " + eol + "set xlabel 'Energy [eV]'" +
+                                                eol + "set ylabel 'Cross section [A^2]'" + eol +
+                                                "plot [:] '" + dat + "' u 1:2 t 'DEA, HCl( 0, 3)'" +
+                                                eol + "pause -1" + eol);
     ASSERT_EQ(launches().size(), 1u);
     EXPECT_EQ(launches()[0].cwd, work);
-    EXPECT_EQ(launches()[0].program, tmp.str() + sep + "gp" + sep + "gnuplot");
+    EXPECT_EQ(launches()[0].program,
+              tmp.str() + sep + "gp" + sep + std::string(jobs::plotter_executable));
     EXPECT_EQ(launches()[0].script, "HCl_DA00J03.plt");
     EXPECT_FALSE(work_has("data")) << "no result file without a resolution";
     // The plotter starts in the work directory; the process's own stays where it was.

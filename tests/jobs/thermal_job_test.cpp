@@ -151,7 +151,11 @@ TEST_F(ThermalJob, ScriptHasElevenLinesAndTheDefaultPlotCommand) {
     EXPECT_EQ(script[7], "plot [:] '" + work + sep + "data" + sep +
                              "HCl_Tv0300TJ0300K.dat' u 1:2 t 'DEA, HCl, Tv =  300K, TJ =  300K'");
     EXPECT_EQ(script[8], "pause -1");
+#ifdef _WIN32
+    EXPECT_EQ(script[9], "set terminal win");
+#else
     EXPECT_EQ(script[9], "set terminal pop");
+#endif
     EXPECT_EQ(script[10], "set output");
     ASSERT_EQ(launches().size(), 1u);
     EXPECT_EQ(launches()[0].script, "HCl_Tv0300TJ0300K.plt");

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <thread>
 #include <utility>
@@ -310,7 +311,8 @@ double reference_at(double fwhm, const std::vector<double>& e, const std::vector
                     std::size_t k) {
     const double sigma = fwhm / (2.0 * std::sqrt(2.0 * std::log(2.0)));
     const auto g = [&](double d) {
-        return std::exp(-d * d / (2.0 * sigma * sigma)) / (std::sqrt(2.0 * M_PI) * sigma);
+        return std::exp(-d * d / (2.0 * sigma * sigma)) /
+               (std::sqrt(2.0 * std::numbers::pi) * sigma);
     };
     const std::size_t last = e.size() - 1;
     const double h = e[last] - e[last - 1];

@@ -57,6 +57,9 @@ TEST(NameLookup, OnlyAsciiLettersFoldTheirCase) {
 }
 
 TEST(NameLookup, SeveralMatchesTakeTheFirstInByteOrderUnlessTheExactNameIsThere) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows folder holds one spelling of a name, not several";
+#endif
     struct Case {
         const char* name;
         std::vector<std::string> on_disk; // entries of the folder HCl/AD

@@ -44,6 +44,7 @@ class FaultyFiles final : public store::FileSystem {
         calls.push_back("remove " + path);
         return real().remove(path);
     }
+    bool names_ignore_case() const override { return real().names_ignore_case(); }
 
     std::string fail_read_containing;
     std::string fail_make_containing;

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace sigmat::test {
 namespace {
@@ -25,6 +24,38 @@ std::string quoted(const std::string& text) {
     for (char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+// The words of a command line as a POSIX shell splits them: blanks between words, '...'
+// taken as it stands (quoted() above writes a ' as '\''), a backslash keeping the next
+// character. The tests start the programs without a shell, on Windows too.
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::string word;
+    bool in_word = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t') {
+            if (in_word)
+                out.push_back(word);
+            word.clear();
+            in_word = false;
+        } else if (c == '\'') {
+            const std::size_t end = line.find('\'', i + 1);
+            word += line.substr(i + 1, end - i - 1);
+            i = end == std::string::npos ? line.size() : end;
+            in_word = true;
+        } else if (c == '\\' && i + 1 < line.size()) {
+            word += line[++i];
+            in_word = true;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word)
+        out.push_back(word);
+    return out;
 }
 
 struct CliRun {
@@ -77,9 +108,13 @@ class Cli : public ::testing::Test {
   public:
     static void SetUpTestSuite() {
         demo_ = new TempDir;
-        const std::string cmd = std::string(SIGMAT_DEMO_DB) + " " +
-                                quoted((demo_->path() / "db").string()) + " > /dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        ASSERT_EQ(run_program({SIGMAT_DEMO_DB,
+                               {(demo_->path() / "db").string()},
+                               {},
+                               {},
+                               demo_->path() / "demo-db.txt",
+                               {}}),
+                  0);
     }
     static void TearDownTestSuite() {
         delete demo_;
@@ -90,13 +125,19 @@ class Cli : public ::testing::Test {
     CliRun cli(const std::string& args, const std::string& db = demo()) {
         static int n = 0;
         const std::string id = std::to_string(n++);
-        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + quoted(tmp.str()) +
-                                " " + quoted(SIGMAT_CLI) + " --db " + quoted(db) + " " + args +
-                                " > " + quoted((tmp / ("out" + id)).string()) + " 2> " +
-                                quoted((tmp / ("err" + id)).string()) + " < /dev/null";
-        const int status = std::system(cmd.c_str());
+        std::vector<std::string> arguments = {"--db", db};
+        for (std::string& word : words(args))
+            arguments.push_back(std::move(word));
         CliRun r;
-        r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.exit_code = run_program({SIGMAT_CLI,
+                                   arguments,
+                                   {},
+                                   {{"DISPLAY", std::nullopt},
+                                    {"WAYLAND_DISPLAY", std::nullopt},
+                                    {"HOME", tmp.str()},
+                                    {"USERPROFILE", tmp.str()}},
+                                   tmp / ("out" + id),
+                                   tmp / ("err" + id)});
         r.out = read_file(tmp / ("out" + id));
         r.err = read_file(tmp / ("err" + id));
         return r;
@@ -241,6 +282,9 @@ TEST_F(Cli, LxcatBlocksReadBack) {
 
 // Figures written by real gnuplot: their formats, and LaTeX's PDF beside its picture.
 TEST_F(Cli, FiguresInEveryFormat) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs gnuplot itself, which the Windows tests do not have";
+#endif
     write_file(tmp / "measured.txt", "# energy, sigma\n0.6 0.5\n0.7, 0.8\n0.9 0.4\n");
     write_file(tmp / "blocks.txt", cli("curve HBr:dea:v=0,J=0 --format lxcat").out);
     const std::string curves = "HBr:dea:v=0,J=0 HBr:dea:v=1,J=0,fwhm=60 HBr:thermal:tv=800,tj=300 "

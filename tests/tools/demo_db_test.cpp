@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
-#include <sys/wait.h>
 
 namespace sigmat::test {
 namespace {
@@ -23,12 +21,9 @@ struct ProgramRun {
     std::string out;
 };
 
-ProgramRun run_demo_db(const std::string& args, const fs::path& out_file) {
-    std::string cmd = "'" + std::string(SIGMAT_DEMO_DB) + "' " + args + " > '" + out_file.string() +
-                      "' 2>&1 < /dev/null";
-    int status = std::system(cmd.c_str());
+ProgramRun run_demo_db(const std::vector<std::string>& args, const fs::path& out_file) {
     ProgramRun r;
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exit_code = run_program({SIGMAT_DEMO_DB, args, {}, {}, out_file, {}});
     r.out = read_file(out_file);
     return r;
 }
@@ -38,7 +33,7 @@ ProgramRun run_demo_db(const std::string& args, const fs::path& out_file) {
 struct Generated {
     TempDir tmp;
     std::string db = (tmp.path() / "db").string();
-    ProgramRun run = run_demo_db("'" + db + "'", tmp.path() / "out.txt");
+    ProgramRun run = run_demo_db({db}, tmp.path() / "out.txt");
 };
 
 const Generated& generated() {
@@ -318,17 +313,16 @@ TEST_F(DemoDbThermal, AveragesEveryMoleculeWithoutAMessage) {
 
 TEST(DemoDbProgram, HelpNamesTheConstantsAndFailuresAreReported) {
     TempDir tmp;
-    ProgramRun help = run_demo_db("--help", tmp / "help.txt");
+    ProgramRun help = run_demo_db({"--help"}, tmp / "help.txt");
     EXPECT_EQ(help.exit_code, 0);
     for (const char* text : {"MODEL DATA FOR DEMONSTRATION", "2990.946", "52.8186", "10.59340",
                              "4.4336", "3.6127", "D0 - EA(X) - E(v,J)", "1.826", "Ry/(E + E_d)"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 
-    EXPECT_EQ(run_demo_db("", tmp / "usage.txt").exit_code, 2);
+    EXPECT_EQ(run_demo_db({}, tmp / "usage.txt").exit_code, 2);
     // A target below a regular file cannot be made: an error, never "wrote ... files".
     write_file(tmp / "plain", "x");
-    ProgramRun blocked =
-        run_demo_db("'" + (tmp / "plain" / "db").string() + "'", tmp / "blocked.txt");
+    ProgramRun blocked = run_demo_db({(tmp / "plain" / "db").string()}, tmp / "blocked.txt");
     EXPECT_EQ(blocked.exit_code, 1);
     EXPECT_NE(blocked.out.find("cannot write"), std::string::npos) << blocked.out;
 }

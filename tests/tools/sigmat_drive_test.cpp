@@ -3,11 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sys/wait.h>
+#include "jobs/plot_jobs.h"
+#include "store/paths.h"
 
 namespace sigmat::test {
 namespace {
+
+const std::string sep(1, store::path_separator);
+const std::string eol(store::line_end);
+
+// A text as the transcript prints it (a path on Windows has backslashes).
+std::string printed(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
 
 struct DriveRun {
     int exit_code = -1;
@@ -23,14 +34,15 @@ class Drive : public ::testing::Test {
     }
     DriveRun drive(const std::string& events) {
         write_file(tmp / "events.txt", events);
-        std::string cmd = "cd '" + (tmp / "start").string() +
-                          "' && env -u DISPLAY -u WAYLAND_DISPLAY USERPROFILE='" +
-                          (tmp / "home").string() + "' '" + SIGMAT_DRIVE + "' '" +
-                          (tmp / "events.txt").string() + "' > '" + (tmp / "out.txt").string() +
-                          "' 2> '" + (tmp / "err.txt").string() + "' < /dev/null";
-        int status = std::system(cmd.c_str());
         DriveRun r;
-        r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.exit_code = run_program({SIGMAT_DRIVE,
+                                   {(tmp / "events.txt").string()},
+                                   tmp / "start",
+                                   {{"DISPLAY", std::nullopt},
+                                    {"WAYLAND_DISPLAY", std::nullopt},
+                                    {"USERPROFILE", (tmp / "home").string()}},
+                                   tmp / "out.txt",
+                                   tmp / "err.txt"});
         r.out = read_file(tmp / "out.txt");
         r.err = read_file(tmp / "err.txt");
         return r;
@@ -76,18 +88,20 @@ TEST_F(Drive, PipelineMessagesSaveSetupAndPlotterStarts) {
                        "click 1029\ntype 1019 1000\nclick 30002\n"
                        "click 1023\nclick 30001\n");
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    const std::string program = db + "/gnuplot/bin/gnuplot";
+    const std::string gnuplot_dir = db + sep + "gnuplot" + sep + "bin";
+    const std::string program = gnuplot_dir + sep + std::string(jobs::plotter_executable);
+    const std::string data_file =
+        db + sep + "HCl" + sep + "DA" + sep + "nu00" + sep + "DA00J00.dat";
     const std::string error = "message Error processing command | ";
+    const std::string launch =
+        "launch " + printed(work) + " | " + printed(program) + " | HCl_DA00J00.plt\n";
     EXPECT_EQ(r.out, error + "Select the initial vibrational state of the molecule.\n" + error +
-                         "Data file not found.\n" + error + "Invalid work directory\n" + "launch " +
-                         work + " | " + program + " | HCl_DA00J00.plt\n" + "launch " + work +
-                         " | " + program + " | HCl_DA00J00.plt\n" + error +
-                         "An error occured while calling gnuplot\n" + error +
-                         "Cannot read the data file.\\n" + db + "/HCl/DA/nu00/DA00J00.dat\n" +
-                         "closed\n");
+                         "Data file not found.\n" + error + "Invalid work directory\n" + launch +
+                         launch + error + "An error occured while calling gnuplot\n" + error +
+                         "Cannot read the data file.\\n" + printed(data_file) + "\n" + "closed\n");
     EXPECT_EQ(read_file(tmp / "home" / "Sigmat" / "Sigmat.ini"),
-              "XS_DBASE dir = " + db + "\nWork dir = " + work + "\ngnuplot = " + db +
-                  "/gnuplot/bin\ngnuplot version = T\ndata style = l \n");
+              "XS_DBASE dir = " + db + eol + "Work dir = " + work + eol + "gnuplot = " +
+                  gnuplot_dir + eol + "gnuplot version = T" + eol + "data style = l " + eol);
 }
 
 TEST_F(Drive, PromptsAreAnsweredFromTheQueueAndMessagesEscaped) {
@@ -109,7 +123,8 @@ TEST_F(Drive, PromptsAreAnsweredFromTheQueueAndMessagesEscaped) {
     std::filesystem::remove_all(tmp / "work" / "data");
     r = drive("select 1013 HCl\ntype 1022 " + work + "\nclick 1029\nclick 30002\n");
     EXPECT_EQ(r.out, "message Error processing command | Cannot read the data file.\\n" +
-                         (tmp / "start").string() + "/HCl/DA/nu00/DA00J00.dat\n");
+                         printed((tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat").string()) +
+                         "\n");
 }
 
 TEST_F(Drive, MalformedInputExitsWithTwo) {
@@ -130,6 +145,41 @@ TEST_F(Drive, StartUpErrorIsAMessageAndExitZero) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, "message Error | Error initializing application Sigmat\n");
 }
+
+#ifdef _WIN32
+TEST_F(Drive, RealPlotterStartRunsWgnuplotInTheWorkFolder) {
+    // On a first start the start-up folder is the database, and its gnuplot\bin the
+    // plotter's: the stand-in goes there and records the start beside itself.
+    const std::filesystem::path bin = tmp / "start" / "gnuplot" / "bin";
+    std::filesystem::create_directories(bin);
+    std::filesystem::copy_file(SIGMAT_PLOTTER_STAND_IN, bin / "wgnuplot.exe");
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat",
+               "# dea\r\n#\r\n# Energy =  0.0000E+00\r\n#\r\n# Max. energy = 1.0000E+00 eV   "
+               "resolution = 100\r\n#\r\n#\r\n#\r\n1.0000E-01 1.0000E-17\r\n");
+    const std::string work = (tmp / "work").string();
+    const std::string program = (bin / "wgnuplot.exe").string();
+    DriveRun r =
+        drive("select 1013 HCl\ntype 1022 " + work + "\nplotter real\nclick 30002\nclick 30001\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "launch " + printed(work) + " | " + printed(program) +
+                         " | HCl_DA00J00.plt\nclosed\n");
+    const std::string data_file = (tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat").string();
+    EXPECT_EQ(read_file(bin / "wgnuplot-starts.txt"), "command line: \"" + program +
+                                                          "\" HCl_DA00J00.plt\ndirectory: " + work +
+                                                          "\nscript: HCl_DA00J00.plt\n"
+                                                          "  set style data l \n"
+                                                          "  set xlabel 'Energy [eV]'\n"
+                                                          "  set ylabel 'Cross section [A^2]'\n"
+                                                          "  plot [:] '" +
+                                                          data_file +
+                                                          "' u 1:2 t 'DEA, HCl( 0, 0)'\n"
+                                                          "  -> '" +
+                                                          data_file +
+                                                          "': 9 lines, 9 ending in CR LF\n"
+                                                          "  pause -1\n"
+                                                          "end of start\n");
+}
+#endif
 
 } // namespace
 } // namespace sigmat::test

@@ -1,0 +1,209 @@
+"""The sigmat Python module against sigmat-cli on a real database, its fold against a plain
+numpy implementation of the same sum, its errors, and its read-only views."""
+import json
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import sigmat
+
+CLI = os.environ["SIGMAT_CLI"]
+DEMO_DB = os.environ["SIGMAT_DEMO_DB"]
+
+
+@pytest.fixture(scope="session")
+def db_path(tmp_path_factory):
+    path = tmp_path_factory.mktemp("demo") / "db"
+    subprocess.run([DEMO_DB, str(path)], check=True, stdout=subprocess.DEVNULL)
+    return str(path)
+
+
+@pytest.fixture(scope="session")
+def db(db_path):
+    return sigmat.Database(db_path)
+
+
+def cli(db_path, *args):
+    done = subprocess.run([CLI, "--db", db_path, *args], check=True, capture_output=True, text=True)
+    return done.stdout
+
+
+def cli_json(db_path, *args):
+    return json.loads(cli(db_path, *args, "--format", "json"))
+
+
+def test_molecules_and_states_are_the_catalogues(db, db_path):
+    rows = [line.split("\t") for line in cli(db_path, "states").splitlines()[1:]]
+    assert db.molecules() == list(dict.fromkeys(r[0] for r in rows))
+    for molecule in db.molecules():
+        expected = [(r[0], int(r[1]), int(r[2])) for r in rows if r[0] == molecule]
+        assert db.states(molecule) == expected
+        assert db.states(molecule.lower()) == expected
+
+
+@pytest.mark.parametrize("spec,fwhm,units", [
+    ("HCl:dea:v=1,J=3", None, "A2"),
+    ("HCl:dea:v=1,J=3", 50, "cm2"),
+    ("hcl:DEA:v=0,J=0,fwhm=20", None, "A2"),
+    ("HBr:ve:v=0,J=2,vf=1", 30, "m2"),
+    ("HBr:ve:v=1,J=2,vf=1", None, "A2"),
+    ("DI:aed:vf=2,J=5", None, "A2"),
+    ("DF:aedtot", 25, "A2"),
+    ("DCl:thermal:tv=1000,tj=300", 40, "A2"),
+])
+def test_curves_are_the_command_lines(db, db_path, spec, fwhm, units):
+    curve = db.curve(spec, fwhm=fwhm, units=units)
+    cli_spec = spec if fwhm is None else spec + ",fwhm=" + str(fwhm)
+    expected = cli_json(db_path, "curve", cli_spec, "--units", units)
+    np.testing.assert_array_equal(curve.energy, expected["energy"] if "energy" in expected
+                                  else expected["E_eV"])
+    np.testing.assert_array_equal(curve.sigma, expected["columns"][0]["values"])
+    assert curve.units == units
+    assert curve.provenance["database"] == db_path
+    assert curve.provenance["fwhm_meV"] == (fwhm if fwhm is not None else
+                                            (20 if "fwhm=20" in spec else None))
+
+
+def test_thermal_scan_is_the_command_lines(db, db_path):
+    scan = db.thermal("DCl", [300, 1500], [100, 300], fwhm=20)
+    expected = cli_json(db_path, "thermal", "DCl", "--tv", "300,1500", "--tj", "100,300",
+                        "--fwhm", "20")
+    assert scan.sigma.shape == (len(scan.energy), 4)
+    assert [c["name"] for c in expected["columns"]] == [
+        "sigma_A2_Tv300_TJ100", "sigma_A2_Tv300_TJ300", "sigma_A2_Tv1500_TJ100",
+        "sigma_A2_Tv1500_TJ300"]
+    for column, exp in enumerate(expected["columns"]):
+        np.testing.assert_array_equal(scan.sigma[:, column], exp["values"])
+    # Each pair alone is the same column; scalars give a 1-D curve.
+    single = db.thermal("DCl", 1500, 100, fwhm=20)
+    assert single.sigma.ndim == 1
+    np.testing.assert_array_equal(single.sigma, scan.sigma[:, 2])
+    provenance = scan.provenance
+    assert provenance["temperatures"] == [(300, 100), (300, 300), (1500, 100), (1500, 300)]
+    assert provenance["states"][0]["v"] == 0 and provenance["states"][0]["J"] == 0
+    assert len(provenance["coverage"]) == 4
+    assert 0.0 <= provenance["coverage"][0]["share_not_held"] < 0.01
+    hot = db.thermal("DI", 3000, 3000).provenance["coverage"][0]
+    assert hot["below_99_percent"]
+
+
+def test_rates_are_the_command_lines(db, db_path):
+    temperatures = [300.0, 1000.0, 3000.0]
+    for spec in ["HCl:dea:v=2,J=0", "HCl:thermal:tv=1000,tj=300", "HCl:aedtot"]:
+        curve = db.curve(spec)
+        expected = cli_json(db_path, "rate", spec, "--t", "300,1000,3000")
+        np.testing.assert_array_equal(sigmat.rate(curve, T=temperatures),
+                                      expected["columns"][0]["values"])
+    # Units of the curve are respected; arrays are taken in A^2 with the electron's mass.
+    in_a2 = db.curve("HCl:dea:v=2,J=0")
+    in_m2 = db.curve("HCl:dea:v=2,J=0", units="m2")
+    assert sigmat.rate(in_m2, T=1000) == pytest.approx(sigmat.rate(in_a2, T=1000), rel=1e-15)
+    assert isinstance(sigmat.rate(in_a2, T=1000), float)
+    assert sigmat.rate(in_a2.energy, in_a2.sigma, T=1000) == sigmat.rate(in_a2, T=1000)
+    # A constant 1 A^2 on a 1 meV grid to 4 eV: the mean speed times the cross section.
+    energy = np.arange(1, 4001) * 0.001
+    assert sigmat.rate(energy, np.ones_like(energy), T=300) == pytest.approx(1.0760e-9, rel=1e-3)
+    heavy = sigmat.rate(energy, np.ones_like(energy), T=300, mass=1.0)
+    assert heavy == pytest.approx(1.0760e-9 * np.sqrt(sigmat_electron_mass() / 1.0), rel=1e-3)
+
+
+def sigmat_electron_mass():
+    return 5.48579909065e-4
+
+
+def test_lxcat_is_the_command_lines(db, db_path):
+    for spec in ["HCl:dea:v=1,J=2,fwhm=50", "HCl:ve:v=0,J=2,vf=2"]:
+        assert sigmat.to_lxcat(db.curve(spec)) == cli(db_path, "curve", spec, "--format", "lxcat")
+    for spec in ["HCl:aedtot", "HCl:aed:vf=0,J=2", "HCl:ve:v=1,J=2,vf=1"]:
+        with pytest.raises(ValueError, match="LXCat has no keyword"):
+            sigmat.to_lxcat(db.curve(spec))
+
+
+def plain_fold(energy, sigma, fwhm_mev):
+    """The fold written out: a Gaussian at every pair of points, trapezoids of the last
+    interval's width, 100 steps past the last point at its value, nothing below the first."""
+    w = fwhm_mev * 0.001
+    s = (w * 0.5) / (np.sqrt(np.log(2.0)) * np.sqrt(2.0))
+    a = 1.0 / (np.sqrt(2.0 * np.pi) * s)
+    c = 0.5 / s ** 2
+    n = len(energy)
+    h = energy[-1] - energy[-2]
+    tail = energy[-1] + h * np.arange(1, 101)
+    out = np.empty(n)
+    for k in range(n):
+        x = energy[k]
+        kt = a * np.exp(-((energy - x) ** 2) * c)
+        kx = a * np.exp(-((tail - x) ** 2) * c)
+        inner = np.sum((sigma[:-1] * kt[:-1] + sigma[1:] * kt[1:]) * h * 0.5)
+        ks = np.concatenate(([kt[-1]], kx))
+        out[k] = inner + np.sum((ks[:-1] + ks[1:]) * (h * sigma[-1]) * 0.5)
+    out[out < 1e-30] = 0.0
+    return out
+
+
+def test_fold_is_the_plain_sum_on_random_uniform_grids():
+    rng = np.random.default_rng(7)
+    for _ in range(12):
+        n = int(rng.integers(2, 2000))
+        step = float(rng.choice([0.001, 0.002, 0.005, 0.01]))
+        start = float(rng.uniform(0.0, 2.0))
+        energy = start + step * np.arange(n)
+        sigma = rng.uniform(0.0, 1.0, n) * np.exp(-rng.uniform(0, 5) * np.arange(n) / n)
+        fwhm = float(rng.uniform(1.0, 300.0))
+        folded = sigmat.fold(energy, sigma, fwhm)
+        expected = plain_fold(energy, sigma, fwhm)
+        where = expected > 1e-12 * expected.max()
+        np.testing.assert_allclose(folded[where], expected[where], rtol=1e-10)
+        assert np.all(folded[~where] <= 1e-12 * expected.max() * 1.0001)
+
+
+def test_fold_refuses_what_it_cannot_fold():
+    energy = np.arange(1, 101) * 0.01
+    with pytest.raises(ValueError, match="not uniform"):
+        sigmat.fold(np.concatenate((energy[:50], energy[50:] + 0.001)), np.ones(100), 10)
+    with pytest.raises(ValueError):
+        sigmat.fold(energy, np.ones(100), 0.0)
+    with pytest.raises(ValueError):
+        sigmat.fold(energy, np.ones(99), 10)
+    # Steps that differ by less than 1e-6 of the step are one grid.
+    wobbly = energy + 1e-9 * np.sin(np.arange(100))
+    assert sigmat.fold(wobbly, np.ones(100), 10).shape == (100,)
+
+
+def test_errors(db, db_path):
+    with pytest.raises(sigmat.DataError) as missing:
+        db.curve("HCl:dea:v=0,J=77")
+    assert isinstance(missing.value, RuntimeError)
+    assert missing.value.path.endswith("DA00J77.dat")
+    assert missing.value.line == 0
+    for bad in ["HCl:dea:v=0", "HCl:nope:v=0,J=0", "HCl:dea:v=0,J=0,fwhm=0"]:
+        with pytest.raises(ValueError):
+            db.curve(bad)
+    with pytest.raises(ValueError, match="both"):
+        db.curve("HCl:dea:v=0,J=0,fwhm=5", fwhm=5)
+    with pytest.raises(ValueError):
+        db.curve("HCl:dea:v=0,J=0", units="barn")
+    with pytest.raises(ValueError):
+        db.thermal("HCl", 300.5, 300)
+    with pytest.raises(ValueError):
+        sigmat.Database(os.path.join(db_path, "no-such-folder"))
+    with pytest.raises(sigmat.DataError):
+        db.thermal("XY", 300, 300)
+
+
+def test_views_are_read_only(db):
+    curve = db.curve("HCl:dea:v=1,J=3", fwhm=50)
+    for array in (curve.energy, curve.sigma):
+        assert not array.flags["OWNDATA"]
+        assert not array.flags["WRITEABLE"]
+        assert array.dtype == np.float64
+        with pytest.raises(ValueError):
+            array[0] = 1.0
+    scan = db.thermal("HCl", [300, 600], 300)
+    assert not scan.sigma.flags["WRITEABLE"]
+    assert scan.sigma.shape == (len(scan.energy), 2)
+    # The views keep their curve alive.
+    energy = db.curve("HCl:dea:v=0,J=0").energy
+    assert energy[0] > 0.0
