@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/main_menu.h"
 #include "app/resources/main_dialog_description.h"
 #include "app/settings_file.h"
 #include "store/number_fields.h"
@@ -96,6 +97,7 @@ bool start_application(platform::Platform& p, Application& app,
     app.catalogue = load_catalogue(files, store::find_in_tree(files, db, {catalogue_file_name}));
 
     start_main_dialog(p, app);
+    start_menus(p, app);
     p.attach_destroyed(std::move(on_destroyed));
     return true;
 }

@@ -3,6 +3,7 @@
 // them and wires the dialog's actions through the platform.
 #pragma once
 
+#include "app/comparison.h"
 #include "app/main_dialog.h"
 #include "app/plot_settings.h"
 #include "app/state_catalogue.h"
@@ -10,6 +11,7 @@
 #include "store/file_system.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,14 +26,17 @@ struct Application {
     std::string settingsFolder;
     // Every file the program reads and writes goes through here.
     store::FileSystem* files = &store::real_file_system();
+    // The curves of the comparison window, and its logic (made with the menus).
+    Comparison comparison;
+    std::unique_ptr<ComparisonLogic> compare;
 };
 
 inline constexpr std::string_view startup_error_text = "Error initializing application Sigmat";
 inline constexpr std::string_view startup_error_caption = "Error";
 
 // Start-up after the dialog has been built and before it is shown: the per-user folder
-// and Sigmat.ini, the catalogue from the database directory, the dialog start-up, and
-// the destroyed action (which calls `on_destroyed`, where the caller ends its loop).
+// and Sigmat.ini, the catalogue from the database directory, the dialog start-up, the menus,
+// and the destroyed action (which calls `on_destroyed`, where the caller ends its loop).
 // Returns false on a start-up failure; the caller then shows the start-up error box
 // (show_startup_error) and ends with exit code 0. The process's current directory is
 // never changed: folders are found from the start-up directory as the program has always

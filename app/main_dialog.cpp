@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include "app/application.h"
+#include "app/dialog_help.h"
 #include "app/plot_inputs.h"
 #include "app/resources/main_dialog_description.h"
 #include "curves/curve.h"
@@ -89,6 +90,7 @@ void bound_rotation(Platform& p, Application& app, std::int32_t v) {
     auto j = whole_of(p, id::rot_initial);
     if (j && *j > rot_max)
         write_number(p, id::rot_initial, rot_max, state_width);
+    show_state_tooltips(p, app);
 }
 
 // Process radio buttons: which state controls the process uses.
@@ -187,6 +189,7 @@ void on_molecule(Platform& p, Application& app) {
         bound_rotation(p, app, *v);
     }
     p.set_spin_range(id::vib_final_spin, 0, vib_max);
+    show_state_tooltips(p, app);
 }
 
 // Temperatures (whole kelvins, 0..9999) and FWHM (whole meV, 0..999).
@@ -396,6 +399,11 @@ void start_main_dialog(Platform& p, Application& app) {
     for (int box : {id::style_lines, id::style_points})
         p.attach(box, Event::clicked,
                  [&p, &app](int control, Event) { on_data_style(p, app, control); });
+
+    // Enter in a temperature plots the average; elsewhere it plots the single cross section.
+    p.set_enter_button(id::temp_vib, id::plot_thermal);
+    p.set_enter_button(id::temp_rot, id::plot_thermal);
+    show_tooltips(p, app);
 }
 
 } // namespace sigmat::app

@@ -1,6 +1,7 @@
 #include "app/plot_inputs.h"
 
 #include "app/resources/main_dialog_description.h"
+#include "curves/coverage.h"
 #include "store/number_fields.h"
 
 #include <climits>
@@ -105,6 +106,7 @@ void fill_common(Platform& p, PlotSettings& s, jobs::Directories& dirs, jobs::Sc
         s.gnuplotV4 = v4;
     style.data_style = s.dataStyle;
     style.gnuplot_v4 = s.gnuplotV4;
+    style.view = s.view;
 }
 
 } // namespace
@@ -127,6 +129,17 @@ platform::PlotterResult DialogJobHost::start_plotter(const std::string& director
                                                      const std::string& program,
                                                      const std::string& script) {
     return platform_.start_plotter(directory, program, script);
+}
+
+void DialogJobHost::report_average(const curves::Curve& average) {
+    const curves::ThermalReport report = curves::thermal_report(average);
+    std::string text = report.states;
+    bool warning = false;
+    for (const curves::PairCoverage& pair : report.pairs) {
+        text += "; " + pair.text;
+        warning = warning || pair.warning;
+    }
+    platform_.set_status(text, warning);
 }
 
 std::optional<jobs::SingleRequest> read_single_request(Platform& p, PlotSettings& s) {

@@ -24,6 +24,10 @@ class DialogJobHost final : public jobs::JobHost {
     platform::PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                           const std::string& script) override;
     store::FileSystem& files() override { return files_; }
+    // The states of a temperature average and the share of the population they hold, on the
+    // status line (in the warning colour below 99 %).
+    void report_average(const curves::Curve& average) override;
+    bool wants_average_report() const override { return true; }
 
   private:
     platform::Platform& platform_;

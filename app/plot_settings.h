@@ -3,6 +3,8 @@
 // FWHM, temperatures) are read from the dialog's controls by each job when it runs.
 #pragma once
 
+#include "jobs/plot_jobs.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +31,8 @@ struct PlotSettings {
     bool useEnergyRange = false;
     bool useResolution = false;
     std::int32_t moleculeIndex = 1; // 1-based position in the catalogue
+    // The View menu; held for the session only (Sigmat.ini keeps its five lines).
+    jobs::ViewOptions view;
 };
 
 } // namespace sigmat::app

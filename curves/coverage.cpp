@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace sigmat::curves {
 namespace {
@@ -359,6 +360,36 @@ std::optional<CoverageEstimate> curve_coverage(const Curve& curve, std::size_t c
         return std::nullopt;
     const TemperaturePair t = curve.provenance.temperatures[column];
     return estimate_coverage(entered_ladders(curve.provenance), t.tv_k, t.tj_k);
+}
+
+ThermalReport thermal_report(const Curve& average) {
+    ThermalReport report;
+    const auto ladders = entered_ladders(average.provenance);
+    report.states = "states: ";
+    for (std::size_t v = 0; v < ladders.size(); ++v)
+        report.states +=
+            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladders[v].size() - 1) + ", ";
+    report.states += std::to_string(average.provenance.states.size()) + " states";
+    for (std::size_t c = 0; c < average.provenance.temperatures.size(); ++c) {
+        const TemperaturePair& t = average.provenance.temperatures[c];
+        PairCoverage pair{
+            t, "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K", false};
+        const auto estimate = curve_coverage(average, c);
+        if (!estimate) {
+            pair.text += ": the share of the population held is not estimated";
+            report.pairs.push_back(std::move(pair));
+            continue;
+        }
+        char held[32];
+        std::snprintf(held, sizeof held, "%.2f", 100.0 * (1.0 - estimate->share_not_held));
+        pair.text +=
+            ": the states listed hold an estimated " + std::string(held) + " % of the population";
+        if (!estimate->complete)
+            pair.text += " (at most: a part was not estimated)";
+        pair.warning = estimate->below_99_percent;
+        report.pairs.push_back(std::move(pair));
+    }
+    return report;
 }
 
 } // namespace sigmat::curves

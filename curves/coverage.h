@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace sigmat::curves {
@@ -92,5 +93,21 @@ estimate_coverage(std::span<const std::vector<double>> levels, double tv_k, doub
 // The estimate for column `column` of a temperature average (its pair of temperatures).
 [[nodiscard]] std::optional<CoverageEstimate> curve_coverage(const Curve& curve,
                                                              std::size_t column);
+
+// What a temperature average tells about its states, as sentences for a person: the states
+// that entered, per level ("states: v=0 J=0..30, v=1 J=0..28, 59 states"), and for each pair
+// of temperatures the share of the population they hold by estimate_coverage ("Tv=300 K,
+// TJ=300 K: the states listed hold an estimated 99.97 % of the population"), with a warning
+// where that share is below 99 %.
+struct PairCoverage {
+    TemperaturePair temperatures;
+    std::string text;
+    bool warning = false; // below 99 %
+};
+struct ThermalReport {
+    std::string states;
+    std::vector<PairCoverage> pairs;
+};
+[[nodiscard]] ThermalReport thermal_report(const Curve& average);
 
 } // namespace sigmat::curves

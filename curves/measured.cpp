@@ -1,7 +1,9 @@
 #include "curves/measured.h"
 
 #include "curves/text_cells.h"
+#include "numerics/convolution.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -61,6 +63,59 @@ MeasuredRead read_measured_curve(std::istream& in, std::string_view file_name) {
     if (out.curve.energy_ev.empty())
         return fail(0, "no data row (two columns: energy in eV and cross section)");
     out.ok = true;
+    return out;
+}
+
+bool evenly_spaced(const std::vector<double>& energy_ev) {
+    if (energy_ev.size() < 3)
+        return true;
+    double smallest = HUGE_VAL, largest = 0.0;
+    for (std::size_t i = 1; i < energy_ev.size(); ++i) {
+        const double step = energy_ev[i] - energy_ev[i - 1];
+        smallest = std::min(smallest, step);
+        largest = std::max(largest, step);
+    }
+    return largest - smallest <= 1e-6 * smallest;
+}
+
+PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
+                                        std::optional<std::int32_t> fwhm_mev) {
+    PreparedMeasurement out;
+    const std::vector<double>& e = measured.energy_ev;
+    MeasuredCurve curve;
+    if (evenly_spaced(e)) {
+        curve = measured;
+    } else {
+        double step = HUGE_VAL;
+        for (std::size_t i = 1; i < e.size(); ++i)
+            step = std::min(step, e[i] - e[i - 1]);
+        const double span = (e.back() - e.front()) / step;
+        if (!(span < static_cast<double>(resampled_points_limit))) {
+            out.why = "an even grid at the smallest step of the file (" + std::to_string(step) +
+                      " eV) would hold more than " + std::to_string(resampled_points_limit) +
+                      " points";
+            return out;
+        }
+        // The last grid point may lie a rounding below the last energy.
+        const auto points = static_cast<std::size_t>(std::floor(span * (1.0 + 1e-12))) + 1;
+        curve.energy_ev.reserve(points);
+        curve.sigma.reserve(points);
+        std::size_t right = 1;
+        for (std::size_t k = 0; k < points; ++k) {
+            const double x = std::min(e.front() + static_cast<double>(k) * step, e.back());
+            while (right + 1 < e.size() && e[right] < x)
+                ++right;
+            const double x0 = e[right - 1], x1 = e[right];
+            const double y0 = measured.sigma[right - 1], y1 = measured.sigma[right];
+            const double t = std::clamp((x - x0) / (x1 - x0), 0.0, 1.0);
+            curve.energy_ev.push_back(x);
+            curve.sigma.push_back(y0 + t * (y1 - y0));
+        }
+        out.resampled = true;
+    }
+    if (fwhm_mev)
+        numerics::convolve_with_resolution(*fwhm_mev * 0.001, curve.energy_ev, curve.sigma);
+    out.curve = std::move(curve);
     return out;
 }
 

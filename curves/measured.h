@@ -12,7 +12,11 @@
 
 #include "store/error.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <istream>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,5 +35,25 @@ struct MeasuredRead {
 
 // Reads the whole stream; `file_name` only names the file in an error.
 [[nodiscard]] MeasuredRead read_measured_curve(std::istream& in, std::string_view file_name);
+
+// A measurement beside a folded theory curve. The fold (numerics/convolution.h) takes every
+// interval as wide as the table's last one, so a measurement on an uneven grid is first put
+// on an even one: the smallest step between its energies, from its first energy up to its
+// last grid point not above its last energy, each value interpolated linearly between the two
+// measured points around it. Then, with a FWHM, it is folded like the database's curves.
+//
+// An evenly spaced measurement (steps equal within a relative 1e-6) keeps its points.
+inline constexpr std::size_t resampled_points_limit = 1'000'000;
+
+[[nodiscard]] bool evenly_spaced(const std::vector<double>& energy_ev);
+
+struct PreparedMeasurement {
+    std::optional<MeasuredCurve> curve;
+    bool resampled = false;
+    std::string why; // when there is no curve: the even grid would exceed the limit
+};
+
+[[nodiscard]] PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
+                                                      std::optional<std::int32_t> fwhm_mev);
 
 } // namespace sigmat::curves

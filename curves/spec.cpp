@@ -291,4 +291,29 @@ double from_a2(SigmaUnit unit) {
     return 1.0;
 }
 
+std::string curve_title(const CurveSpec& s) {
+    const auto n = [](std::int32_t x) { return std::to_string(x); };
+    std::string t = s.molecule + " ";
+    switch (s.kind) {
+    case CurveKind::dea:
+        t += "DEA v=" + n(s.v) + " J=" + n(s.j);
+        break;
+    case CurveKind::ve:
+        t += "VE v=" + n(s.v) + " J=" + n(s.j) + " -> v'=" + n(s.vf);
+        break;
+    case CurveKind::aed:
+        t += "AED -> v'=" + n(s.vf) + " J=" + n(s.j);
+        break;
+    case CurveKind::aed_total:
+        t += "AED total";
+        break;
+    case CurveKind::thermal:
+        t += "DEA Tv=" + n(s.temperatures.tv_k) + " K TJ=" + n(s.temperatures.tj_k) + " K";
+        break;
+    }
+    if (s.fwhm_mev)
+        t += ", FWHM " + n(*s.fwhm_mev) + " meV";
+    return t;
+}
+
 } // namespace sigmat::curves

@@ -34,6 +34,11 @@ struct SpecRead {
 // The spec written back in its canonical form ("HCl:ve:v=0,J=3,vf=1,fwhm=50").
 [[nodiscard]] std::string spec_text(const CurveSpec& spec);
 
+// A figure's legend entry for the curve: "HCl DEA v=0 J=3", "HCl VE v=0 J=3 -> v'=1",
+// "HCl AED -> v'=2 J=5", "HCl AED total", "HCl DEA Tv=300 K TJ=300 K", each with
+// ", FWHM 50 meV" when folded.
+[[nodiscard]] std::string curve_title(const CurveSpec& spec);
+
 // A curve of the user's own for a figure.
 struct OutsideSpec {
     enum class Kind { file, lxcat } kind = Kind::file;

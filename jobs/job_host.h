@@ -7,6 +7,7 @@
 // control, and never changes the process's current directory.
 #pragma once
 
+#include "curves/curve.h"
 #include "platform/plotter_process.h"
 #include "store/file_system.h"
 
@@ -31,6 +32,12 @@ class JobHost {
                                                   const std::string& program,
                                                   const std::string& script) = 0;
     virtual store::FileSystem& files() = 0;
+
+    // The temperature average that the thermal job plots, with the states that entered it,
+    // before the plotter starts. A host that wants it also when the old result is kept says
+    // so: the job then computes the average (unfolded) for it alone.
+    virtual void report_average(const curves::Curve& average);
+    [[nodiscard]] virtual bool wants_average_report() const;
 };
 
 } // namespace sigmat::jobs

@@ -1,11 +1,21 @@
 #include "jobs/job_steps.h"
 
+#include "store/data_files.h"
+#include "store/number_fields.h"
 #include "store/paths.h"
 #include "store/plot_scripts.h"
+
+#include <cstdio>
 
 namespace sigmat::jobs {
 
 JobHost::~JobHost() = default;
+
+void JobHost::report_average(const curves::Curve&) {}
+
+bool JobHost::wants_average_report() const {
+    return false;
+}
 
 std::string_view process_code(ProcessKind kind) {
     switch (kind) {
@@ -22,6 +32,37 @@ std::string_view process_code(ProcessKind kind) {
 }
 
 namespace steps {
+
+store::ScriptView script_view(const ViewOptions& view) {
+    store::ScriptView out;
+    out.log_x = view.log_energy;
+    out.log_y = view.log_sigma;
+    switch (view.unit) {
+    case curves::SigmaUnit::a2:
+        break;
+    case curves::SigmaUnit::cm2:
+        out.sigma_unit = "cm^2";
+        out.sigma_factor = "1e-16";
+        break;
+    case curves::SigmaUnit::m2:
+        out.sigma_unit = "m^2";
+        out.sigma_factor = "1e-20";
+        break;
+    }
+    return out;
+}
+
+std::string range_in_script(JobHost& host, const EnergyRange& range, const ViewOptions& view,
+                            const std::string& plotted) {
+    if (!(range.on && view.log_energy && range.from <= 0.0))
+        return store::range_text(range.on, range.from, range.to);
+    // No energy at or below 0 on a log axis: the range starts at the file's first energy
+    // above it, written with the digits it needs.
+    const double first = store::first_positive_energy(host.files(), plotted).value_or(1e-3);
+    char lower[32];
+    std::snprintf(lower, sizeof lower, "%.10g", first);
+    return std::string("[") + lower + ":" + store::format_bound(range.to) + "]";
+}
 
 std::optional<Places> enter(JobHost& host, const Directories& dirs) {
     Places places;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "curves/curve.h"
+#include "curves/spec.h"
 #include "jobs/job_host.h"
 
 #include <cstdint>
@@ -40,11 +41,23 @@ struct Directories {
     std::string base; // what a relative work directory is taken from
 };
 
+// The View menu: log axes and the unit of the cross-section axis. Off (the default), the
+// scripts are what they have always been; each option changes only its own lines.
+struct ViewOptions {
+    bool log_energy = false; // "set logscale x"; a range's lower bound at or below 0 becomes
+                             // the first positive energy of the plotted file
+    bool log_sigma = false;  // "set logscale y"
+    curves::SigmaUnit unit = curves::SigmaUnit::a2; // other units: the column scaled, the
+                                                    // y label naming the unit
+    friend bool operator==(const ViewOptions&, const ViewOptions&) = default;
+};
+
 // How the script is worded: the data style ("l ", "p ", "lp") and the gnuplot 4 wording
-// ("set style data") or the older one ("set data style").
+// ("set style data") or the older one ("set data style"), and the view.
 struct ScriptStyle {
     std::string data_style = "l ";
     bool gnuplot_v4 = true;
+    ViewOptions view;
 };
 
 struct EnergyRange {
@@ -80,6 +93,8 @@ enum class JobOutcome {
 };
 
 JobOutcome plot_single(JobHost& host, const SingleRequest& request);
+// The curve that a single-cross-section request plots, as the curves library names it.
+curves::CurveSpec curve_spec(const SingleRequest& request);
 JobOutcome plot_thermal(JobHost& host, const ThermalRequest& request);
 
 } // namespace sigmat::jobs

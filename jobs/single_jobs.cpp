@@ -73,7 +73,9 @@ Names names_of(const SingleRequest& r) {
     return n;
 }
 
-curves::CurveSpec spec_of(const SingleRequest& r) {
+} // namespace
+
+curves::CurveSpec curve_spec(const SingleRequest& r) {
     curves::CurveSpec spec;
     spec.molecule = r.molecule;
     spec.v = r.v;
@@ -93,17 +95,17 @@ curves::CurveSpec spec_of(const SingleRequest& r) {
         spec.kind = curves::CurveKind::aed_total;
         break;
     }
+    if (r.fwhm_mev)
+        spec.fwhm_mev = r.fwhm_mev;
     return spec;
 }
-
-} // namespace
 
 JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
     const auto places = steps::enter(host, r.dirs);
     if (!places)
         return JobOutcome::stopped;
     store::FileSystem& files = host.files();
-    const curves::StateFile input = curves::state_file(files, places->database, spec_of(r));
+    const curves::StateFile input = curves::state_file(files, places->database, curve_spec(r));
     // The database file must be a readable regular file; nothing else is tested here.
     const store::PathInfo info = files.stat(input.path);
     if (info.kind != store::PathKind::regular || !info.readable) {
@@ -111,9 +113,10 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
         return JobOutcome::stopped;
     }
     const Names n = names_of(r);
-    const std::string range = store::range_text(r.range.on, r.range.from, r.range.to);
+    const store::ScriptView view = steps::script_view(r.style.view);
 
     if (!r.fwhm_mev) {
+        const std::string range = steps::range_in_script(host, r.range, r.style.view, input.path);
         const auto file =
             steps::quoted_path(host, steps::database_path_in_script(r.dirs, *places, input.path));
         if (!file)
@@ -121,10 +124,10 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
         const auto title = steps::quoted_path(host, n.title);
         if (!title)
             return JobOutcome::stopped;
-        const std::string command =
-            "plot " + range + " " + *file + " u 1:" + n.column + " t " + *title;
+        const std::string command = "plot " + range + " " + *file + " u " +
+                                    store::using_columns(n.column, view) + " t " + *title;
         std::string script;
-        store::append_plot_script(script, r.style.data_style, r.style.gnuplot_v4, command);
+        store::append_plot_script(script, r.style.data_style, r.style.gnuplot_v4, command, view);
         if (!steps::write_file(host, store::join_path(places->work, n.script), script))
             return JobOutcome::stopped;
         return steps::launch(host, r.dirs, *places, n.script);
@@ -151,10 +154,11 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
     }
+    const std::string range = steps::range_in_script(host, r.range, r.style.view, result_path);
     const std::string command = "plot " + range + " " + *file + (n.blank_before_using ? " " : "") +
-                                "u 1:" + n.column + " t " + *title;
+                                "u " + store::using_columns(n.column, view) + " t " + *title;
     std::string script;
-    store::append_plot_script(script, r.style.data_style, r.style.gnuplot_v4, command);
+    store::append_plot_script(script, r.style.data_style, r.style.gnuplot_v4, command, view);
     // The indicator is greyed after the script, also when the old result was kept and it
     // was never shown.
     if (!steps::write_file(host, store::join_path(places->work, n.script), script, true))

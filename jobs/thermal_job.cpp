@@ -26,9 +26,9 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
     if (!file || !steps::data_folder(host, *places))
         return JobOutcome::stopped;
 
+    const curves::TemperaturePair pair = r.temperatures;
     if (!steps::keep_old_result(host, result_path)) {
         host.set_waiting(true);
-        const curves::TemperaturePair pair = r.temperatures;
         store::Read<curves::Curve> average = curves::thermal_curve(
             host.files(), places->database, r.molecule, {&pair, 1}, r.fwhm_mev);
         if (!average.ok) {
@@ -42,6 +42,13 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
             average.value.energy, average.value.sigma);
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
+        host.report_average(average.value);
+    } else if (host.wants_average_report()) {
+        // The states and weights do not depend on the fold: the unfolded average tells them.
+        const store::Read<curves::Curve> average =
+            curves::thermal_curve(host.files(), places->database, r.molecule, {&pair, 1}, {});
+        if (average.ok)
+            host.report_average(average.value);
     }
 
     // The script is written only once the result is complete.
@@ -54,10 +61,12 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
         host.set_waiting(false);
         return JobOutcome::stopped;
     }
-    const std::string command = "plot " + store::range_text(r.range.on, r.range.from, r.range.to) +
-                                " " + *file + " u 1:2 t " + *quoted_title;
+    const store::ScriptView view = steps::script_view(r.style.view);
+    const std::string command =
+        "plot " + steps::range_in_script(host, r.range, r.style.view, result_path) + " " + *file +
+        " u " + store::using_columns("2", view) + " t " + *quoted_title;
     std::string text;
-    store::append_thermal_script(text, r.style.data_style, r.style.gnuplot_v4, command);
+    store::append_thermal_script(text, r.style.data_style, r.style.gnuplot_v4, command, view);
     if (!steps::write_file(host, store::join_path(places->work, script), text, true))
         return JobOutcome::stopped;
     host.set_waiting(false);

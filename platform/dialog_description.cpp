@@ -11,6 +11,15 @@ const ControlSpec* find_control(const DialogDescription& dialog, int id) {
     return nullptr;
 }
 
+const MenuSpec* find_menu_entry(const DialogDescription& dialog, int id) {
+    if (id == no_id)
+        return nullptr;
+    for (const MenuSpec& m : dialog.menus)
+        if (m.id == id)
+            return &m;
+    return nullptr;
+}
+
 std::string_view kind_name(ControlKind kind) {
     switch (kind) {
     case ControlKind::edit:

@@ -44,15 +44,31 @@ struct ControlSpec {
     unsigned style;
 };
 
+// The menu bar above the controls: menus in table order, each holding the entries that follow
+// its title up to the next title. Entries with an id act like controls of that id: an action
+// is clicked, a check entry toggles, a radio entry is checked in its group (from an entry
+// marked group_start to the next one; the first of a group starts checked).
+enum class MenuKind { title, action, check, radio, separator };
+
+struct MenuSpec {
+    int id; // no_id for titles and separators
+    MenuKind kind;
+    std::string_view label;         // "&" marks the keyboard mnemonic
+    unsigned style;                 // group_start
+    std::string_view shortcut = {}; // e.g. "Ctrl+Q"
+};
+
 struct DialogDescription {
     std::string_view title;
-    int x, y, w, h; // dialog units
+    int x, y, w, h; // dialog units, the menu bar and the status line not counted
     std::string_view font;
     int font_points;
     std::span<const ControlSpec> controls;
+    std::span<const MenuSpec> menus = {};
 };
 
 const ControlSpec* find_control(const DialogDescription& dialog, int id);
+const MenuSpec* find_menu_entry(const DialogDescription& dialog, int id);
 std::string_view kind_name(ControlKind kind);
 
 } // namespace sigmat::platform

@@ -12,10 +12,12 @@
 
 #include "platform/plotter_process.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sigmat::platform {
 
@@ -33,6 +35,54 @@ struct KeyPress {
 };
 // Returns whether the edit takes the key; a refused key leaves the text as it was.
 using KeyFilter = std::function<bool(int control, const KeyPress& key)>;
+
+// A file to open or to save, asked of the user, and the answer: the path and the filter that
+// was chosen (its index in `filters`).
+struct FileQuestion {
+    bool save = false;
+    std::string title;
+    std::vector<std::string> filters; // "PNG image (*.png)"
+    std::string suggested;            // the path to start from
+};
+struct FileAnswer {
+    std::string path;
+    std::size_t filter = 0;
+};
+
+// Where a figure goes, in which format, and how large: pixels for PNG, centimetres for PDF
+// and SVG.
+enum class FigureFormat { png, pdf, svg };
+inline constexpr double png_default_width = 1200, png_default_height = 800;
+inline constexpr double page_default_width = 16, page_default_height = 10;
+struct FigureFileAnswer {
+    std::string path;
+    FigureFormat format = FigureFormat::png;
+    double width = png_default_width, height = png_default_height;
+};
+
+enum class DocumentKind { about, guide };
+
+// What the comparison window lists, one row per curve, and what its buttons do. The
+// application implements it over its list of curves; after every change to the list it calls
+// Platform::comparison_changed so that an open window shows the list anew.
+struct ComparisonRow {
+    std::string label;  // the legend entry, which the user may edit
+    std::string source; // where the curve comes from: its spec or file
+};
+class ComparisonPanel {
+  public:
+    virtual ~ComparisonPanel();
+    [[nodiscard]] virtual std::vector<ComparisonRow> rows() const = 0;
+    virtual void relabel(std::size_t row, std::string_view label) = 0;
+    virtual void remove(std::size_t row) = 0;
+    virtual void move(std::size_t row, std::size_t to) = 0;
+    virtual void add_current() = 0; // the curve of the single-cross-section box
+    virtual void add_file() = 0;    // a measurement or an LXCat block
+    virtual void plot_together() = 0;
+    virtual void export_figure() = 0;
+    virtual void export_data() = 0;
+    virtual void clear() = 0;
+};
 
 class Platform {
   public:
@@ -64,12 +114,38 @@ class Platform {
     virtual bool ask_yes_no(std::string_view caption, std::string_view text) = 0;
     // A short hint beside a control (a tooltip), shown for a moment.
     virtual void show_hint(int id, std::string_view text) = 0;
+    // The tooltip a control shows whenever the pointer rests on it.
+    virtual void set_tooltip(int id, std::string_view text) = 0;
+    // Enter in the edit `edit` clicks `button` (elsewhere Enter clicks the default button).
+    virtual void set_enter_button(int edit, int button) = 0;
+    // The status line below the controls; a warning is shown in a warning colour.
+    virtual void set_status(std::string_view text, bool warning) = 0;
+
+    // Questions in windows of their own; nothing when the user cancels.
+    virtual std::optional<FileAnswer> ask_file(const FileQuestion& question) = 0;
+    virtual std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) = 0;
+    virtual std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
+                                                  const std::vector<std::string>& items) = 0;
+    // The About box (modal) or a document such as the user's guide (Markdown, a window of its
+    // own that stays open beside the dialog).
+    virtual void show_document(DocumentKind kind, std::string_view title,
+                               std::string_view text) = 0;
+    // The comparison window, opened or raised; it lives beside the dialog.
+    virtual void show_comparison(ComparisonPanel& panel) = 0;
+    virtual void comparison_changed() = 0;
+    // The toolkit's name and version for the About box ("Qt 6.4.2").
+    [[nodiscard]] virtual std::string toolkit() const = 0;
 
     // Starts the plotter `program` on `script` (a name relative to `directory`) in the folder
     // `directory` and returns when it has ended. `program` is the configured path, before
     // any PATH search.
     virtual PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                         const std::string& script) = 0;
+    // Starts the plotter on a script handed over as text (run_plotter_on_text). Without
+    // waiting it returns at once and the plot stays when Sigmat ends; the dialog goes on.
+    virtual PlotterResult start_plotter_on_text(const std::string& directory,
+                                                const std::string& program,
+                                                const std::string& script_text, bool wait);
 
     // The process's current directory and environment. The defaults act on the real system.
     virtual std::string current_directory();

@@ -284,4 +284,24 @@ Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::s
     return result;
 }
 
+std::optional<double> first_positive_energy(FileSystem& files, const std::string& path) {
+    FileBytes bytes;
+    if (files.read(path, bytes) != ReadStatus::ok)
+        return std::nullopt;
+    std::string_view rest = bytes.text();
+    while (!rest.empty()) {
+        const std::size_t nl = rest.find('\n');
+        std::string_view line = rest.substr(0, nl);
+        rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const ItemRead<double> energy = read_real_item(line);
+        if (energy.ok() && energy.value > 0.0 && std::isfinite(energy.value))
+            return energy.value;
+    }
+    return std::nullopt;
+}
+
 } // namespace sigmat::store

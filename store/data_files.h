@@ -114,4 +114,9 @@ std::optional<GridHeader> read_grid_line(std::string_view line);
 // "# Energy = " ES11.4: the energy of the initial rovibrational state of a DEA file (eV).
 std::optional<double> read_state_energy_line(std::string_view line);
 
+// The first energy above 0 of a data or result file: the first item of the first row (a line
+// that is not blank and does not begin with "#") whose first item is a number above 0. Nothing
+// when the file cannot be read or has no such row. A log energy axis starts there.
+std::optional<double> first_positive_energy(FileSystem& files, const std::string& path);
+
 } // namespace sigmat::store

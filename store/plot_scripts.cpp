@@ -54,14 +54,48 @@ std::string range_text(bool use_range, double from, double to) {
     return '[' + format_bound(from) + ':' + format_bound(to) + ']';
 }
 
+namespace {
+
+std::string y_label(const ScriptView& view) {
+    return "set ylabel 'Cross section [" + std::string(view.sigma_unit) + "]'";
+}
+
+// The log axes go right before the plot command.
+void append_log_axes(std::string& out, const ScriptView& view) {
+    if (view.log_x) {
+        out += "set logscale x";
+        out += line_end;
+    }
+    if (view.log_y) {
+        out += "set logscale y";
+        out += line_end;
+    }
+}
+
+} // namespace
+
+std::string using_columns(std::string_view column, const ScriptView& view) {
+    if (view.sigma_factor.empty())
+        return "1:" + std::string(column);
+    const std::size_t first = column.find_first_not_of(' ');
+    const std::string_view number =
+        first == std::string_view::npos ? std::string_view() : column.substr(first);
+    return "1:($" + std::string(number) + "*" + std::string(view.sigma_factor) + ")";
+}
+
 void append_plot_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                        std::string_view plot_command) {
+                        std::string_view plot_command, const ScriptView& view) {
     const std::string_view eol = line_end;
     const std::string style = data_style_line(data_style, gnuplot_v4);
+    const std::string ylabel = y_label(view);
     for (const std::string_view line :
          {std::string_view(style), std::string_view("set xlabel 'Energy [eV]'"),
-          std::string_view("set ylabel 'Cross section [A^2]'"), plot_command,
-          std::string_view("pause -1")}) {
+          std::string_view(ylabel)}) {
+        out += line;
+        out += eol;
+    }
+    append_log_axes(out, view);
+    for (const std::string_view line : {plot_command, std::string_view("pause -1")}) {
         out += line;
         out += eol;
     }
@@ -77,8 +111,9 @@ bool write_plot_script(std::ostream& out, std::string_view data_style, bool gnup
 }
 
 void append_thermal_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                           std::string_view plot_command) {
+                           std::string_view plot_command, const ScriptView& view) {
     const std::string style = data_style_line(data_style, gnuplot_v4);
+    const std::string ylabel = y_label(view);
 #ifdef _WIN32
     constexpr std::string_view back_to_screen = "set terminal win";
 #else
@@ -88,10 +123,14 @@ void append_thermal_script(std::string& out, std::string_view data_style, bool g
          {std::string_view(style), std::string_view("#set encoding iso_8859_15"),
           std::string_view("#set terminal postscript enhanced color solid"),
           std::string_view("#set output"),
-          std::string_view("#set ylabel 'Cross section [\\305^2]'"),
-          std::string_view("set ylabel 'Cross section [A^2]'"),
-          std::string_view("set xlabel 'Energy [eV]'"), plot_command, std::string_view("pause -1"),
-          back_to_screen, std::string_view("set output")}) {
+          std::string_view("#set ylabel 'Cross section [\\305^2]'"), std::string_view(ylabel),
+          std::string_view("set xlabel 'Energy [eV]'")}) {
+        out += line;
+        out += line_end;
+    }
+    append_log_axes(out, view);
+    for (const std::string_view line : {plot_command, std::string_view("pause -1"), back_to_screen,
+                                        std::string_view("set output")}) {
         out += line;
         out += line_end;
     }

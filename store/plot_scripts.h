@@ -42,22 +42,37 @@ std::string data_style_line(std::string_view data_style, bool gnuplot_v4);
 // bounds in F4.2, or in the wider width they need (never asterisks).
 std::string range_text(bool use_range, double from, double to);
 
+// How a script shows its curve beyond the data style: logarithmic axes and the unit of the
+// cross-section axis. The default view writes every script as it has always been written.
+struct ScriptView {
+    bool log_x = false, log_y = false;
+    std::string_view sigma_unit = "A^2"; // in the y label
+    std::string_view sigma_factor;       // empty: the column as the file holds it (A^2);
+                                         // otherwise the factor from A^2, e.g. "1e-16"
+};
+
+// The columns of a plot command's "u": "1:" and the column as given (" 4" stays " 4"), or,
+// with a factor, the column scaled: "1:($4*1e-16)".
+std::string using_columns(std::string_view column, const ScriptView& view);
+
 // The five-line script of the single-cross-section jobs:
 //   the data style line
 //   set xlabel 'Energy [eV]'
-//   set ylabel 'Cross section [A^2]'
+//   set ylabel 'Cross section [A^2]'         (the view's unit)
+//   set logscale x, set logscale y           (only with the view's log axes)
 //   the plot command
 //   pause -1
 void append_plot_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                        std::string_view plot_command);
+                        std::string_view plot_command, const ScriptView& view = {});
 bool write_plot_script(std::ostream& out, std::string_view data_style, bool gnuplot_v4,
                        std::string_view plot_command);
 
 // The script of the temperature average: the data style line, four commented lines that
 // keep a printable variant at hand, the axis labels, the plot command, "pause -1", and the
 // return to the screen terminal ("set terminal win" on Windows; "set terminal pop"
-// elsewhere, where there is no "win" terminal) with "set output".
+// elsewhere, where there is no "win" terminal) with "set output". The view adds its log
+// axes before the plot command and names its unit in the y label, as above.
 void append_thermal_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                           std::string_view plot_command);
+                           std::string_view plot_command, const ScriptView& view = {});
 
 } // namespace sigmat::store

@@ -19,6 +19,7 @@
 #include "curves/spec.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
+#include "platform/figure_file.h"
 #include "platform/plotter_process.h"
 #include "store/file_system.h"
 #include "store/number_fields.h"
@@ -40,9 +41,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
-#else
-#include <unistd.h>
 #endif
 
 namespace {
@@ -231,34 +229,16 @@ void curve_command(const Context& c, const std::string& spec_text, const std::st
     emit(output, render(curves::curve_table(curve, curves::spec_text(spec), unit), format));
 }
 
-// The states that entered an average, per level with the highest J, and how much of the
-// population they hold at each pair of temperatures.
+// The states that entered an average and how much of the population they hold at each pair
+// of temperatures.
 void report_states(const curves::Curve& curve) {
-    const auto ladders = curves::entered_ladders(curve.provenance);
-    std::string entered = "states: ";
-    for (std::size_t v = 0; v < ladders.size(); ++v)
-        entered +=
-            "v=" + std::to_string(v) + " J=0.." + std::to_string(ladders[v].size() - 1) + ", ";
-    std::cerr << entered << curve.provenance.states.size() << " states\n";
-    for (std::size_t c = 0; c < curve.provenance.temperatures.size(); ++c) {
-        const curves::TemperaturePair& t = curve.provenance.temperatures[c];
-        const std::string pair =
-            "Tv=" + std::to_string(t.tv_k) + " K, TJ=" + std::to_string(t.tj_k) + " K";
-        const auto estimate = curves::curve_coverage(curve, c);
-        if (!estimate) {
-            std::cerr << pair << ": the share of the population held is not estimated\n";
-            continue;
-        }
-        char held[32];
-        std::snprintf(held, sizeof held, "%.2f", 100.0 * (1.0 - estimate->share_not_held));
-        std::string line =
-            pair + ": the states listed hold an estimated " + held + " % of the population";
-        if (!estimate->complete)
-            line += " (at most: a part was not estimated)";
-        if (estimate->below_99_percent)
-            std::cerr << "warning: " << line << "; the average leaves the rest out\n";
+    const curves::ThermalReport report = curves::thermal_report(curve);
+    std::cerr << report.states << "\n";
+    for (const curves::PairCoverage& pair : report.pairs) {
+        if (pair.warning)
+            std::cerr << "warning: " << pair.text << "; the average leaves the rest out\n";
         else
-            std::cerr << line << "\n";
+            std::cerr << pair.text << "\n";
     }
 }
 
@@ -338,31 +318,6 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
     emit(output, render(table, format));
 }
 
-std::string title_of(const curves::CurveSpec& s) {
-    const auto n = [](std::int32_t x) { return std::to_string(x); };
-    std::string t = s.molecule + " ";
-    switch (s.kind) {
-    case curves::CurveKind::dea:
-        t += "DEA v=" + n(s.v) + " J=" + n(s.j);
-        break;
-    case curves::CurveKind::ve:
-        t += "VE v=" + n(s.v) + " J=" + n(s.j) + " -> v'=" + n(s.vf);
-        break;
-    case curves::CurveKind::aed:
-        t += "AED -> v'=" + n(s.vf) + " J=" + n(s.j);
-        break;
-    case curves::CurveKind::aed_total:
-        t += "AED total";
-        break;
-    case curves::CurveKind::thermal:
-        t += "DEA Tv=" + n(s.temperatures.tv_k) + " K TJ=" + n(s.temperatures.tj_k) + " K";
-        break;
-    }
-    if (s.fwhm_mev)
-        t += ", FWHM " + n(*s.fwhm_mev) + " meV";
-    return t;
-}
-
 curves::FigureCurve outside_curve(const curves::OutsideSpec& o, curves::SigmaUnit unit) {
     store::FileBytes bytes;
     if (files().read(o.path, bytes) != store::ReadStatus::ok)
@@ -402,14 +357,6 @@ bool display_available() {
 #endif
 }
 
-std::uint64_t process_id() {
-#ifdef _WIN32
-    return static_cast<std::uint64_t>(_getpid());
-#else
-    return static_cast<std::uint64_t>(::getpid());
-#endif
-}
-
 void plot_command(const Context& c, const std::vector<std::string>& specs, bool logx, bool logy,
                   const std::string& range, const std::string& units, const std::string& output,
                   const std::string& gnuplot) {
@@ -444,7 +391,8 @@ void plot_command(const Context& c, const std::vector<std::string>& specs, bool 
         const double factor = curves::from_a2(figure.unit);
         for (double& s : curve.sigma)
             s *= factor;
-        figure.curves.push_back({title_of(spec), std::move(curve.energy), std::move(curve.sigma)});
+        figure.curves.push_back(
+            {curves::curve_title(spec), std::move(curve.energy), std::move(curve.sigma)});
     }
     const std::string program = gnuplot.empty() ? std::string("gnuplot") : gnuplot;
     if (figure.output == curves::FigureOutput::window) {
@@ -456,40 +404,13 @@ void plot_command(const Context& c, const std::vector<std::string>& specs, bool 
             throw Failure{"gnuplot could not be started"};
         return;
     }
-    // Rendered under their final names in a folder of their own beside the output, then moved:
-    // the figure appears whole or not at all, and LaTeX's picture names its PDF as it will be.
-    const fs::path target = fs::absolute(fs::path(output));
-    const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
-                                                    std::to_string(process_id()) + ".tmp");
-    std::error_code ec;
-    fs::create_directory(folder, ec);
-    if (ec)
-        throw Failure{"cannot write " + output};
-    figure.output_path = target.filename().string();
-    std::vector<fs::path> made = {target.filename()};
-    if (figure.output == curves::FigureOutput::tex)
-        made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
-    const auto clean = [&] { fs::remove_all(folder, ec); };
-    const curves::FigureScript script = curves::figure_script(figure);
-    if (!script.text) {
-        clean();
-        throw Failure{script.why};
-    }
-    const auto result = platform::run_plotter_on_text(folder.string(), program, *script.text, true);
-    if (result.status != platform::PlotterStatus::finished) {
-        clean();
-        throw Failure{result.status == platform::PlotterStatus::not_started
-                          ? "gnuplot could not be started"
-                          : "gnuplot reported an error:\n" + result.error_output};
-    }
-    for (const fs::path& name : made) {
-        fs::rename(folder / name, target.parent_path() / name, ec);
-        if (ec) {
-            clean();
-            throw Failure{"cannot write " + (target.parent_path() / name).string()};
-        }
-    }
-    clean();
+    // Whole or not at all: rendered beside the output and moved into place.
+    const platform::FigureFileResult written = platform::render_figure_file(
+        figure, output, [&](const std::string& directory, const std::string& text) {
+            return platform::run_plotter_on_text(directory, program, text, true);
+        });
+    if (!written.ok)
+        throw Failure{written.why};
 }
 
 int check_command(const Context& c, const std::string& molecule) {

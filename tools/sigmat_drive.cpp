@@ -11,6 +11,7 @@
 #include <charconv>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,16 @@ void print_record(const HeadlessRecord& r) {
     case HeadlessRecord::Kind::launch:
         std::cout << "launch " << escape(r.cwd) << " | " << escape(r.program) << " | "
                   << escape(r.script) << '\n';
+        break;
+    case HeadlessRecord::Kind::status:
+        // The status line is printed on request only ("show status").
+        return;
+    case HeadlessRecord::Kind::window:
+        std::cout << "window " << escape(r.caption) << '\n';
+        break;
+    case HeadlessRecord::Kind::question:
+        std::cout << "question " << escape(r.caption) << " -> "
+                  << (r.text.empty() ? std::string("cancel") : escape(r.text)) << '\n';
         break;
     }
     std::cout.flush();
@@ -121,6 +132,27 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             p.queue_answer(args == "yes");
             continue;
         }
+        if (verb == "file") {
+            if (args.empty())
+                return malformed(line_no, line, "file takes a path or cancel");
+            p.queue_file(args == "cancel" ? std::nullopt
+                                          : std::optional<std::string>(std::string(args)));
+            continue;
+        }
+        if (verb == "choose") {
+            int item = 0;
+            if (args != "cancel" && (!parse_int(args, item) || item < 1))
+                return malformed(line_no, line, "choose takes an item number (from 1) or cancel");
+            p.queue_choice(args == "cancel"
+                               ? std::nullopt
+                               : std::optional<std::size_t>(static_cast<std::size_t>(item - 1)));
+            continue;
+        }
+        if (verb == "show" && args == "status") {
+            std::cout << "status " << (p.status_warning() ? "warning" : "ok") << " | "
+                      << escape(p.status()) << '\n';
+            continue;
+        }
         if (verb == "plotter") {
             if (args == "ok")
                 p.set_plotter_mode(HeadlessPlatform::PlotterMode::succeed);
@@ -133,7 +165,7 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             continue;
         }
         if (verb != "type" && verb != "click" && verb != "select" && verb != "spin" &&
-            verb != "show" && verb != "keys")
+            verb != "show" && verb != "keys" && verb != "enter")
             return malformed(line_no, line, "unknown event");
 
         std::size_t id_end = args.find(' ');
@@ -151,7 +183,7 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             continue;
         }
         bool fits = false;
-        if (verb == "type" || verb == "keys")
+        if (verb == "type" || verb == "keys" || verb == "enter")
             fits = kind == ControlKind::edit;
         else if (verb == "click")
             fits = kind == ControlKind::push || kind == ControlKind::default_push ||
@@ -170,6 +202,8 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             p.user_type(id, text);
         } else if (verb == "keys") {
             p.user_keys(id, text);
+        } else if (verb == "enter") {
+            p.user_enter(id);
         } else if (verb == "click") {
             p.user_click(id);
         } else if (verb == "select") {

@@ -73,8 +73,45 @@ constexpr std::array controls{
     ControlSpec{no_id, ControlKind::label, "data style:", 228, 163, 0, 0, 0},
 };
 
-constexpr platform::DialogDescription description{
-    "Sigmat", 40, 40, 354, 201, "MS Sans Serif", 10, std::span<const ControlSpec>(controls)};
+using platform::MenuKind;
+using platform::MenuSpec;
+
+constexpr std::array menus{
+    MenuSpec{no_id, MenuKind::title, "&File", 0},
+    MenuSpec{id::export_figure, MenuKind::action, "Export &figure\u2026", 0, "Ctrl+E"},
+    MenuSpec{id::export_data, MenuKind::action, "Export &data\u2026", 0, "Ctrl+D"},
+    MenuSpec{no_id, MenuKind::separator, "", 0},
+    MenuSpec{id::quit, MenuKind::action, "&Quit", 0, "Ctrl+Q"},
+
+    MenuSpec{no_id, MenuKind::title, "&View", 0},
+    MenuSpec{id::log_energy, MenuKind::check, "Log &energy axis", 0},
+    MenuSpec{id::log_sigma, MenuKind::check, "Log &cross section axis", 0},
+    MenuSpec{no_id, MenuKind::separator, "", 0},
+    MenuSpec{id::unit_a2, MenuKind::radio, "Cross section in \u00c5\u00b2", st::group_start},
+    MenuSpec{id::unit_cm2, MenuKind::radio, "Cross section in cm\u00b2", 0},
+    MenuSpec{id::unit_m2, MenuKind::radio, "Cross section in m\u00b2", 0},
+
+    MenuSpec{no_id, MenuKind::title, "&Compare", 0},
+    MenuSpec{id::compare_add, MenuKind::action, "&Add current curve", 0, "Ctrl+K"},
+    MenuSpec{id::compare_add_thermal, MenuKind::action, "Add &temperature average", 0},
+    MenuSpec{id::compare_show, MenuKind::action, "&Show comparison", 0},
+    MenuSpec{no_id, MenuKind::separator, "", 0},
+    MenuSpec{id::compare_clear, MenuKind::action, "&Clear", 0},
+
+    MenuSpec{no_id, MenuKind::title, "&Help", 0},
+    MenuSpec{id::help_guide, MenuKind::action, "&User's guide", 0, "F1"},
+    MenuSpec{id::help_about, MenuKind::action, "&About Sigmat", 0},
+};
+
+constexpr platform::DialogDescription description{"Sigmat",
+                                                  40,
+                                                  40,
+                                                  354,
+                                                  201,
+                                                  "MS Sans Serif",
+                                                  10,
+                                                  std::span<const ControlSpec>(controls),
+                                                  std::span<const MenuSpec>(menus)};
 
 } // namespace
 

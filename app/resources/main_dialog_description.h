@@ -1,4 +1,5 @@
-// The main dialog "Sigmat": 354 x 201 dialog units, every control at its place.
+// The main dialog "Sigmat": 354 x 201 dialog units, every control at its place, with a menu
+// bar above the controls and a status line below them.
 #pragma once
 
 #include "platform/dialog_description.h"
@@ -37,6 +38,22 @@ inline constexpr int style_lines = 1040;
 inline constexpr int style_points = 1041;
 inline constexpr int save_setup = 1023;
 inline constexpr int exit_button = 30001;
+
+// The menu bar's entries.
+inline constexpr int export_figure = 40001;
+inline constexpr int export_data = 40002;
+inline constexpr int quit = 40003;
+inline constexpr int log_energy = 40011;
+inline constexpr int log_sigma = 40012;
+inline constexpr int unit_a2 = 40013;
+inline constexpr int unit_cm2 = 40014;
+inline constexpr int unit_m2 = 40015;
+inline constexpr int compare_add = 40021;
+inline constexpr int compare_add_thermal = 40022;
+inline constexpr int compare_show = 40023;
+inline constexpr int compare_clear = 40024;
+inline constexpr int help_guide = 40031;
+inline constexpr int help_about = 40032;
 } // namespace id
 
 const platform::DialogDescription& main_dialog_description();

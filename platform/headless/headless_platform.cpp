@@ -14,7 +14,24 @@ std::string_view trim_right(std::string_view s) {
 } // namespace
 
 HeadlessPlatform::HeadlessPlatform(const DialogDescription& dialog) : dialog_(dialog) {
-    for (const ControlSpec& desc : dialog.controls) {
+    // Menu entries with an id are controls of the kind they act like: an action a push
+    // button, a check entry a check box, a radio entry a radio button.
+    menu_specs_.reserve(dialog.menus.size());
+    for (const MenuSpec& m : dialog.menus) {
+        if (m.id == no_id)
+            continue;
+        const ControlKind kind = m.kind == MenuKind::check   ? ControlKind::check
+                                 : m.kind == MenuKind::radio ? ControlKind::radio
+                                                             : ControlKind::push;
+        menu_specs_.push_back({m.id, kind, m.label, 0, 0, 0, 0, m.style});
+    }
+    std::vector<const ControlSpec*> all;
+    for (const ControlSpec& desc : dialog.controls)
+        all.push_back(&desc);
+    for (const ControlSpec& desc : menu_specs_)
+        all.push_back(&desc);
+    for (const ControlSpec* spec : all) {
+        const ControlSpec& desc = *spec;
         if (desc.id == no_id)
             continue;
         HeadlessControl c;
@@ -266,6 +283,175 @@ void HeadlessPlatform::attach_key_filter(int id, KeyFilter filter) {
 
 void HeadlessPlatform::show_hint(int id, std::string_view text) {
     hints_.push_back(std::to_string(id) + " " + std::string(text));
+}
+
+PlotterResult HeadlessPlatform::start_plotter_on_text(const std::string& directory,
+                                                      const std::string& program,
+                                                      const std::string& script_text, bool wait) {
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::launch;
+    r.cwd = directory;
+    r.program = program;
+    r.script = "-";
+    r.script_text = script_text;
+    r.wait = wait;
+    trace_.emplace_back("launch");
+    switch (plotter_mode_) {
+    case PlotterMode::succeed:
+        record(std::move(r));
+        return {PlotterStatus::finished, {}};
+    case PlotterMode::fail:
+        record(std::move(r));
+        return {PlotterStatus::not_started, {}};
+    case PlotterMode::real:
+        break;
+    }
+    PlotterResult result = run_plotter_on_text(directory, program, script_text, wait);
+    if (result.status != PlotterStatus::not_started)
+        record(std::move(r));
+    return result;
+}
+
+void HeadlessPlatform::set_tooltip(int id, std::string_view text) {
+    tooltips_[id] = std::string(text);
+}
+
+std::string HeadlessPlatform::tooltip(int id) const {
+    auto it = tooltips_.find(id);
+    return it == tooltips_.end() ? std::string() : it->second;
+}
+
+void HeadlessPlatform::set_enter_button(int edit, int button) {
+    enter_buttons_[edit] = button;
+}
+
+void HeadlessPlatform::set_status(std::string_view text, bool warning) {
+    status_ = std::string(text);
+    status_warning_ = warning;
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::status;
+    r.text = status_;
+    r.answer = warning;
+    record(std::move(r));
+}
+
+namespace {
+
+std::string lower_extension(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && slash > dot))
+        return {};
+    std::string ext(path.substr(dot));
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+} // namespace
+
+std::optional<FileAnswer> HeadlessPlatform::ask_file(const FileQuestion& question) {
+    std::optional<std::string> path;
+    if (!files_.empty()) {
+        path = files_.front();
+        files_.pop_front();
+    }
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::question;
+    r.caption = question.title;
+    r.text = path.value_or("");
+    record(std::move(r));
+    if (!path)
+        return std::nullopt;
+    // The filter whose pattern names the path's extension, else the first.
+    FileAnswer answer{*path, 0};
+    const std::string ext = lower_extension(*path);
+    for (std::size_t i = 0; !ext.empty() && i < question.filters.size(); ++i)
+        if (question.filters[i].find("*" + ext) != std::string::npos) {
+            answer.filter = i;
+            break;
+        }
+    return answer;
+}
+
+std::optional<FigureFileAnswer>
+HeadlessPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {
+    std::optional<std::string> path;
+    if (!files_.empty()) {
+        path = files_.front();
+        files_.pop_front();
+    }
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::question;
+    r.caption = "Export figure";
+    r.text = path.value_or("");
+    record(std::move(r));
+    if (!path)
+        return std::nullopt;
+    FigureFileAnswer answer = suggestion;
+    answer.path = *path;
+    const std::string ext = lower_extension(*path);
+    if (ext == ".pdf" || ext == ".svg") {
+        answer.format = ext == ".pdf" ? FigureFormat::pdf : FigureFormat::svg;
+        answer.width = page_default_width;
+        answer.height = page_default_height;
+    } else if (ext == ".png") {
+        answer.format = FigureFormat::png;
+        answer.width = png_default_width;
+        answer.height = png_default_height;
+    }
+    return answer;
+}
+
+std::optional<std::size_t> HeadlessPlatform::ask_choice(std::string_view caption, std::string_view,
+                                                        const std::vector<std::string>& items) {
+    std::optional<std::size_t> item;
+    if (!choices_.empty()) {
+        item = choices_.front();
+        choices_.pop_front();
+    }
+    if (item && *item >= items.size())
+        item.reset();
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::question;
+    r.caption = caption;
+    r.text = item ? items[*item] : std::string();
+    record(std::move(r));
+    return item;
+}
+
+void HeadlessPlatform::show_document(DocumentKind, std::string_view title, std::string_view text) {
+    documents_.emplace_back(std::string(title), std::string(text));
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::window;
+    r.caption = title;
+    record(std::move(r));
+}
+
+void HeadlessPlatform::show_comparison(ComparisonPanel& panel) {
+    comparison_ = &panel;
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::window;
+    r.caption = "Comparison";
+    record(std::move(r));
+}
+
+void HeadlessPlatform::comparison_changed() {
+    ++comparison_refreshes_;
+}
+
+bool HeadlessPlatform::user_enter(int id) {
+    HeadlessControl* c = find(id, {ControlKind::edit});
+    if (!c || !c->enabled || closed_)
+        return false;
+    auto it = enter_buttons_.find(id);
+    if (it != enter_buttons_.end())
+        return user_click(it->second);
+    for (const ControlSpec& desc : dialog_.controls)
+        if (desc.kind == ControlKind::default_push)
+            return user_click(desc.id);
+    return true;
 }
 
 void HeadlessPlatform::run(HeadlessControl& c, int id, Event event) {

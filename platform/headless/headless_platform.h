@@ -16,14 +16,18 @@
 namespace sigmat::platform {
 
 struct HeadlessRecord {
-    enum class Kind { message, ask, launch };
+    // message, ask: boxes; launch: a plotter start; status: the status line; window: the
+    // comparison window or a document shown; question: a file, figure or choice asked.
+    enum class Kind { message, ask, launch, status, window, question };
     Kind kind = Kind::message;
-    std::string caption; // message, ask
-    std::string text;    // message, ask
-    bool answer = false; // ask
-    std::string cwd;     // launch: the current directory at the start
-    std::string program; // launch: as configured, before any PATH search
-    std::string script;  // launch
+    std::string caption;     // message, ask, window, question: its title
+    std::string text;        // message, ask, status; question: the answer ("" for cancel)
+    bool answer = false;     // ask; status: a warning
+    std::string cwd;         // launch: the current directory at the start
+    std::string program;     // launch: as configured, before any PATH search
+    std::string script;      // launch: the script's name, or "-" for a script handed over as text
+    std::string script_text; // launch of a text: the script
+    bool wait = true;        // launch: the call waited for the plotter
 };
 
 struct HeadlessControl {
@@ -67,6 +71,19 @@ class HeadlessPlatform final : public Platform {
     void show_hint(int id, std::string_view text) override;
     PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                 const std::string& script) override;
+    PlotterResult start_plotter_on_text(const std::string& directory, const std::string& program,
+                                        const std::string& script_text, bool wait) override;
+    void set_tooltip(int id, std::string_view text) override;
+    void set_enter_button(int edit, int button) override;
+    void set_status(std::string_view text, bool warning) override;
+    std::optional<FileAnswer> ask_file(const FileQuestion& question) override;
+    std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) override;
+    std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
+                                          const std::vector<std::string>& items) override;
+    void show_document(DocumentKind kind, std::string_view title, std::string_view text) override;
+    void show_comparison(ComparisonPanel& panel) override;
+    void comparison_changed() override;
+    std::string toolkit() const override { return "headless"; }
 
     // Playing the user. Each returns false, and does nothing, when the control is
     // unknown, of another kind, or disabled (a user cannot reach it).
@@ -79,7 +96,14 @@ class HeadlessPlatform final : public Platform {
     bool user_keys(int id, std::string_view text);
     // The edit loses the keyboard focus.
     bool user_leave(int id);
+    // Enter in the edit: the button set for it, else the dialog's first default button.
+    bool user_enter(int id);
 
+    // Answers to the next questions in windows: a path (or nothing: cancel) for a file or
+    // figure question, whose filter or format follows the path's extension; an item for a
+    // choice. An unqueued question is cancelled.
+    void queue_file(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    void queue_choice(std::optional<std::size_t> item) { choices_.push_back(item); }
     void queue_answer(bool yes) { answers_.push_back(yes); }
     void set_plotter_mode(PlotterMode mode) { plotter_mode_ = mode; }
     // Hints shown, as "ID TEXT".
@@ -96,6 +120,15 @@ class HeadlessPlatform final : public Platform {
 
     bool closed() const { return closed_; }
     const HeadlessControl* control(int id) const;
+    const std::string& status() const { return status_; }
+    bool status_warning() const { return status_warning_; }
+    // The tooltip of a control ("" when it has none).
+    std::string tooltip(int id) const;
+    // The comparison window: shown once at least, and how often its list was renewed.
+    ComparisonPanel* comparison() const { return comparison_; }
+    int comparison_refreshes() const { return comparison_refreshes_; }
+    // Documents shown: the title, then the text.
+    const std::vector<std::pair<std::string, std::string>>& documents() const { return documents_; }
     const DialogDescription& description() const { return dialog_; }
 
   private:
@@ -106,6 +139,16 @@ class HeadlessPlatform final : public Platform {
 
     const DialogDescription& dialog_;
     std::map<int, HeadlessControl> controls_;
+    std::vector<ControlSpec> menu_specs_; // the menu entries as controls of their kind
+    std::map<int, std::string> tooltips_;
+    std::map<int, int> enter_buttons_;
+    std::string status_;
+    bool status_warning_ = false;
+    std::deque<std::optional<std::string>> files_;
+    std::deque<std::optional<std::size_t>> choices_;
+    ComparisonPanel* comparison_ = nullptr;
+    int comparison_refreshes_ = 0;
+    std::vector<std::pair<std::string, std::string>> documents_;
     std::vector<int> order_; // control ids in description order (radio groups)
     std::function<void()> destroyed_;
     std::deque<bool> answers_;

@@ -1,21 +1,27 @@
 #include "platform/qt/qt_platform.h"
 
 #include "platform/plotter_process.h"
-#include "platform/text_bytes.h"
+#include "platform/qt/qt_windows.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -35,19 +41,28 @@
 namespace sigmat::platform {
 namespace {
 
-// Texts cross between the logic and Qt byte for byte: valid UTF-8 as it is, other bytes as
-// lone surrogates that come back as the same bytes (a folder name need not be valid UTF-8,
-// and Qt's own decoding would turn such bytes into U+FFFD).
-QString to_qt(std::string_view text) {
-    const std::u16string wide = bytes_to_utf16(text);
-    return QString(reinterpret_cast<const QChar*>(wide.data()),
-                   static_cast<qsizetype>(wide.size()));
-}
+// Enter (Return or the keypad's Enter) in an edit presses a button of its own.
+class EnterKey final : public QObject {
+  public:
+    EnterKey(QObject* parent, std::function<void()> press)
+        : QObject(parent), press_(std::move(press)) {}
 
-std::string from_qt(const QString& text) {
-    return utf16_to_bytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                              static_cast<std::size_t>(text.size())));
-}
+  protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                press_();
+                return true;
+            }
+        }
+        return QObject::eventFilter(target, event);
+    }
+
+  private:
+    std::function<void()> press_;
+};
 
 // Reports the keys pressed in an edit before the edit takes them, and its loss of focus.
 class EditKeys final : public QObject {
@@ -385,7 +400,10 @@ QtPlatform::QtPlatform(const DialogDescription& dialog) : dialog_(std::make_uniq
 QtPlatform::~QtPlatform() {
     // The widgets die with the dialog; no action may run from their last signals.
     closed_ = true;
+    comparison_.reset();
+    document_.reset();
     controls_.clear();
+    menus_.clear();
 }
 
 QDialog* QtPlatform::dialog() const {
@@ -451,10 +469,102 @@ void QtPlatform::build(const DialogDescription& dialog) {
         unit_x_ = std::max(unit_x_, needed / static_cast<double>(room_to_right(dialog, desc)));
     }
 
+    // The menu bar above the controls, which move down by its height; the status line below
+    // them.
+    build_menus(dialog);
+    top_ = menu_bar_->sizeHint().height();
+    menu_bar_->setGeometry(0, 0, x_pixels(dialog.w), top_);
     for (std::size_t i = 0; i < widgets.size(); ++i)
         place(dialog, dialog.controls[i], widgets[i]);
-    d->setFixedSize(x_pixels(dialog.w), y_pixels(dialog.h));
+    status_ = new QLabel(d);
+    status_->setObjectName("status");
+    status_->setTextFormat(Qt::PlainText);
+    status_->setFrameShape(QFrame::StyledPanel);
+    status_->setFrameShadow(QFrame::Sunken);
+    status_->setIndent(metrics.averageCharWidth() / 2);
+    const int status_height = metrics.height() + 8;
+    const int bottom = top_ + y_pixels(dialog.h);
+    status_->setGeometry(0, bottom, x_pixels(dialog.w), status_height);
+    d->setFixedSize(x_pixels(dialog.w), bottom + status_height);
     d->move(x_pixels(dialog.x), y_pixels(dialog.y));
+}
+
+void QtPlatform::build_menus(const DialogDescription& dialog) {
+    menu_bar_ = new QMenuBar(dialog_.get());
+    menu_bar_->setObjectName("menus");
+    QMenu* menu = nullptr;
+    QActionGroup* group = nullptr;
+    for (const MenuSpec& m : dialog.menus) {
+        const QString label = to_qt(m.label);
+        if (m.kind == MenuKind::title) {
+            menu = menu_bar_->addMenu(label);
+            group = nullptr;
+            continue;
+        }
+        if (menu == nullptr)
+            continue;
+        if (m.kind == MenuKind::separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(label);
+        if (!m.shortcut.empty())
+            action->setShortcut(QKeySequence(to_qt(m.shortcut)));
+        if (m.kind == MenuKind::check || m.kind == MenuKind::radio)
+            action->setCheckable(true);
+        if (m.kind == MenuKind::radio) {
+            if (group == nullptr || (m.style & group_start)) {
+                group = new QActionGroup(action);
+                group->setParent(menu);
+                group->setExclusive(true);
+                action->setChecked(true); // the first of a group starts checked
+            }
+            group->addAction(action);
+        }
+        const int id = m.id;
+        // triggered comes from the user (a click, a shortcut), never from setChecked.
+        QObject::connect(action, &QAction::triggered, dialog_.get(), [this, id](bool) {
+            if (closed_ || plotting_)
+                return;
+            auto it = menus_.find(id);
+            if (it == menus_.end())
+                return;
+            auto run_it = it->second.actions.find(Event::clicked);
+            if (run_it == it->second.actions.end() || !run_it->second)
+                return;
+            Action run_action = run_it->second;
+            ++action_depth_;
+            run_action(id, Event::clicked);
+            --action_depth_;
+        });
+        if (id != no_id)
+            menus_[id] = MenuEntry{&m, action, {}};
+    }
+}
+
+QtPlatform::MenuEntry* QtPlatform::find_menu(int id, std::initializer_list<MenuKind> kinds) {
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return nullptr;
+    if (kinds.size() == 0)
+        return &it->second;
+    for (MenuKind k : kinds)
+        if (it->second.desc->kind == k)
+            return &it->second;
+    return nullptr;
+}
+
+QAction* QtPlatform::menu_action(int id) const {
+    auto it = menus_.find(id);
+    return it == menus_.end() ? nullptr : it->second.action;
+}
+
+QWidget* QtPlatform::comparison_window() const {
+    return comparison_.get();
+}
+
+QWidget* QtPlatform::document_window() const {
+    return document_.get();
 }
 
 QWidget* QtPlatform::create(const ControlSpec& desc, QButtonGroup*& group) {
@@ -533,7 +643,7 @@ QWidget* QtPlatform::create(const ControlSpec& desc, QButtonGroup*& group) {
 }
 
 void QtPlatform::place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* w) {
-    QRect rect(x_pixels(desc.x), y_pixels(desc.y), x_pixels(desc.w), y_pixels(desc.h));
+    QRect rect(x_pixels(desc.x), top_ + y_pixels(desc.y), x_pixels(desc.w), y_pixels(desc.h));
     if (desc.kind == ControlKind::label && (desc.w <= 0 || desc.h <= 0)) {
         // A label without a size of its own takes its text's.
         rect.setSize(w->sizeHint());
@@ -677,6 +787,10 @@ bool QtPlatform::select_item(int id, std::string_view text) {
 }
 
 bool QtPlatform::get_checked(int id, bool& checked) {
+    if (MenuEntry* m = find_menu(id, {MenuKind::check, MenuKind::radio})) {
+        checked = m->action->isChecked();
+        return true;
+    }
     Control* c = find(id, {ControlKind::radio, ControlKind::check});
     if (!c)
         return false;
@@ -685,6 +799,17 @@ bool QtPlatform::get_checked(int id, bool& checked) {
 }
 
 bool QtPlatform::set_checked(int id, bool checked) {
+    if (MenuEntry* m = find_menu(id, {MenuKind::check, MenuKind::radio})) {
+        QActionGroup* group = m->action->actionGroup();
+        if (group && !checked && m->action->isChecked()) {
+            group->setExclusive(false);
+            m->action->setChecked(false);
+            group->setExclusive(true);
+        } else {
+            m->action->setChecked(checked); // emits toggled, never triggered
+        }
+        return true;
+    }
     Control* c = find(id, {ControlKind::radio, ControlKind::check});
     if (!c)
         return false;
@@ -701,6 +826,10 @@ bool QtPlatform::set_checked(int id, bool checked) {
 }
 
 bool QtPlatform::get_enabled(int id, bool& enabled) {
+    if (MenuEntry* m = find_menu(id, {})) {
+        enabled = m->action->isEnabled();
+        return true;
+    }
     Control* c = find(id, {});
     if (!c)
         return false;
@@ -709,6 +838,10 @@ bool QtPlatform::get_enabled(int id, bool& enabled) {
 }
 
 bool QtPlatform::set_enabled(int id, bool enabled) {
+    if (MenuEntry* m = find_menu(id, {})) {
+        m->action->setEnabled(enabled);
+        return true;
+    }
     Control* c = find(id, {});
     if (!c)
         return false;
@@ -751,7 +884,9 @@ bool QtPlatform::set_spin_range(int id, int lowest, int highest) {
 }
 
 void QtPlatform::attach(int id, Event event, Action action) {
-    if (Control* c = find(id, {}))
+    if (MenuEntry* m = find_menu(id, {}))
+        m->actions[event] = std::move(action);
+    else if (Control* c = find(id, {}))
         c->actions[event] = std::move(action);
 }
 
@@ -829,6 +964,114 @@ PlotterResult QtPlatform::start_plotter(const std::string& directory, const std:
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     plotting_ = false;
     return result;
+}
+
+PlotterResult QtPlatform::start_plotter_on_text(const std::string& directory,
+                                                const std::string& program,
+                                                const std::string& script_text, bool wait) {
+    if (!wait)
+        return run_plotter_on_text(directory, program, script_text, false);
+    // A figure rendered to a file: short, and the dialog takes no input meanwhile.
+    InputBlocker blocker;
+    plotting_ = true;
+    PlotterResult result = run_plotter_on_text(directory, program, script_text, true);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    plotting_ = false;
+    return result;
+}
+
+void QtPlatform::set_tooltip(int id, std::string_view text) {
+    if (QWidget* w = widget(id))
+        w->setToolTip(to_qt(text));
+}
+
+void QtPlatform::set_enter_button(int edit, int button) {
+    Control* c = find(edit, {ControlKind::edit});
+    if (!c || !find(button, {ControlKind::push, ControlKind::default_push}))
+        return;
+    auto* filter = new EnterKey(c->widget, [this, button] { push_clicked(button); });
+    c->widget->installEventFilter(filter);
+}
+
+void QtPlatform::set_status(std::string_view text, bool warning) {
+    status_->setText(to_qt(text));
+    status_->setToolTip(to_qt(text));
+    QPalette palette = dialog_->palette();
+    if (warning)
+        palette.setColor(QPalette::WindowText, QColor(0xb0, 0x30, 0x00));
+    status_->setPalette(palette);
+}
+
+std::optional<FileAnswer> QtPlatform::ask_file(const FileQuestion& question) {
+    QStringList filters;
+    for (const std::string& f : question.filters)
+        filters << to_qt(f);
+    QFileDialog files(dialog_.get(), to_qt(question.title), to_qt(question.suggested));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(question.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    files.setFileMode(question.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    files.setNameFilters(filters);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return std::nullopt;
+    const qsizetype filter = std::max<qsizetype>(0, filters.indexOf(files.selectedNameFilter()));
+    return FileAnswer{from_qt(files.selectedFiles().front()), static_cast<std::size_t>(filter)};
+}
+
+std::optional<FigureFileAnswer> QtPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {
+    FigureFileDialog ask(suggestion, dialog_.get());
+    if (ask.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return ask.answer();
+}
+
+std::optional<std::size_t> QtPlatform::ask_choice(std::string_view caption, std::string_view text,
+                                                  const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items)
+        list << to_qt(item);
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(dialog_.get(), to_qt(caption), to_qt(text), list, 0, false, &ok);
+    const auto index = list.indexOf(chosen);
+    if (!ok || index < 0)
+        return std::nullopt;
+    return static_cast<std::size_t>(index);
+}
+
+void QtPlatform::show_document(DocumentKind kind, std::string_view title, std::string_view text) {
+    if (kind == DocumentKind::about) {
+        QMessageBox box(QMessageBox::NoIcon, to_qt(title), to_qt(text), QMessageBox::Ok,
+                        dialog_.get());
+        box.setObjectName("about");
+        box.setTextFormat(Qt::PlainText);
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+        box.exec();
+        return;
+    }
+    document_ = std::make_unique<DocumentWindow>(to_qt(title), to_qt(text));
+    document_->show();
+    document_->raise();
+}
+
+void QtPlatform::show_comparison(ComparisonPanel& panel) {
+    auto* window = static_cast<ComparisonWindow*>(comparison_.get());
+    if (window == nullptr || &window->panel() != &panel) {
+        comparison_ = std::make_unique<ComparisonWindow>(panel);
+        window = static_cast<ComparisonWindow*>(comparison_.get());
+    }
+    window->refresh();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void QtPlatform::comparison_changed() {
+    if (auto* window = static_cast<ComparisonWindow*>(comparison_.get()))
+        window->refresh();
+}
+
+std::string QtPlatform::toolkit() const {
+    return std::string("Qt ") + qVersion();
 }
 
 } // namespace sigmat::platform

@@ -18,7 +18,10 @@
 #include <string>
 #include <string_view>
 
+class QAction;
 class QDialog;
+class QLabel;
+class QMenuBar;
 class QObject;
 class QWidget;
 class QButtonGroup;
@@ -57,14 +60,34 @@ class QtPlatform final : public Platform {
     void show_hint(int id, std::string_view text) override;
     PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                 const std::string& script) override;
+    PlotterResult start_plotter_on_text(const std::string& directory, const std::string& program,
+                                        const std::string& script_text, bool wait) override;
+    void set_tooltip(int id, std::string_view text) override;
+    void set_enter_button(int edit, int button) override;
+    void set_status(std::string_view text, bool warning) override;
+    std::optional<FileAnswer> ask_file(const FileQuestion& question) override;
+    std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) override;
+    std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
+                                          const std::vector<std::string>& items) override;
+    void show_document(DocumentKind kind, std::string_view title, std::string_view text) override;
+    void show_comparison(ComparisonPanel& panel) override;
+    void comparison_changed() override;
+    std::string toolkit() const override;
 
     void show_dialog();
     bool closed() const { return closed_; }
     bool plotter_running() const { return plotting_; }
 
-    // For tests: the dialog and the widget of a control id (null for an unknown id).
+    // For tests: the dialog and the widget of a control id (null for an unknown id), the menu
+    // bar and a menu entry's action, the status line, the comparison window and the last
+    // document window (null until shown).
     QDialog* dialog() const;
     QWidget* widget(int id) const;
+    QMenuBar* menu_bar() const { return menu_bar_; }
+    QAction* menu_action(int id) const;
+    QLabel* status_line() const { return status_; }
+    QWidget* comparison_window() const;
+    QWidget* document_window() const;
 
     // Pixels of a length in dialog units, horizontally and vertically, in the dialog's font.
     int x_pixels(int dialog_units) const;
@@ -80,7 +103,15 @@ class QtPlatform final : public Platform {
         QObject* key_watcher = nullptr; // owned by the widget
     };
 
+    struct MenuEntry {
+        const MenuSpec* desc = nullptr;
+        QAction* action = nullptr;
+        std::map<Event, Action> actions;
+    };
+
     void build(const DialogDescription& dialog);
+    void build_menus(const DialogDescription& dialog);
+    MenuEntry* find_menu(int id, std::initializer_list<MenuKind> kinds);
     QWidget* create(const ControlSpec& desc, QButtonGroup*& group);
     void place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* widget);
     Control* find(int id, std::initializer_list<ControlKind> kinds);
@@ -91,6 +122,12 @@ class QtPlatform final : public Platform {
     class Dialog;
     std::unique_ptr<Dialog> dialog_;
     std::map<int, Control> controls_;
+    std::map<int, MenuEntry> menus_;
+    QMenuBar* menu_bar_ = nullptr;
+    QLabel* status_ = nullptr;
+    int top_ = 0; // pixels of the menu bar above the controls
+    std::unique_ptr<QWidget> comparison_;
+    std::unique_ptr<QWidget> document_;
     std::function<void()> destroyed_;
     double unit_x_ = 1.0; // pixels per dialog unit
     double unit_y_ = 1.0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace sigmat::curves {
@@ -75,6 +76,76 @@ TEST(Measured, FaultsNameTheirLine) {
     }
     EXPECT_EQ(describe(read_text("0.5 1\nx 1\n").error), "beam.dat, line 2: not a number: 'x' "
                                                          "(comment lines start with #)");
+}
+
+// Uneven measurements go onto the smallest step of their file, each point interpolated
+// between its measured neighbours; even ones keep their points.
+TEST(Measured, UnevenGridsAreResampledOntoTheirSmallestStep) {
+    using V = std::vector<double>;
+    struct Case {
+        const char* name;
+        V energy, sigma;
+        bool resampled;
+        V expected_energy, expected_sigma;
+    } const cases[] = {
+        {"even, kept", {1.0, 1.5, 2.0}, {3, 5, 4}, false, {1.0, 1.5, 2.0}, {3, 5, 4}},
+        {"two points, kept", {0.2, 0.9}, {1, 2}, false, {0.2, 0.9}, {1, 2}},
+        {"one wide step", {0.0, 0.5, 1.5}, {0, 1, 3}, true, {0.0, 0.5, 1.0, 1.5}, {0, 1, 2, 3}},
+        {"last point off the grid", {0.0, 0.2, 0.5}, {0, 2, 5}, true, {0.0, 0.2, 0.4}, {0, 2, 4}},
+        {"steep step",
+         {1.0, 1.25, 2.0},
+         {0, 8, 0},
+         true,
+         {1.0, 1.25, 1.5, 1.75, 2.0},
+         {0, 8, 8.0 * 2 / 3, 8.0 / 3, 0}},
+    };
+    for (const Case& c : cases) {
+        const PreparedMeasurement p = prepare_measurement({c.energy, c.sigma}, std::nullopt);
+        ASSERT_TRUE(p.curve) << c.name << ": " << p.why;
+        EXPECT_EQ(p.resampled, c.resampled) << c.name;
+        ASSERT_EQ(p.curve->energy_ev.size(), c.expected_energy.size()) << c.name;
+        for (std::size_t i = 0; i < c.expected_energy.size(); ++i) {
+            EXPECT_NEAR(p.curve->energy_ev[i], c.expected_energy[i], 1e-12) << c.name << " " << i;
+            EXPECT_NEAR(p.curve->sigma[i], c.expected_sigma[i], 1e-12) << c.name << " " << i;
+        }
+        EXPECT_TRUE(evenly_spaced(p.curve->energy_ev)) << c.name;
+    }
+}
+
+TEST(Measured, AGridBeyondTheLimitIsRefused) {
+    const PreparedMeasurement p = prepare_measurement({{0.0, 1e-9, 10.0}, {1, 1, 1}}, 50);
+    EXPECT_FALSE(p.curve);
+    EXPECT_NE(p.why.find("more than"), std::string::npos) << p.why;
+}
+
+// Folded on the even grid, a measurement behaves as the database's curves do: a flat curve
+// stays flat away from its ends, and a single narrow peak spreads to the resolution's width.
+TEST(Measured, TheFoldActsOnTheEvenGrid) {
+    std::vector<double> e, flat, peak;
+    for (int k = 0; k <= 400; ++k) {
+        // Uneven: every other step is twice as wide, so the grid is resampled to 5 meV.
+        e.push_back(k * 0.0075 + (k % 2 == 1 ? -0.0025 : 0.0));
+        flat.push_back(2.0);
+        peak.push_back(k == 200 ? 1.0 : 0.0);
+    }
+    const PreparedMeasurement folded_flat = prepare_measurement({e, flat}, 50);
+    ASSERT_TRUE(folded_flat.curve && folded_flat.resampled);
+    const auto& f = *folded_flat.curve;
+    EXPECT_NEAR(f.energy_ev[1] - f.energy_ev[0], 0.005, 1e-12);
+    EXPECT_NEAR(f.sigma[f.sigma.size() / 2], 2.0, 1e-6);
+    EXPECT_LT(f.sigma.front(), 1.2) << "the fold counts zero below the first energy";
+
+    const PreparedMeasurement folded_peak = prepare_measurement({e, peak}, 50);
+    ASSERT_TRUE(folded_peak.curve);
+    const auto& g = *folded_peak.curve;
+    const auto top = std::max_element(g.sigma.begin(), g.sigma.end()) - g.sigma.begin();
+    EXPECT_NEAR(g.energy_ev[static_cast<std::size_t>(top)], 1.5, 0.006);
+    // Half the height lies about half a FWHM (25 meV) on either side.
+    const double half = g.sigma[static_cast<std::size_t>(top)] / 2;
+    std::size_t right = static_cast<std::size_t>(top);
+    while (g.sigma[right] > half)
+        ++right;
+    EXPECT_NEAR(g.energy_ev[right] - g.energy_ev[static_cast<std::size_t>(top)], 0.025, 0.006);
 }
 
 } // namespace

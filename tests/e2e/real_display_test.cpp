@@ -1,6 +1,8 @@
 // The newcomer's path on a real X display: the real dialog (xcb platform) on the demo
 // database, Plot pressed as a user would, a real gnuplot window that is photographed and
-// closed with Ctrl-Q, and the dialog taking input again afterwards.
+// closed with Ctrl-Q, and the dialog taking input again afterwards. Then the comparison:
+// three curves of the dialog and a measurement of one's own plotted together while the dialog
+// goes on, the figure exported as PNG and PDF and checked, and the About box.
 //
 // Run under xvfb-run by CTest; arguments: the demo database generator and a folder for
 // the screenshots.
@@ -8,22 +10,33 @@
 #include "app/resources/main_dialog_description.h"
 #include "platform/qt/qt_platform.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -98,6 +111,29 @@ class PlotWatcher {
     std::thread thread_;
 };
 
+// Acts on the next modal window of type W as soon as it shows, from the event loop (the code
+// that opens it waits in the window's own loop meanwhile).
+template <typename W> void when_modal(std::function<void(W*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(50);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        if (w == nullptr || !w->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(w);
+    });
+    timer->start();
+}
+
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
 template <typename W> W* control(QtPlatform& p, int control_id) {
     auto* w = qobject_cast<W*>(p.widget(control_id));
     if (!w)
@@ -160,6 +196,104 @@ class RealDisplay : public QObject {
         QVERIFY2(watcher.finish(), "no gnuplot window appeared");
         QVERIFY(fs::is_regular_file(work_ + "/data/HCl_Tv0300TJ0300K_FWHM050.dat"));
         QVERIFY(fs::is_regular_file(work_ + "/HCl_Tv0300TJ0300K_FWHM050.plt"));
+        takesInputAgain();
+    }
+
+    void comparisonPlottedTogetherAndExported() {
+        QtPlatform& p = *platform_;
+        // Three curves of the dialog: DEA from (0, 0) and total AED, both folded with 50 meV,
+        // and the thermal average.
+        p.menu_action(id::compare_add)->trigger();
+        QTest::mouseClick(control<QRadioButton>(p, id::aed_total), Qt::LeftButton);
+        p.menu_action(id::compare_add)->trigger();
+        p.menu_action(id::compare_add_thermal)->trigger();
+        QTest::mouseClick(control<QRadioButton>(p, id::dea), Qt::LeftButton);
+        QCOMPARE(application_.comparison.curves.size(), std::size_t(3));
+
+        // A measurement of one's own, on an uneven grid, added through the window's file dialog
+        // and folded with the dialog's resolution.
+        const std::string beam = home_.path().toStdString() + "/beam.dat";
+        {
+            std::ofstream out(beam);
+            out << "# our beam experiment: E (eV), sigma (A^2)\n";
+            for (int k = 0; k <= 60; ++k) {
+                const double e = 0.4 + 0.01 * k + (k > 30 ? 0.01 * (k - 30) : 0.0);
+                out << e << " " << 3.0 * std::exp(-(e - 0.8) * (e - 0.8) / 0.02) << "\n";
+            }
+        }
+        p.menu_action(id::compare_show)->trigger();
+        QWidget* window = p.comparison_window();
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        when_modal<QFileDialog>([beam](QFileDialog* files) {
+            when_modal<QMessageBox>(
+                [](QMessageBox* fold) { fold->button(QMessageBox::Yes)->click(); });
+            files->selectFile(QString::fromStdString(beam));
+            static_cast<QDialog*>(files)->accept();
+        });
+        QTest::mouseClick(window->findChild<QPushButton*>("add_file"), Qt::LeftButton);
+        auto* list = window->findChild<QListWidget*>("curves");
+        QCOMPARE(list->count(), 4);
+        QCOMPARE(list->item(3)->text(), QString("beam.dat, FWHM 50 meV"));
+        list->item(3)->setText("our beam, FWHM 50 meV");
+        QCOMPARE(application_.comparison.curves[3].label, std::string("our beam, FWHM 50 meV"));
+
+        // Log cross section axis; the window photographed for the README.
+        p.menu_action(id::log_sigma)->trigger();
+        window->raise();
+        QTest::qWait(300);
+        QVERIFY(window->grab().save(QString::fromStdString(artifacts + "/comparison.png")));
+
+        // Plot together: gnuplot opens its window, and the dialog takes input meanwhile.
+        {
+            PlotWatcher watcher(artifacts + "/plot-together.png");
+            QTest::mouseClick(window->findChild<QPushButton*>("plot"), Qt::LeftButton);
+            QVERIFY(!platform_->plotter_running());
+            takesInputAgain();
+            QVERIFY2(watcher.finish(), "no gnuplot window appeared");
+        }
+
+        // The figure as PNG (1200 x 800 px) and PDF (16 x 10 cm).
+        const std::string png = home_.path().toStdString() + "/figure.png";
+        const std::string pdf = home_.path().toStdString() + "/figure.pdf";
+        for (const auto& [path, format] : {std::pair{png, 0}, std::pair{pdf, 1}}) {
+            when_modal<QDialog>([path = path, format = format](QDialog* ask) {
+                ask->findChild<QComboBox*>("format")->setCurrentIndex(format);
+                ask->findChild<QLineEdit*>("path")->setText(QString::fromStdString(path));
+                ask->accept();
+            });
+            QTest::mouseClick(window->findChild<QPushButton*>("export_figure"), Qt::LeftButton);
+        }
+        QImage image;
+        QVERIFY(image.load(QString::fromStdString(png), "PNG"));
+        QCOMPARE(image.size(), QSize(1200, 800));
+        // More than one curve colour: saturated pixels of at least two of gnuplot's line colours.
+        std::set<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.hsvSaturation() > 150 && c.value() > 80)
+                    colours.insert(c.rgb() & 0xF0F0F0);
+            }
+        QVERIFY2(colours.size() >= 2, qPrintable(QString::number(colours.size())));
+        const std::string pdf_bytes = file_bytes(pdf);
+        QCOMPARE(pdf_bytes.substr(0, 5), std::string("%PDF-"));
+        QVERIFY2(pdf_bytes.find("/MediaBox [ 0 0 453 283 ]") != std::string::npos, "16 x 10 cm");
+        fs::copy_file(png, artifacts + "/figure-log.png", fs::copy_options::overwrite_existing);
+        QVERIFY(application_.comparison.curves.size() == 4);
+        window->close();
+    }
+
+    void aboutBoxOpensAndCloses() {
+        QString text;
+        when_modal<QMessageBox>([&text](QMessageBox* box) {
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        platform_->menu_action(id::help_about)->trigger();
+        QVERIFY2(text.startsWith("Sigmat "), qPrintable(text));
+        QVERIFY2(text.contains("Toolkit: Qt 6"), qPrintable(text));
+        QVERIFY2(text.contains("gnuplot that Plot runs: /"), qPrintable(text));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
         takesInputAgain();
     }
 

@@ -4,7 +4,9 @@
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_windows.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -13,6 +15,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -100,6 +105,36 @@ QString label_of(QWidget* w) {
         return l->text();
     return {};
 }
+
+// A comparison list of plain names that records what the window asked of it.
+struct FakePanel final : sigmat::platform::ComparisonPanel {
+    std::vector<std::string> names = {"a", "b", "c"};
+    std::vector<std::string> calls;
+    std::vector<sigmat::platform::ComparisonRow> rows() const override {
+        std::vector<sigmat::platform::ComparisonRow> out;
+        for (const std::string& n : names)
+            out.push_back({n, "source of " + n});
+        return out;
+    }
+    void relabel(std::size_t row, std::string_view label) override {
+        calls.push_back("relabel " + std::to_string(row) + " " + std::string(label));
+        names[row] = std::string(label);
+    }
+    void remove(std::size_t row) override {
+        calls.push_back("remove " + std::to_string(row));
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(row));
+    }
+    void move(std::size_t row, std::size_t to) override {
+        calls.push_back("move " + std::to_string(row) + " " + std::to_string(to));
+        std::swap(names[row], names[to]);
+    }
+    void add_current() override { calls.push_back("add current"); }
+    void add_file() override { calls.push_back("add file"); }
+    void plot_together() override { calls.push_back("plot"); }
+    void export_figure() override { calls.push_back("export figure"); }
+    void export_data() override { calls.push_back("export data"); }
+    void clear() override { calls.push_back("clear"); }
+};
 
 } // namespace
 
@@ -498,6 +533,169 @@ class QtDialogTest : public QObject {
         QTest::mouseClick(p.widget(id::exit_button), Qt::LeftButton);
         QCOMPARE(ended, 1);
         QVERIFY(p.closed());
+    }
+
+    // The menu bar lies above every control and the status line below; the entries are built
+    // from the description, run their actions only when the user triggers them, and keep the
+    // View menu's units exclusive.
+    void menuBarAboveTheControlsAndStatusLineBelow() {
+        QtPlatform& p = shown();
+        QMenuBar* bar = p.menu_bar();
+        QVERIFY(bar && bar->isVisible());
+        QStringList titles;
+        for (QAction* a : bar->actions())
+            titles << a->text();
+        QCOMPARE(titles, QStringList({"&File", "&View", "&Compare", "&Help"}));
+        const int top = bar->geometry().bottom();
+        QLabel* status = p.status_line();
+        QVERIFY(status && status->isVisible());
+        for (const ControlSpec& c : description().controls) {
+            if (c.id == no_id)
+                continue;
+            const QRect r = p.widget(c.id)->geometry();
+            QVERIFY2(r.top() > top, qPrintable(QString::number(c.id)));
+            QVERIFY2(r.bottom() < status->geometry().top(), qPrintable(QString::number(c.id)));
+            // Every control keeps its place relative to the others: its dialog units, moved
+            // down by the menu bar's height.
+            QCOMPARE(r.left(), p.x_pixels(c.x));
+            QCOMPARE(r.top(), bar->height() + p.y_pixels(c.y));
+        }
+        QCOMPARE(status->geometry().bottom(), p.dialog()->height() - 1);
+
+        Recorder r;
+        for (const sigmat::platform::MenuSpec& m : description().menus) {
+            if (m.id == no_id)
+                continue;
+            QAction* a = p.menu_action(m.id);
+            QVERIFY(a);
+            QCOMPARE(a->text(), QString::fromUtf8(m.label.data(), qsizetype(m.label.size())));
+            p.attach(m.id, Event::clicked,
+                     [&r](int control, Event event) { r.events.emplace_back(control, event); });
+        }
+        bool on = false;
+        QVERIFY(p.get_checked(id::unit_a2, on) && on);
+        QVERIFY(p.set_checked(id::unit_m2, true));
+        QVERIFY(p.set_checked(id::log_energy, true));
+        QVERIFY(p.set_enabled(id::export_data, false));
+        QVERIFY(p.get_checked(id::unit_a2, on) && !on);
+        QCOMPARE(r.events.size(), std::size_t(0));
+
+        p.menu_action(id::log_sigma)->trigger();
+        p.menu_action(id::unit_cm2)->trigger();
+        p.menu_action(id::export_data)->trigger();                   // disabled: nothing
+        QTest::keyClick(p.dialog(), Qt::Key_E, Qt::ControlModifier); // Export figure
+        QCOMPARE(r.events,
+                 (std::vector<std::pair<int, Event>>{{id::log_sigma, Event::clicked},
+                                                     {id::unit_cm2, Event::clicked},
+                                                     {id::export_figure, Event::clicked}}));
+        QVERIFY(p.get_checked(id::log_sigma, on) && on);
+        QVERIFY(p.get_checked(id::unit_m2, on) && !on);
+
+        p.set_status("below 99 %", true);
+        const QColor warning = status->palette().color(QPalette::WindowText);
+        p.set_status("all is well", false);
+        QCOMPARE(status->text(), QString("all is well"));
+        QVERIFY(status->palette().color(QPalette::WindowText) != warning);
+    }
+
+    // Enter in a temperature field presses the temperature box's Plot; elsewhere the dialog's
+    // default button, the single cross section's Plot.
+    void enterPressesThePlotOfItsBox() {
+        QtPlatform& p = shown();
+        Recorder r;
+        r.attach_everywhere(p, true);
+        p.set_enter_button(id::temp_vib, id::plot_thermal);
+        p.set_enter_button(id::temp_rot, id::plot_thermal);
+        const std::pair<int, int> cases[] = {{id::temp_vib, id::plot_thermal},
+                                             {id::temp_rot, id::plot_thermal},
+                                             {id::vib_initial, id::plot_single},
+                                             {id::database_dir, id::plot_single}};
+        for (auto [edit, button] : cases) {
+            r.events.clear();
+            p.widget(edit)->setFocus();
+            QTest::keyClick(p.widget(edit), Qt::Key_Return);
+            QCOMPARE(r.events, (std::vector<std::pair<int, Event>>{{button, Event::clicked}}));
+        }
+    }
+
+    // The comparison window shows the panel's rows and hands every button to it.
+    void comparisonWindowListsAndEditsTheCurves() {
+        QtPlatform& p = shown();
+        FakePanel panel;
+        p.show_comparison(panel);
+        QWidget* window = p.comparison_window();
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        auto* list = window->findChild<QListWidget*>("curves");
+        QVERIFY(list);
+        const auto shown_names = [&] {
+            QStringList out;
+            for (int i = 0; i < list->count(); ++i)
+                out << list->item(i)->text();
+            return out;
+        };
+        QCOMPARE(shown_names(), QStringList({"a", "b", "c"}));
+        QCOMPARE(list->item(1)->toolTip(), QString("source of b"));
+        const auto press = [&](const char* name) {
+            auto* b = window->findChild<QPushButton*>(name);
+            QVERIFY2(b, name);
+            QTest::mouseClick(b, Qt::LeftButton);
+        };
+        for (const char* name :
+             {"add_current", "add_file", "plot", "export_figure", "export_data", "clear"})
+            press(name);
+        QCOMPARE(panel.calls, (std::vector<std::string>{"add current", "add file", "plot",
+                                                        "export figure", "export data", "clear"}));
+        panel.calls.clear();
+
+        list->setCurrentRow(0);
+        press("down");
+        p.comparison_changed();
+        QCOMPARE(shown_names(), QStringList({"b", "a", "c"}));
+        QCOMPARE(list->currentRow(), 1);
+        press("up");
+        p.comparison_changed();
+        list->setCurrentRow(2);
+        press("remove");
+        p.comparison_changed();
+        QCOMPARE(shown_names(), QStringList({"a", "b"}));
+        list->item(0)->setText("mine");
+        QCOMPARE(panel.calls,
+                 (std::vector<std::string>{"move 0 1", "move 1 0", "remove 2", "relabel 0 mine"}));
+        // Up on the first row and Down on the last are not offered.
+        list->setCurrentRow(0);
+        QVERIFY(!window->findChild<QPushButton*>("up")->isEnabled());
+        list->setCurrentRow(1);
+        QVERIFY(!window->findChild<QPushButton*>("down")->isEnabled());
+        press("close");
+        QVERIFY(!window->isVisible());
+        QVERIFY(p.dialog()->isVisible());
+    }
+
+    // Every control of the started dialog has a tooltip, and Help's guide is the README's.
+    void tooltipsAndTheGuideAfterARealStartUp() {
+        QTemporaryDir profile, start;
+        QVERIFY(profile.isValid() && start.isValid());
+        const QByteArray old_profile = qgetenv("USERPROFILE");
+        const QString old_cwd = QDir::currentPath();
+        qputenv("USERPROFILE", QFile::encodeName(profile.path()));
+        QVERIFY(QDir::setCurrent(start.path()));
+        QtPlatform& p = *platform_;
+        sigmat::app::Application app;
+        const bool started = sigmat::app::start_application(p, app, [] {});
+        QDir::setCurrent(old_cwd);
+        qputenv("USERPROFILE", old_profile);
+        QVERIFY(started);
+        shown();
+        for (const ControlSpec& c : description().controls) {
+            if (c.id != no_id)
+                QVERIFY2(!p.widget(c.id)->toolTip().isEmpty(), qPrintable(QString::number(c.id)));
+        }
+        QVERIFY(p.widget(id::fwhm)->toolTip().contains("meV from 1 to 999"));
+        p.menu_action(id::help_guide)->trigger();
+        QWidget* guide = p.document_window();
+        QVERIFY(guide && guide->isVisible());
+        QVERIFY(guide->windowTitle().contains("guide"));
+        QVERIFY(p.dialog()->isVisible());
     }
 
     // A folder name that is not valid UTF-8 keeps its bytes through the dialog: shown, saved

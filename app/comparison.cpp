@@ -1,0 +1,481 @@
+#include "app/comparison.h"
+
+#include "app/application.h"
+#include "app/plot_inputs.h"
+#include "app/resources/main_dialog_description.h"
+#include "curves/rate.h"
+#include "curves/spec.h"
+#include "curves/state_curves.h"
+#include "curves/thermal.h"
+#include "jobs/job_steps.h"
+#include "platform/figure_file.h"
+#include "store/number_fields.h"
+#include "store/paths.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace sigmat::app {
+namespace {
+
+using platform::Platform;
+
+std::string file_name_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The dialog's directories as the jobs take them.
+jobs::Directories directories_of(const PlotSettings& s) {
+    jobs::Directories dirs;
+    dirs.database = used_directory(s.databaseDir);
+    dirs.work = used_directory(s.workDir);
+    dirs.gnuplot = used_directory(s.gnuplotDir);
+    dirs.base = s.startupDir;
+    return dirs;
+}
+
+// Where a plot of the comparison runs: the work directory when it is a folder, else the
+// start-up folder; and the plotter there, as the Plot buttons start it.
+struct PlotterPlace {
+    std::string directory;
+    std::string program;
+};
+PlotterPlace plotter_place(const Application& app) {
+    const jobs::Directories dirs = directories_of(app.settings);
+    PlotterPlace place;
+    place.directory = store::resolve_path(dirs.base, dirs.work);
+    if (app.files->stat(place.directory).kind != store::PathKind::directory)
+        place.directory = dirs.base;
+    place.program = store::join_path(dirs.gnuplot, jobs::plotter_executable);
+    return place;
+}
+
+// The energy range of the dialog when it is on and its bounds read.
+std::optional<std::pair<double, double>> dialog_range(Platform& p, const PlotSettings& s) {
+    if (!s.useEnergyRange)
+        return std::nullopt;
+    std::string from, to;
+    p.get_text(id::energy_min, from);
+    p.get_text(id::energy_max, to);
+    const auto lo = store::read_real_item(from), hi = store::read_real_item(to);
+    if (!lo.ok() || !hi.ok() || !(lo.value < hi.value))
+        return std::nullopt;
+    return std::pair{lo.value, hi.value};
+}
+
+// The FWHM of the dialog when the resolution is on and the field holds one.
+std::optional<std::int32_t> dialog_fwhm(Platform& p, const PlotSettings& s) {
+    if (!s.useResolution)
+        return std::nullopt;
+    std::string text;
+    p.get_text(id::fwhm, text);
+    const auto fwhm = store::read_whole_item(text);
+    if (!fwhm.ok() || fwhm.value < curves::fwhm_lowest_mev || fwhm.value > curves::fwhm_highest_mev)
+        return std::nullopt;
+    return fwhm.value;
+}
+
+void show_error(Platform& p, std::string_view text) {
+    p.show_message(jobs::error_caption, text);
+}
+
+} // namespace
+
+void remove_curve(Comparison& list, std::size_t row) {
+    if (row < list.curves.size())
+        list.curves.erase(list.curves.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+void move_curve(Comparison& list, std::size_t row, std::size_t to) {
+    if (row >= list.curves.size() || to >= list.curves.size() || row == to)
+        return;
+    ComparedCurve moved = std::move(list.curves[row]);
+    list.curves.erase(list.curves.begin() + static_cast<std::ptrdiff_t>(row));
+    list.curves.insert(list.curves.begin() + static_cast<std::ptrdiff_t>(to), std::move(moved));
+}
+
+void relabel_curve(Comparison& list, std::size_t row, std::string label) {
+    if (row < list.curves.size())
+        list.curves[row].label = std::move(label);
+}
+
+ComparedCurve database_curve(const curves::CurveSpec& spec, curves::Curve curve) {
+    ComparedCurve c;
+    c.label = curves::curve_title(spec);
+    c.source = curves::spec_text(spec);
+    c.curve = std::move(curve);
+    c.spec = spec;
+    return c;
+}
+
+OutsideRead outside_curve(std::string_view text, const std::string& path, OutsideFormat format,
+                          std::optional<std::size_t> block, std::optional<std::int32_t> fwhm_mev) {
+    OutsideRead out;
+    std::istringstream in{std::string(text)};
+    curves::MeasuredCurve measured;
+    ComparedCurve c;
+    c.source = path;
+    c.label = file_name_of(path);
+    if (format == OutsideFormat::lxcat) {
+        const curves::LxcatRead read = curves::read_lxcat(in, path);
+        if (!read.ok) {
+            out.why = store::describe(read.error);
+            return out;
+        }
+        if (read.blocks.empty()) {
+            out.why = path + ": the file holds no LXCat block";
+            return out;
+        }
+        if (!block && read.blocks.size() > 1) {
+            for (const curves::LxcatBlock& b : read.blocks)
+                out.blocks.push_back(std::string(curves::lxcat_keyword(b.kind)) + "  " + b.process);
+            return out;
+        }
+        const std::size_t n = block.value_or(0);
+        if (n >= read.blocks.size()) {
+            out.why = path + ": the file holds " + std::to_string(read.blocks.size()) +
+                      " LXCat blocks, not " + std::to_string(n + 1);
+            return out;
+        }
+        const curves::LxcatBlock& b = read.blocks[n];
+        measured.energy_ev = b.energy_ev;
+        for (double s : b.sigma_m2)
+            measured.sigma.push_back(s / curves::m2_per_a2);
+        if (!b.process.empty())
+            c.label = b.process;
+        c.source += ":" + std::to_string(n + 1);
+        c.block = b;
+    } else {
+        const curves::MeasuredRead read = curves::read_measured_curve(in, path);
+        if (!read.ok) {
+            out.why = store::describe(read.error);
+            return out;
+        }
+        const curves::SigmaUnit unit = format == OutsideFormat::columns_cm2 ? curves::SigmaUnit::cm2
+                                       : format == OutsideFormat::columns_m2
+                                           ? curves::SigmaUnit::m2
+                                           : curves::SigmaUnit::a2;
+        measured.energy_ev = read.curve.energy_ev;
+        for (double s : read.curve.sigma)
+            measured.sigma.push_back(s / curves::from_a2(unit));
+    }
+    curves::PreparedMeasurement prepared = curves::prepare_measurement(measured, fwhm_mev);
+    if (!prepared.curve) {
+        out.why = path + ": " + prepared.why;
+        return out;
+    }
+    if (fwhm_mev)
+        c.label += ", FWHM " + std::to_string(*fwhm_mev) + " meV";
+    c.curve.energy = std::move(prepared.curve->energy_ev);
+    c.curve.sigma = std::move(prepared.curve->sigma);
+    c.curve.provenance.source_files = {path};
+    c.curve.provenance.fwhm_mev = fwhm_mev;
+    out.curve = std::move(c);
+    return out;
+}
+
+curves::Figure comparison_figure(const std::vector<ComparedCurve>& list,
+                                 const jobs::ViewOptions& view,
+                                 std::optional<std::pair<double, double>> range) {
+    curves::Figure figure;
+    figure.logx = view.log_energy;
+    figure.logy = view.log_sigma;
+    figure.unit = view.unit;
+    figure.range = range;
+    const double factor = curves::from_a2(view.unit);
+    for (const ComparedCurve& c : list) {
+        curves::FigureCurve f{c.label, c.curve.energy, {}};
+        f.sigma.reserve(c.curve.energy.size());
+        for (std::size_t i = 0; i < c.curve.energy.size(); ++i)
+            f.sigma.push_back(c.curve.sigma[i] * factor);
+        figure.curves.push_back(std::move(f));
+    }
+    return figure;
+}
+
+curves::DataTable comparison_table(const std::vector<ComparedCurve>& list, curves::SigmaUnit unit) {
+    curves::DataTable table;
+    table.provenance.push_back("sigmat " + std::string(curves::program_version()));
+    curves::TableColumn number{"curve", {}}, energy{"E_eV", {}},
+        sigma{"sigma_" + std::string(curves::unit_name(unit)), {}};
+    const double factor = curves::from_a2(unit);
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        const ComparedCurve& c = list[k];
+        const std::string tag = "curve " + std::to_string(k + 1) + ": ";
+        table.provenance.push_back(tag + c.label);
+        std::vector<std::string> lines =
+            curves::provenance_lines(c.curve, c.spec ? c.source : std::string());
+        // The first line names the program, already said above.
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            if (c.spec || lines[i].rfind("database:", 0) != 0)
+                table.provenance.push_back(tag + lines[i]);
+        for (std::size_t i = 0; i < c.curve.energy.size(); ++i) {
+            number.values.push_back(static_cast<double>(k + 1));
+            energy.values.push_back(c.curve.energy[i]);
+            sigma.values.push_back(c.curve.sigma[i] * factor);
+        }
+    }
+    table.y_unit = std::string(curves::unit_name(unit));
+    table.columns = {std::move(number), std::move(energy), std::move(sigma)};
+    return table;
+}
+
+LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedCurve>& list) {
+    LxcatText out;
+    std::ostringstream text;
+    for (const ComparedCurve& c : list) {
+        std::optional<curves::LxcatBlock> block;
+        if (c.spec) {
+            curves::LxcatExport exported = curves::lxcat_block(
+                c.curve, *c.spec, c.spec->molecule, curves::newest_source(files, c.curve));
+            block = std::move(exported.block);
+        } else if (c.block) {
+            // A block read from a file goes back with the points shown (resampled, folded).
+            block = c.block;
+            block->energy_ev = c.curve.energy;
+            block->sigma_m2.clear();
+            for (double s : c.curve.sigma)
+                block->sigma_m2.push_back(s * curves::m2_per_a2);
+            if (c.curve.provenance.fwhm_mev)
+                block->comments.push_back("folded by Sigmat with FWHM = " +
+                                          std::to_string(*c.curve.provenance.fwhm_mev) + " meV");
+            block->other_lines.clear();
+        }
+        if (!block || curves::write_lxcat_block(text, *block) != curves::LxcatWriteOutcome::written)
+            out.skipped.push_back(c.label);
+    }
+    out.text = text.str();
+    return out;
+}
+
+std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool thermal) {
+    curves::CurveSpec spec;
+    jobs::Directories dirs;
+    if (thermal) {
+        auto request = read_thermal_request(p, app.settings);
+        if (!request)
+            return std::nullopt;
+        spec.molecule = request->molecule;
+        spec.kind = curves::CurveKind::thermal;
+        spec.temperatures = request->temperatures;
+        spec.fwhm_mev = request->fwhm_mev;
+        dirs = request->dirs;
+    } else {
+        auto request = read_single_request(p, app.settings);
+        if (!request)
+            return std::nullopt;
+        spec = jobs::curve_spec(*request);
+        dirs = request->dirs;
+    }
+    DialogJobHost host(p, *app.files);
+    const auto places = jobs::steps::enter(host, dirs);
+    if (!places)
+        return std::nullopt;
+    store::Read<curves::Curve> read =
+        thermal ? curves::thermal_curve(*app.files, places->database, spec.molecule,
+                                        {&spec.temperatures, 1}, spec.fwhm_mev)
+                : curves::state_curve(*app.files, places->database, spec);
+    if (!read.ok) {
+        jobs::steps::show_read_failure(host, read.error);
+        return std::nullopt;
+    }
+    return database_curve(spec, std::move(read.value));
+}
+
+// ---- the window's logic --------------------------------------------------------------------
+
+std::vector<platform::ComparisonRow> ComparisonLogic::rows() const {
+    std::vector<platform::ComparisonRow> out;
+    for (const ComparedCurve& c : app_.comparison.curves)
+        out.push_back({c.label, c.source});
+    return out;
+}
+
+void ComparisonLogic::changed() {
+    platform_.comparison_changed();
+}
+
+void ComparisonLogic::relabel(std::size_t row, std::string_view label) {
+    relabel_curve(app_.comparison, row, std::string(label));
+    changed();
+}
+
+void ComparisonLogic::remove(std::size_t row) {
+    remove_curve(app_.comparison, row);
+    changed();
+}
+
+void ComparisonLogic::move(std::size_t row, std::size_t to) {
+    move_curve(app_.comparison, row, to);
+    changed();
+}
+
+void ComparisonLogic::clear() {
+    app_.comparison.curves.clear();
+    platform_.set_status("The comparison is empty.", false);
+    changed();
+}
+
+void ComparisonLogic::add_from_dialog(bool thermal) {
+    auto curve = current_curve(platform_, app_, thermal);
+    if (!curve)
+        return;
+    platform_.set_status("Added to the comparison: " + curve->label + " (" +
+                             std::to_string(app_.comparison.curves.size() + 1) + " curves)",
+                         false);
+    app_.comparison.curves.push_back(std::move(*curve));
+    changed();
+}
+
+void ComparisonLogic::add_file() {
+    platform::FileQuestion question;
+    question.title = "Add a curve of your own";
+    question.filters = {"Two columns: eV, cross section in \u00c5\u00b2 (*.txt *.dat *.csv *)",
+                        "Two columns: eV, cross section in cm\u00b2 (*.txt *.dat *.csv *)",
+                        "Two columns: eV, cross section in m\u00b2 (*.txt *.dat *.csv *)",
+                        "LXCat file (*.txt *.lxcat *)"};
+    const auto answer = platform_.ask_file(question);
+    if (!answer)
+        return;
+    const auto format = static_cast<OutsideFormat>(std::min<std::size_t>(answer->filter, 3));
+    store::FileBytes bytes;
+    if (app_.files->read(answer->path, bytes) != store::ReadStatus::ok) {
+        show_error(platform_, std::string(store::cannot_read_message) + "\n" + answer->path);
+        return;
+    }
+    std::optional<std::int32_t> fwhm;
+    if (const auto dialog = dialog_fwhm(platform_, app_.settings)) {
+        if (platform_.ask_yes_no("Fold the curve", "Fold " + file_name_of(answer->path) +
+                                                       " with the dialog's resolution, FWHM " +
+                                                       std::to_string(*dialog) + " meV?"))
+            fwhm = dialog;
+    }
+    OutsideRead read = outside_curve(bytes.text(), answer->path, format, std::nullopt, fwhm);
+    if (!read.curve && !read.blocks.empty()) {
+        const auto block = platform_.ask_choice(
+            "LXCat block", "The file holds several processes. Which one?", read.blocks);
+        if (!block)
+            return;
+        read = outside_curve(bytes.text(), answer->path, format, block, fwhm);
+    }
+    if (!read.curve) {
+        show_error(platform_, "Cannot read the curve.\n" + read.why);
+        return;
+    }
+    platform_.set_status("Added to the comparison: " + read.curve->label + " (" +
+                             std::to_string(app_.comparison.curves.size() + 1) + " curves)",
+                         false);
+    app_.comparison.curves.push_back(std::move(*read.curve));
+    changed();
+}
+
+void ComparisonLogic::plot_together() {
+    if (app_.comparison.curves.empty()) {
+        show_error(platform_, "The comparison holds no curve: add one from the Compare menu.");
+        return;
+    }
+    const curves::Figure figure = comparison_figure(app_.comparison.curves, app_.settings.view,
+                                                    dialog_range(platform_, app_.settings));
+    const curves::FigureScript script = curves::figure_script(figure);
+    if (!script.text) {
+        show_error(platform_, "Cannot plot the comparison: " + script.why);
+        return;
+    }
+    const PlotterPlace place = plotter_place(app_);
+    // Not waited for: the dialog goes on taking input, and the window stays after Exit.
+    const platform::PlotterResult started =
+        platform_.start_plotter_on_text(place.directory, place.program, *script.text, false);
+    if (started.status == platform::PlotterStatus::not_started)
+        show_error(platform_, "An error occured while calling gnuplot");
+}
+
+std::optional<std::vector<ComparedCurve>> ComparisonLogic::curves_to_export() {
+    if (!app_.comparison.curves.empty())
+        return app_.comparison.curves;
+    auto current = current_curve(platform_, app_, false);
+    if (!current)
+        return std::nullopt;
+    return std::vector<ComparedCurve>{std::move(*current)};
+}
+
+void ComparisonLogic::export_figure() {
+    const auto list = curves_to_export();
+    if (!list)
+        return;
+    const PlotterPlace place = plotter_place(app_);
+    platform::FigureFileAnswer suggestion;
+    suggestion.path = store::join_path(place.directory, "sigmat-figure.png");
+    const auto answer = platform_.ask_figure_file(suggestion);
+    if (!answer)
+        return;
+    curves::Figure figure =
+        comparison_figure(*list, app_.settings.view, dialog_range(platform_, app_.settings));
+    switch (answer->format) {
+    case platform::FigureFormat::png:
+        figure.output = curves::FigureOutput::png;
+        figure.width_px = static_cast<int>(answer->width);
+        figure.height_px = static_cast<int>(answer->height);
+        break;
+    case platform::FigureFormat::pdf:
+    case platform::FigureFormat::svg:
+        figure.output = answer->format == platform::FigureFormat::pdf ? curves::FigureOutput::pdf
+                                                                      : curves::FigureOutput::svg;
+        figure.width_cm = answer->width;
+        figure.height_cm = answer->height;
+        break;
+    }
+    const platform::FigureFileResult written = platform::render_figure_file(
+        figure, answer->path, [&](const std::string& directory, const std::string& text) {
+            return platform_.start_plotter_on_text(directory, place.program, text, true);
+        });
+    if (!written.ok) {
+        show_error(platform_, "Cannot write the figure.\n" + answer->path + "\n" + written.why);
+        return;
+    }
+    platform_.set_status("Figure written: " + answer->path, false);
+}
+
+void ComparisonLogic::export_data() {
+    const auto list = curves_to_export();
+    if (!list)
+        return;
+    platform::FileQuestion question;
+    question.save = true;
+    question.title = "Export data";
+    question.filters = {"CSV table (*.csv)", "LXCat file (*.txt)"};
+    question.suggested = store::join_path(plotter_place(app_).directory, "sigmat-curves.csv");
+    const auto answer = platform_.ask_file(question);
+    if (!answer)
+        return;
+    std::string text;
+    std::vector<std::string> skipped;
+    if (answer->filter == 1) {
+        LxcatText lxcat = comparison_lxcat(*app_.files, *list);
+        if (lxcat.text.empty()) {
+            show_error(platform_, "None of the curves can be written as an LXCat block (AED, VE "
+                                  "into the same or a lower level and two-column files cannot).");
+            return;
+        }
+        text = std::move(lxcat.text);
+        skipped = std::move(lxcat.skipped);
+    } else {
+        std::ostringstream out;
+        curves::write_delimited(out, comparison_table(*list, app_.settings.view.unit), ',');
+        text = out.str();
+    }
+    if (!app_.files->write(answer->path, text)) {
+        show_error(platform_, "Cannot write the file.\n" + answer->path);
+        return;
+    }
+    std::string status = "Data written: " + answer->path;
+    if (!skipped.empty()) {
+        status += " (not in LXCat: ";
+        for (std::size_t i = 0; i < skipped.size(); ++i)
+            status += (i ? "; " : "") + skipped[i];
+        status += ")";
+    }
+    platform_.set_status(status, !skipped.empty());
+}
+
+} // namespace sigmat::app

@@ -1,0 +1,122 @@
+// Curves side by side: the comparison list that the Compare menu fills from the dialog and
+// the user from files of their own, one figure of them all, and their exports.
+//
+// Every curve is held in A^2 on its own grid; the View menu's unit and log axes apply when a
+// figure or a table is made. A curve of the database keeps its spec and provenance (for the
+// tables' "#" lines and the LXCat blocks); a curve read from an LXCat file keeps its block.
+#pragma once
+
+#include "curves/curve.h"
+#include "curves/export.h"
+#include "curves/figure.h"
+#include "curves/lxcat.h"
+#include "curves/measured.h"
+#include "jobs/plot_jobs.h"
+#include "platform/platform.h"
+#include "store/error.h"
+#include "store/file_system.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sigmat::app {
+
+struct Application;
+
+struct ComparedCurve {
+    std::string label;                       // the legend entry
+    std::string source;                      // the spec ("HCl:dea:v=0,J=3,fwhm=50") or the file
+    curves::Curve curve;                     // one column, A^2
+    std::optional<curves::CurveSpec> spec;   // a curve of the database
+    std::optional<curves::LxcatBlock> block; // a curve read from an LXCat file
+};
+
+struct Comparison {
+    std::vector<ComparedCurve> curves;
+};
+
+// List edits; an index beyond the list changes nothing.
+void remove_curve(Comparison& list, std::size_t row);
+void move_curve(Comparison& list, std::size_t row, std::size_t to);
+void relabel_curve(Comparison& list, std::size_t row, std::string label);
+
+// A curve of the database as the comparison holds it, labelled as sigmat-cli labels it.
+[[nodiscard]] ComparedCurve database_curve(const curves::CurveSpec& spec, curves::Curve curve);
+
+// How the user's own file is read: two columns with sigma in one of the units, or an LXCat
+// file (sigma in m^2).
+enum class OutsideFormat { columns_a2, columns_cm2, columns_m2, lxcat };
+
+struct OutsideRead {
+    std::optional<ComparedCurve> curve;
+    std::vector<std::string> blocks; // LXCat: every block's process, when a block is to be chosen
+    std::string why;                 // when nothing was read
+};
+
+// Reads the user's file from its text. An LXCat file of several blocks needs `block` (0-based;
+// without it the blocks are listed for a choice). A measurement on an uneven grid is resampled
+// onto its smallest step; with `fwhm_mev` it is then folded (curves::prepare_measurement).
+[[nodiscard]] OutsideRead outside_curve(std::string_view text, const std::string& path,
+                                        OutsideFormat format, std::optional<std::size_t> block,
+                                        std::optional<std::int32_t> fwhm_mev);
+
+// The figure of the curves: legend entries, points in the view's unit, log axes, the range.
+[[nodiscard]] curves::Figure comparison_figure(const std::vector<ComparedCurve>& curves,
+                                               const jobs::ViewOptions& view,
+                                               std::optional<std::pair<double, double>> range);
+
+// The curves as one table: a row per point, "curve" (1, 2, ... in list order), "E_eV" and the
+// cross section in `unit`; the "#" lines name each curve, its source and its provenance.
+[[nodiscard]] curves::DataTable comparison_table(const std::vector<ComparedCurve>& curves,
+                                                 curves::SigmaUnit unit);
+
+// The curves as LXCat blocks, one after the other; the labels of the curves that the format
+// cannot carry (AED, VE into the same or a lower level, a two-column measurement). The
+// database's files tell each block its update time.
+struct LxcatText {
+    std::string text;
+    std::vector<std::string> skipped;
+};
+[[nodiscard]] LxcatText comparison_lxcat(store::FileSystem& files,
+                                         const std::vector<ComparedCurve>& curves);
+
+// ---- the dialog's side ------------------------------------------------------------------
+
+// The curve that the single-cross-section box (or the temperature box) would plot now with its
+// present settings; nothing after the message its Plot button would give.
+[[nodiscard]] std::optional<ComparedCurve> current_curve(platform::Platform& platform,
+                                                         Application& application, bool thermal);
+
+// The comparison window's logic over the application's list.
+class ComparisonLogic final : public platform::ComparisonPanel {
+  public:
+    ComparisonLogic(platform::Platform& platform, Application& application)
+        : platform_(platform), app_(application) {}
+
+    std::vector<platform::ComparisonRow> rows() const override;
+    void relabel(std::size_t row, std::string_view label) override;
+    void remove(std::size_t row) override;
+    void move(std::size_t row, std::size_t to) override;
+    void add_current() override { add_from_dialog(false); }
+    void add_file() override;
+    void plot_together() override;
+    void export_figure() override;
+    void export_data() override;
+    void clear() override;
+
+    // Compare > Add current curve / Add temperature average.
+    void add_from_dialog(bool thermal);
+
+  private:
+    // The comparison's curves, or the dialog's current curve when the list is empty.
+    std::optional<std::vector<ComparedCurve>> curves_to_export();
+    void changed();
+
+    platform::Platform& platform_;
+    Application& app_;
+};
+
+} // namespace sigmat::app

@@ -1,0 +1,76 @@
+#include "platform/figure_file.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace sigmat::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::uint64_t process_id() {
+#ifdef _WIN32
+    return static_cast<std::uint64_t>(_getpid());
+#else
+    return static_cast<std::uint64_t>(::getpid());
+#endif
+}
+
+} // namespace
+
+FigureFileResult render_figure_file(curves::Figure figure, const std::string& output,
+                                    const TextPlotter& run) {
+    FigureFileResult result;
+    std::error_code ec;
+    const fs::path target = fs::absolute(fs::path(output), ec);
+    if (ec || figure.output == curves::FigureOutput::window) {
+        result.why = "cannot write " + output;
+        return result;
+    }
+    const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
+                                                    std::to_string(process_id()) + ".tmp");
+    fs::create_directory(folder, ec);
+    if (ec) {
+        result.why = "cannot write " + output;
+        return result;
+    }
+    figure.output_path = target.filename().string();
+    std::vector<fs::path> made = {target.filename()};
+    if (figure.output == curves::FigureOutput::tex)
+        made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
+    const auto clean = [&] { fs::remove_all(folder, ec); };
+    const curves::FigureScript script = curves::figure_script(figure);
+    if (!script.text) {
+        clean();
+        result.why = script.why;
+        return result;
+    }
+    const PlotterResult plotted = run(folder.string(), *script.text);
+    if (plotted.status != PlotterStatus::finished) {
+        clean();
+        result.why = plotted.status == PlotterStatus::not_started
+                         ? "gnuplot could not be started"
+                         : "gnuplot reported an error:\n" + plotted.error_output;
+        return result;
+    }
+    for (const fs::path& name : made) {
+        fs::rename(folder / name, target.parent_path() / name, ec);
+        if (ec) {
+            clean();
+            result.why = "cannot write " + (target.parent_path() / name).string();
+            return result;
+        }
+    }
+    clean();
+    result.ok = true;
+    return result;
+}
+
+} // namespace sigmat::platform

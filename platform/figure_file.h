@@ -1,0 +1,28 @@
+// A figure written to a file by gnuplot, whole or not at all: the script renders it under its
+// final name in a folder of its own beside the output (".NAME.PID.tmp"), and the files are
+// moved into place only when gnuplot has finished without an error. A LaTeX figure's picture
+// is named by its .tex as it will be, so both move together.
+#pragma once
+
+#include "curves/figure.h"
+#include "platform/plotter_process.h"
+
+#include <functional>
+#include <string>
+
+namespace sigmat::platform {
+
+// Runs a plotter on a script text in a folder and waits for it.
+using TextPlotter =
+    std::function<PlotterResult(const std::string& directory, const std::string& script_text)>;
+
+struct FigureFileResult {
+    bool ok = false;
+    std::string why; // when not ok
+};
+
+// Writes `figure` to `output` (its format is figure.output, which must not be a window).
+FigureFileResult render_figure_file(curves::Figure figure, const std::string& output,
+                                    const TextPlotter& run);
+
+} // namespace sigmat::platform
