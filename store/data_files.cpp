@@ -265,10 +265,21 @@ Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind 
 
 Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
                                                  DataFileKind kind) {
-    FileBytes bytes;
-    switch (files.read(path, bytes)) {
-    case ReadStatus::ok:
-        return read_cross_section_table(bytes.text(), kind, path);
+    // The text's buffer is kept for the thread's next file: a fresh one would be set to zero
+    // and mapped page by page on every read. One of a very large file is not kept.
+    constexpr std::size_t kept_bytes = std::size_t{64} << 20;
+    thread_local FileBytes bytes;
+    const ReadStatus status = files.read(path, bytes);
+    const auto release = [] {
+        if (bytes.buffer.capacity() > kept_bytes)
+            bytes = FileBytes{};
+    };
+    switch (status) {
+    case ReadStatus::ok: {
+        auto table = read_cross_section_table(bytes.text(), kind, path);
+        release();
+        return table;
+    }
     case ReadStatus::too_large: {
         Read<CrossSectionTable> result;
         result.error = data_error(path, 0, cannot_read_message);

@@ -173,8 +173,8 @@ PathInfo RealFileSystem::stat(const std::string& path) {
         return info;
     info.kind = kind_of(data.dwFileAttributes);
     // 100-ns ticks since 1601 to seconds since 1970.
-    const std::uint64_t ticks =
-        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                data.ftLastWriteTime.dwLowDateTime;
     info.modified = static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
     if (info.kind == PathKind::regular) {
         info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
@@ -369,9 +369,19 @@ bool RealFileSystem::list(const std::string& folder, std::vector<FolderEntry>& e
         if (name == "." || name == "..")
             continue;
         FolderEntry entry{std::move(name), PathKind::missing};
-        struct stat st {};
-        if (::fstatat(dfd, e->d_name, &st, 0) == 0)
-            entry.kind = kind_of(st);
+        // The entry's type as the folder gives it; a link (followed) or an unknown type is
+        // looked at.
+        if (e->d_type == DT_REG) {
+            entry.kind = PathKind::regular;
+        } else if (e->d_type == DT_DIR) {
+            entry.kind = PathKind::directory;
+        } else if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) {
+            entry.kind = PathKind::other;
+        } else {
+            struct stat st {};
+            if (::fstatat(dfd, e->d_name, &st, 0) == 0)
+                entry.kind = kind_of(st);
+        }
         entries.push_back(std::move(entry));
     }
     ::closedir(dir);
@@ -413,12 +423,8 @@ bool RealFileSystem::write(const std::string& path, std::string_view content) {
         ::unlink(temporary.c_str());
         return false;
     }
-    // The new name itself is made lasting by flushing the folder.
-    const int dir = ::open(folder_part(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    // The folder is not flushed: after a power failure the name may still lead to the old
+    // file, which is whole too.
     return true;
 }
 
