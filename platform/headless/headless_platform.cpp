@@ -259,6 +259,14 @@ PlotterResult HeadlessPlatform::start_plotter(const std::string& directory,
     r.cwd = directory;
     r.program = program;
     r.script = script;
+    return launch(std::move(r),
+                  [&] { return run_plotter_process(directory, program, script, {}); });
+}
+
+// A launch is recorded when the plotter starts: always in the simulated modes, only when the
+// real program could be started otherwise.
+PlotterResult HeadlessPlatform::launch(HeadlessRecord r,
+                                       const std::function<PlotterResult()>& run_real) {
     trace_.emplace_back("launch");
     switch (plotter_mode_) {
     case PlotterMode::succeed:
@@ -270,7 +278,7 @@ PlotterResult HeadlessPlatform::start_plotter(const std::string& directory,
     case PlotterMode::real:
         break;
     }
-    PlotterResult result = run_plotter_process(directory, program, script, {});
+    PlotterResult result = run_real();
     if (result.status != PlotterStatus::not_started)
         record(std::move(r));
     return result;
@@ -295,21 +303,8 @@ PlotterResult HeadlessPlatform::start_plotter_on_text(const std::string& directo
     r.script = "-";
     r.script_text = script_text;
     r.wait = wait;
-    trace_.emplace_back("launch");
-    switch (plotter_mode_) {
-    case PlotterMode::succeed:
-        record(std::move(r));
-        return {PlotterStatus::finished, {}};
-    case PlotterMode::fail:
-        record(std::move(r));
-        return {PlotterStatus::not_started, {}};
-    case PlotterMode::real:
-        break;
-    }
-    PlotterResult result = run_plotter_on_text(directory, program, script_text, wait);
-    if (result.status != PlotterStatus::not_started)
-        record(std::move(r));
-    return result;
+    return launch(std::move(r),
+                  [&] { return run_plotter_on_text(directory, program, script_text, wait); });
 }
 
 void HeadlessPlatform::set_tooltip(int id, std::string_view text) {

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <string>
@@ -136,6 +137,7 @@ class HeadlessPlatform final : public Platform {
     HeadlessControl* find(int id, std::initializer_list<ControlKind> kinds);
     void run(HeadlessControl& c, int id, Event event);
     void record(HeadlessRecord r);
+    PlotterResult launch(HeadlessRecord r, const std::function<PlotterResult()>& run_real);
 
     const DialogDescription& dialog_;
     std::map<int, HeadlessControl> controls_;
