@@ -35,6 +35,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -123,6 +124,36 @@ template <typename W> void when_modal(std::function<void(W*)> act) {
         timer->stop();
         timer->deleteLater();
         act(w);
+    });
+    timer->start();
+}
+
+// Types PATH into the next file dialog's name field and accepts, as a user would, again on
+// every tick until that dialog has closed. (QFileDialog::selectFile leaves the field alone
+// while it has the keyboard focus, which it has whenever the window manager gave the dialog
+// focus, and an empty field makes accept do nothing.)
+void choose_file(const std::string& path) {
+    auto* timer = new QTimer;
+    timer->setInterval(50);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, path, tries] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (files == nullptr || !files->isVisible()) {
+            if (*tries > 0) { // it was open and has closed
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        if (++*tries > 200) { // 10 s: give up, so that the test fails instead of hanging
+            static_cast<QDialog*>(files)->reject();
+            return;
+        }
+        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(QString::fromStdString(path));
+        else
+            files->selectFile(QString::fromStdString(path));
+        static_cast<QDialog*>(files)->accept();
     });
     timer->start();
 }
@@ -224,12 +255,8 @@ class RealDisplay : public QObject {
         p.menu_action(id::compare_show)->trigger();
         QWidget* window = p.comparison_window();
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
-        when_modal<QFileDialog>([beam](QFileDialog* files) {
-            when_modal<QMessageBox>(
-                [](QMessageBox* fold) { fold->button(QMessageBox::Yes)->click(); });
-            files->selectFile(QString::fromStdString(beam));
-            static_cast<QDialog*>(files)->accept();
-        });
+        choose_file(beam);
+        when_modal<QMessageBox>([](QMessageBox* fold) { fold->button(QMessageBox::Yes)->click(); });
         QTest::mouseClick(window->findChild<QPushButton*>("add_file"), Qt::LeftButton);
         auto* list = window->findChild<QListWidget*>("curves");
         QCOMPARE(list->count(), 4);
