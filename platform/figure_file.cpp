@@ -46,6 +46,15 @@ FigureFileResult render_figure_file(curves::Figure figure, const std::string& ou
     if (figure.output == curves::FigureOutput::tex)
         made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
     const auto clean = [&] { fs::remove_all(folder, ec); };
+    // A rename would put the figure in place of a device, a FIFO or a folder of that name.
+    for (const fs::path& name : made) {
+        const fs::file_status there = fs::symlink_status(target.parent_path() / name, ec);
+        if (fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
+            clean();
+            result.why = "cannot write " + (target.parent_path() / name).string();
+            return result;
+        }
+    }
     const curves::FigureScript script = curves::figure_script(figure);
     if (!script.text) {
         clean();

@@ -400,6 +400,11 @@ bool RealFileSystem::remove(const std::string& path) {
 }
 
 bool RealFileSystem::write(const std::string& path, std::string_view content) {
+    // A rename over a device or a FIFO would put a regular file in its place (as root, over
+    // /dev/null itself).
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return false;
     remove_leftovers(path);
     const std::string temporary = temporary_name(path, process_id());
     const int fd =

@@ -13,7 +13,9 @@
 // - Writing is whole or nothing: the bytes go to a temporary file beside the target (a name
 //   starting with '.', unique to the process, ending in ".tmp"), are flushed to the disk and
 //   only then renamed over the target. A write that fails at any point removes the temporary
-//   file and leaves the target as it was.
+//   file and leaves the target as it was. A target that exists and is neither a regular file
+//   nor a symbolic link (a device such as /dev/null, a FIFO, a folder) is never replaced: the
+//   write fails and the target stays what it was.
 #pragma once
 
 #include <cstddef>
@@ -33,8 +35,8 @@ enum class PathKind { missing, regular, directory, other };
 
 struct PathInfo {
     PathKind kind = PathKind::missing;
-    std::uint64_t size = 0; // regular files only
-    bool readable = false;  // a regular file that this process may open for reading
+    std::uint64_t size = 0;    // regular files only
+    bool readable = false;     // a regular file that this process may open for reading
     std::int64_t modified = 0; // last modification, seconds since 1970-01-01 UTC
 };
 

@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -169,10 +170,31 @@ curves::Curve compute(const Context& c, const curves::CurveSpec& spec) {
     return std::move(read.value);
 }
 
-// The output: the file named by -o, written whole or not at all, or standard output.
+// Whether -o names something that a rename must not replace: a device (/dev/null), a FIFO
+// or a symbolic link (/dev/stdout, a link to a file kept elsewhere). Those are written
+// straight through, as a shell's redirection would.
+bool written_through(const std::string& output) {
+    std::error_code ec;
+    const std::filesystem::file_status link = std::filesystem::symlink_status(output, ec);
+    if (ec || !std::filesystem::exists(link))
+        return false;
+    return std::filesystem::is_symlink(link) ||
+           (!std::filesystem::is_regular_file(link) && !std::filesystem::is_directory(link));
+}
+
+// The output: a new or regular file named by -o, written whole or not at all; a device, a
+// FIFO or a link, written through; standard output without -o.
 void emit(const std::string& output, const std::string& text) {
     if (output.empty()) {
         std::cout << text << std::flush;
+        return;
+    }
+    if (written_through(output)) {
+        std::ofstream out(std::filesystem::path(output), std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out)
+            throw Failure{"cannot write " + output};
         return;
     }
     if (!files().write(output, text))

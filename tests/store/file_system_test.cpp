@@ -163,14 +163,24 @@ TEST(RealFileSystem, FailedWriteLeavesTheTargetAsItWas) {
 #endif
 }
 
-// Into a folder that is not there, or over a folder: nothing is left.
-TEST(RealFileSystem, WriteIntoNoFolderOrOverAFolderLeavesNothing) {
+// Into a folder that is not there, over a folder or over a FIFO (as over a device such as
+// /dev/null, which a rename would turn into a regular file): nothing is left and the target
+// stays what it was.
+TEST(RealFileSystem, WriteIntoNoFolderOrOverAFolderOrFifoLeavesNothing) {
     TempDir dir;
     test::write_file(dir / "result.dat", "old result\n");
     fs::create_directory(dir / "taken");
     EXPECT_FALSE(real_file_system().write((dir / "none" / "x.dat").string(), "x"));
     EXPECT_FALSE(real_file_system().write((dir / "taken").string(), "x"));
-    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"result.dat", "taken"}));
+    std::vector<std::string> names = {"result.dat", "taken"};
+#ifndef _WIN32
+    const fs::path fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_FALSE(real_file_system().write(fifo.string(), "x"));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+    names.insert(names.begin(), "pipe");
+#endif
+    EXPECT_EQ(names_in(dir.path()), names);
     EXPECT_TRUE(fs::is_empty(dir / "taken"));
 }
 

@@ -13,6 +13,13 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace sigmat::test {
 namespace {
@@ -351,6 +358,51 @@ TEST_F(Cli, ExitStatuses) {
         }
     }
     EXPECT_EQ(cli("--version").out, "sigmat-cli 0.2\n");
+}
+
+// -o naming a FIFO or a link: a rename would put a regular file in its place (over /dev/null,
+// as root, the system's own), so the table is written through them as a shell's redirection
+// would; a folder, or a FIFO where a figure should go, is refused and stays what it was.
+TEST_F(Cli, OutputThroughAFifoOrALinkAndNeverInPlaceOfThem) {
+#ifdef _WIN32
+    GTEST_SKIP() << "FIFOs (mkfifo) are POSIX's";
+#else
+    const std::string spec = "curve HCl:dea:v=0,J=0";
+    const CliRun plain = cli(spec);
+    ASSERT_EQ(plain.exit_code, 0) << plain.err;
+
+    const fs::path fifo = tmp / "pipe.tsv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::string piped;
+    std::thread reader([&] { piped = read_file(fifo); });
+    const CliRun through = cli(spec + " -o " + quoted(fifo.string()));
+    // Should the program not have opened the FIFO, the reader is let go.
+    if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+        ::close(fd);
+    reader.join();
+    EXPECT_EQ(through.exit_code, 0) << through.err;
+    EXPECT_EQ(piped, plain.out);
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+
+    fs::create_directory(tmp / "kept");
+    write_file(tmp / "kept" / "real.tsv", "old\n");
+    fs::create_symlink(tmp / "kept" / "real.tsv", tmp / "link.tsv");
+    const CliRun linked = cli(spec + " -o " + quoted((tmp / "link.tsv").string()));
+    EXPECT_EQ(linked.exit_code, 0) << linked.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(tmp / "link.tsv")));
+    EXPECT_EQ(read_file(tmp / "kept" / "real.tsv"), plain.out);
+
+    fs::create_directory(tmp / "folder");
+    EXPECT_EQ(cli(spec + " -o " + quoted((tmp / "folder").string())).exit_code, 1);
+    EXPECT_TRUE(fs::is_directory(tmp / "folder") && fs::is_empty(tmp / "folder"));
+
+    const fs::path figure = tmp / "figure.png";
+    ASSERT_EQ(::mkfifo(figure.c_str(), 0644), 0);
+    const CliRun plotted = cli("plot HCl:dea:v=0,J=0 -o " + quoted(figure.string()));
+    EXPECT_EQ(plotted.exit_code, 1);
+    EXPECT_NE(plotted.err.find("cannot write"), std::string::npos) << plotted.err;
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(figure)));
+#endif
 }
 
 // The check finds each planted defect, once, with its file and line.
