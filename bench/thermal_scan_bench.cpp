@@ -115,7 +115,6 @@ int main(int argc, char** argv) {
     }
     if (!fs::exists(fs::path(database()) / "HCl"))
         make_database(database());
-    return sigmat::bench::run(argc, argv,
-                              {{"scan of 100 pairs / one pair", "scan_100_pairs", "one_pair",
-                                "<= 5"}});
+    return sigmat::bench::run(
+        argc, argv, {{"scan of 100 pairs / one pair", "scan_100_pairs", "one_pair", "<= 5"}});
 }

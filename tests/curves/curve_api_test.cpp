@@ -151,7 +151,8 @@ TEST_F(CurveApi, StateResolvedCurvesAreTheReadersColumnsAndTheDialogsFolds) {
 }
 
 TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
-    const curves::TemperaturePair pairs[] = {{300, 300}, {1000, 500}, {0, 0}, {9999, 20}, {600, 60}};
+    const curves::TemperaturePair pairs[] = {
+        {300, 300}, {1000, 500}, {0, 0}, {9999, 20}, {600, 60}};
     // Each pair alone, then all together on one and on two threads: bit for bit the same.
     std::vector<curves::Curve> singles;
     for (const auto& pair : pairs) {
