@@ -4,7 +4,7 @@
 #include "app/plot_inputs.h"
 #include "app/resources/main_dialog_description.h"
 #include "curves/rate.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "jobs/job_steps.h"
@@ -100,12 +100,12 @@ void relabel_curve(Comparison& list, std::size_t row, std::string label) {
         list.curves[row].label = std::move(label);
 }
 
-ComparedCurve database_curve(const curves::CurveSpec& spec, curves::Curve curve) {
+ComparedCurve database_curve(const curves::CurveSelector& selector, curves::Curve curve) {
     ComparedCurve c;
-    c.label = curves::curve_title(spec);
-    c.source = curves::spec_text(spec);
+    c.label = curves::curve_title(selector);
+    c.source = curves::selector_text(selector);
     c.curve = std::move(curve);
-    c.spec = spec;
+    c.selector = selector;
     return c;
 }
 
@@ -205,10 +205,10 @@ curves::DataTable comparison_table(const std::vector<ComparedCurve>& list, curve
         const std::string tag = "curve " + std::to_string(k + 1) + ": ";
         table.provenance.push_back(tag + c.label);
         std::vector<std::string> lines =
-            curves::provenance_lines(c.curve, c.spec ? c.source : std::string());
+            curves::provenance_lines(c.curve, c.selector ? c.source : std::string());
         // The first line names the program, already said above.
         for (std::size_t i = 1; i < lines.size(); ++i)
-            if (c.spec || lines[i].rfind("database:", 0) != 0)
+            if (c.selector || lines[i].rfind("database:", 0) != 0)
                 table.provenance.push_back(tag + lines[i]);
         for (std::size_t i = 0; i < c.curve.energy.size(); ++i) {
             number.values.push_back(static_cast<double>(k + 1));
@@ -226,9 +226,9 @@ LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedC
     std::ostringstream text;
     for (const ComparedCurve& c : list) {
         std::optional<curves::LxcatBlock> block;
-        if (c.spec) {
+        if (c.selector) {
             curves::LxcatExport exported = curves::lxcat_block(
-                c.curve, *c.spec, c.spec->molecule, curves::newest_source(files, c.curve));
+                c.curve, *c.selector, c.selector->molecule, curves::newest_source(files, c.curve));
             block = std::move(exported.block);
         } else if (c.block) {
             // A block read from a file goes back with the points shown (resampled, folded).
@@ -250,22 +250,22 @@ LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedC
 }
 
 std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool thermal) {
-    curves::CurveSpec spec;
+    curves::CurveSelector selector;
     jobs::Directories dirs;
     if (thermal) {
         auto request = read_thermal_request(p, app.settings);
         if (!request)
             return std::nullopt;
-        spec.molecule = request->molecule;
-        spec.kind = curves::CurveKind::thermal;
-        spec.temperatures = request->temperatures;
-        spec.fwhm_mev = request->fwhm_mev;
+        selector.molecule = request->molecule;
+        selector.kind = curves::CurveKind::thermal;
+        selector.temperatures = request->temperatures;
+        selector.fwhm_mev = request->fwhm_mev;
         dirs = request->dirs;
     } else {
         auto request = read_single_request(p, app.settings);
         if (!request)
             return std::nullopt;
-        spec = jobs::curve_spec(*request);
+        selector = jobs::curve_selector(*request);
         dirs = request->dirs;
     }
     DialogJobHost host(p, *app.files);
@@ -273,14 +273,14 @@ std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool t
     if (!places)
         return std::nullopt;
     store::Read<curves::Curve> read =
-        thermal ? curves::thermal_curve(*app.files, places->database, spec.molecule,
-                                        {&spec.temperatures, 1}, spec.fwhm_mev)
-                : curves::state_curve(*app.files, places->database, spec);
+        thermal ? curves::thermal_curve(*app.files, places->database, selector.molecule,
+                                        {&selector.temperatures, 1}, selector.fwhm_mev)
+                : curves::state_curve(*app.files, places->database, selector);
     if (!read.ok) {
         jobs::steps::show_read_failure(host, read.error);
         return std::nullopt;
     }
-    return database_curve(spec, std::move(read.value));
+    return database_curve(selector, std::move(read.value));
 }
 
 // ---- the window's logic --------------------------------------------------------------------

@@ -2,7 +2,7 @@
 // the user from files of their own, one figure of them all, and their exports.
 //
 // Every curve is held in A^2 on its own grid; the View menu's unit and log axes apply when a
-// figure or a table is made. A curve of the database keeps its spec and provenance (for the
+// figure or a table is made. A curve of the database keeps its selector and provenance (for the
 // tables' "#" lines and the LXCat blocks); a curve read from an LXCat file keeps its block.
 #pragma once
 
@@ -27,11 +27,11 @@ namespace sigmat::app {
 struct Application;
 
 struct ComparedCurve {
-    std::string label;                       // the legend entry
-    std::string source;                      // the spec ("HCl:dea:v=0,J=3,fwhm=50") or the file
-    curves::Curve curve;                     // one column, A^2
-    std::optional<curves::CurveSpec> spec;   // a curve of the database
-    std::optional<curves::LxcatBlock> block; // a curve read from an LXCat file
+    std::string label;   // the legend entry
+    std::string source;  // the selector ("HCl:dea:v=0,J=3,fwhm=50") or the file
+    curves::Curve curve; // one column, A^2
+    std::optional<curves::CurveSelector> selector; // a curve of the database
+    std::optional<curves::LxcatBlock> block;       // a curve read from an LXCat file
 };
 
 struct Comparison {
@@ -44,7 +44,8 @@ void move_curve(Comparison& list, std::size_t row, std::size_t to);
 void relabel_curve(Comparison& list, std::size_t row, std::string label);
 
 // A curve of the database as the comparison holds it, labelled as sigmat-cli labels it.
-[[nodiscard]] ComparedCurve database_curve(const curves::CurveSpec& spec, curves::Curve curve);
+[[nodiscard]] ComparedCurve database_curve(const curves::CurveSelector& selector,
+                                           curves::Curve curve);
 
 // How the user's own file is read: two columns with sigma in one of the units, or an LXCat
 // file (sigma in m^2).

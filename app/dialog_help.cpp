@@ -132,7 +132,7 @@ void show_state_tooltips(platform::Platform& p, const Application& app) {
 }
 
 void show_tooltips(platform::Platform& p, const Application& app) {
-    for (const platform::ControlSpec& c : main_dialog_description().controls)
+    for (const platform::ControlDescription& c : main_dialog_description().controls)
         if (c.id != platform::no_id)
             p.set_tooltip(c.id, tooltip_of(c.id, app, &p));
 }

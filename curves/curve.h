@@ -36,7 +36,7 @@ struct TemperaturePair {
     friend bool operator==(const TemperaturePair&, const TemperaturePair&) = default;
 };
 
-struct CurveSpec {
+struct CurveSelector {
     std::string molecule; // the code without trailing blanks
     CurveKind kind = CurveKind::dea;
     std::int32_t v = 0;           // dea, ve: initial vibrational state

@@ -102,9 +102,10 @@ void write_json(std::ostream& out, const DataTable& table) {
     };
     out << "{\"program\": \"sigmat\", \"version\": " << json_string(program_version())
         << ", \"database\": " << json_string(table.database)
-        << ", \"spec\": " << json_string(table.spec) << ", \"units\": {" << json_string(table.x_key)
-        << ": " << json_string(table.x_unit) << ", " << json_string(table.y_key) << ": "
-        << json_string(table.y_unit) << "}, \"provenance\": " << table.provenance_json << ", ";
+        << ", \"spec\": " << json_string(table.selector) << ", \"units\": {"
+        << json_string(table.x_key) << ": " << json_string(table.x_unit) << ", "
+        << json_string(table.y_key) << ": " << json_string(table.y_unit)
+        << "}, \"provenance\": " << table.provenance_json << ", ";
     if (!table.columns.empty()) {
         out << json_string(table.x_array) << ": ";
         array(table.columns[0].values);
@@ -119,12 +120,12 @@ void write_json(std::ostream& out, const DataTable& table) {
     out << "]}\n";
 }
 
-std::vector<std::string> provenance_lines(const Curve& curve, const std::string& spec) {
+std::vector<std::string> provenance_lines(const Curve& curve, const std::string& selector) {
     const Provenance& p = curve.provenance;
     std::vector<std::string> lines = {"sigmat " + std::string(program_version()),
                                       "database: " + p.database};
-    if (!spec.empty())
-        lines.push_back("spec: " + spec);
+    if (!selector.empty())
+        lines.push_back("selector: " + selector);
     if (p.states.empty()) {
         for (const std::string& file : p.source_files)
             lines.push_back("source: " + file);
@@ -149,10 +150,10 @@ std::vector<std::string> provenance_lines(const Curve& curve, const std::string&
     return lines;
 }
 
-std::string provenance_json(const Curve& curve, const std::string& spec) {
+std::string provenance_json(const Curve& curve, const std::string& selector) {
     const Provenance& p = curve.provenance;
     std::string out = "{\"database\": " + json_string(p.database) +
-                      ", \"spec\": " + json_string(spec) + ", \"source_files\": [";
+                      ", \"selector\": " + json_string(selector) + ", \"source_files\": [";
     for (std::size_t i = 0; i < p.source_files.size(); ++i)
         out += (i ? ", " : "") + json_string(p.source_files[i]);
     out += "], \"fwhm_meV\": " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) : std::string("null"));
@@ -177,12 +178,12 @@ std::string provenance_json(const Curve& curve, const std::string& spec) {
     return out + "]}";
 }
 
-DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit unit) {
+DataTable curve_table(const Curve& curve, const std::string& selector, SigmaUnit unit) {
     DataTable table;
-    table.provenance = provenance_lines(curve, spec);
-    table.provenance_json = provenance_json(curve, spec);
+    table.provenance = provenance_lines(curve, selector);
+    table.provenance_json = provenance_json(curve, selector);
     table.database = curve.provenance.database;
-    table.spec = spec;
+    table.selector = selector;
     table.y_unit = std::string(unit_name(unit));
     table.columns.push_back({"E_eV", curve.energy});
     const double factor = from_a2(unit);
@@ -211,14 +212,14 @@ std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
     return newest;
 }
 
-LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::string& molecule,
-                        std::int64_t updated) {
+LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
+                        const std::string& molecule, std::int64_t updated) {
     LxcatExport out;
     LxcatBlock b;
     const std::string state =
-        molecule + "(v=" + std::to_string(spec.v) + ",J=" + std::to_string(spec.j) + ")";
+        molecule + "(v=" + std::to_string(selector.v) + ",J=" + std::to_string(selector.j) + ")";
     std::string process_name;
-    switch (spec.kind) {
+    switch (selector.kind) {
     case CurveKind::dea:
         b.kind = LxcatKind::attachment;
         b.process = state + " -> " + attachment_products(molecule);
@@ -226,13 +227,13 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::st
         break;
     case CurveKind::thermal:
         b.kind = LxcatKind::attachment;
-        b.process = molecule + "(Tv=" + std::to_string(spec.temperatures.tv_k) +
-                    "K,TJ=" + std::to_string(spec.temperatures.tj_k) + "K) -> " +
+        b.process = molecule + "(Tv=" + std::to_string(selector.temperatures.tv_k) +
+                    "K,TJ=" + std::to_string(selector.temperatures.tj_k) + "K) -> " +
                     attachment_products(molecule);
         process_name = "Attachment";
         break;
     case CurveKind::ve:
-        if (spec.vf <= spec.v) {
+        if (selector.vf <= selector.v) {
             out.why = "LXCat has no keyword for vibrational de-excitation or the elastic channel "
                       "(VE into v' <= v); write it as tsv, csv or json";
             return out;
@@ -242,7 +243,7 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::st
             return out;
         }
         b.kind = LxcatKind::excitation;
-        b.process = state + " -> " + molecule + "(v=" + std::to_string(spec.vf) + ")";
+        b.process = state + " -> " + molecule + "(v=" + std::to_string(selector.vf) + ")";
         b.line3 = *curve.provenance.threshold_ev;
         process_name = "Excitation";
         break;
@@ -255,10 +256,10 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec, const std::st
     b.species = "e / " + molecule;
     b.process_line = "E + " + b.process + ", " + process_name;
     std::string param = "E = " + (b.line3 ? table_number(*b.line3) : std::string("0")) + " eV";
-    if (spec.fwhm_mev)
-        param += ", FWHM = " + std::to_string(*spec.fwhm_mev) + " meV";
+    if (selector.fwhm_mev)
+        param += ", FWHM = " + std::to_string(*selector.fwhm_mev) + " meV";
     b.param = param;
-    for (const std::string& line : provenance_lines(curve, spec_text(spec)))
+    for (const std::string& line : provenance_lines(curve, selector_text(selector)))
         b.comments.push_back(line);
     b.updated = format_updated_utc(static_cast<std::time_t>(updated));
     b.energy_ev = curve.energy;

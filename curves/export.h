@@ -13,7 +13,7 @@
 
 #include "curves/curve.h"
 #include "curves/lxcat.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "store/file_system.h"
 
 #include <optional>
@@ -40,7 +40,7 @@ struct DataTable {
     std::string x_array = "energy"; // the key of the first column's array in JSON
     std::string x_key = "energy", x_unit = "eV";
     std::string y_key = "sigma", y_unit = "A2";
-    std::string database, spec;
+    std::string database, selector;
     // The provenance as a JSON object (its text, "{...}").
     std::string provenance_json = "{}";
 };
@@ -58,12 +58,13 @@ void write_json(std::ostream& out, const DataTable& table);
 
 // The provenance of a curve as "#" lines and as a JSON object.
 [[nodiscard]] std::vector<std::string> provenance_lines(const Curve& curve,
-                                                        const std::string& spec);
-[[nodiscard]] std::string provenance_json(const Curve& curve, const std::string& spec);
+                                                        const std::string& selector);
+[[nodiscard]] std::string provenance_json(const Curve& curve, const std::string& selector);
 
 // A curve as a table: the energies and one column per curve column, in `unit`; the column
 // names "sigma_A2" or, for a scan, "sigma_A2_Tv300_TJ300".
-[[nodiscard]] DataTable curve_table(const Curve& curve, const std::string& spec, SigmaUnit unit);
+[[nodiscard]] DataTable curve_table(const Curve& curve, const std::string& selector,
+                                    SigmaUnit unit);
 
 // The LXCat block of a curve (DEA and thermal as ATTACHMENT, VE into a higher v as
 // EXCITATION with the file's threshold); nothing, with the reason, for the processes the
@@ -74,7 +75,7 @@ struct LxcatExport {
     std::optional<LxcatBlock> block;
     std::string why;
 };
-[[nodiscard]] LxcatExport lxcat_block(const Curve& curve, const CurveSpec& spec,
+[[nodiscard]] LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
                                       const std::string& molecule, std::int64_t updated);
 
 // The newest modification of a curve's source files, seconds since 1970 (UTC).

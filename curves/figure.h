@@ -7,7 +7,7 @@
 // file name's underscores stay underscores.
 #pragma once
 
-#include "curves/spec.h"
+#include "curves/selector.h"
 
 #include <optional>
 #include <string>

@@ -5,27 +5,27 @@
 
 namespace sigmat::curves {
 
-StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSpec& spec) {
+StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSelector& selector) {
     StateFile f;
-    switch (spec.kind) {
+    switch (selector.kind) {
     case CurveKind::dea:
     case CurveKind::thermal:
-        f.path = store::state_file_path(files, db, "DA", spec.molecule, spec.v, spec.j);
+        f.path = store::state_file_path(files, db, "DA", selector.molecule, selector.v, selector.j);
         f.kind = store::DataFileKind::dea;
         f.column = 2;
         break;
     case CurveKind::ve:
-        f.path = store::state_file_path(files, db, "VE", spec.molecule, spec.v, spec.j);
+        f.path = store::state_file_path(files, db, "VE", selector.molecule, selector.v, selector.j);
         f.kind = store::DataFileKind::ve;
-        f.column = spec.vf + 2;
+        f.column = selector.vf + 2;
         break;
     case CurveKind::aed:
-        f.path = store::aed_state_file_path(files, db, spec.molecule, spec.j);
+        f.path = store::aed_state_file_path(files, db, selector.molecule, selector.j);
         f.kind = store::DataFileKind::aed_state;
-        f.column = spec.vf + 3;
+        f.column = selector.vf + 3;
         break;
     case CurveKind::aed_total:
-        f.path = store::aed_total_file_path(files, db, spec.molecule);
+        f.path = store::aed_total_file_path(files, db, selector.molecule);
         f.kind = store::DataFileKind::aed_total;
         f.column = 2;
         break;
@@ -40,9 +40,9 @@ void fold_table(store::CrossSectionTable& table, std::int32_t fwhm_mev) {
 }
 
 store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
-                               const CurveSpec& spec) {
+                               const CurveSelector& selector) {
     store::Read<Curve> result;
-    const StateFile file = state_file(files, db, spec);
+    const StateFile file = state_file(files, db, selector);
     store::Read<store::CrossSectionTable> read =
         store::read_cross_section_table(files, file.path, file.kind);
     if (!read.ok) {
@@ -60,14 +60,14 @@ store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
     const auto values = table.column(file.column);
     curve.energy.assign(energies.begin(), energies.end());
     curve.sigma.assign(values.begin(), values.end());
-    if (spec.fwhm_mev)
-        numerics::convolve_with_resolution(*spec.fwhm_mev * 0.001, curve.energy, curve.sigma);
+    if (selector.fwhm_mev)
+        numerics::convolve_with_resolution(*selector.fwhm_mev * 0.001, curve.energy, curve.sigma);
     curve.provenance.database = std::string(db);
     curve.provenance.source_files.push_back(file.path);
     const auto threshold = static_cast<std::size_t>(file.column - 2);
     if (threshold < table.thresholds.size())
         curve.provenance.threshold_ev = table.thresholds[threshold];
-    curve.provenance.fwhm_mev = spec.fwhm_mev;
+    curve.provenance.fwhm_mev = selector.fwhm_mev;
     result.ok = true;
     return result;
 }

@@ -20,16 +20,16 @@ struct StateFile {
     std::int32_t column = 2; // the table column that holds the curve
 };
 
-// Where the curve of `spec` (any kind but thermal) lies in the database `db`.
-StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSpec& spec);
+// Where the curve of `selector` (any kind but thermal) lies in the database `db`.
+StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSelector& selector);
 
 // Folds every cross-section column of `table` with a Gaussian of `fwhm_mev` meV, in place.
 void fold_table(store::CrossSectionTable& table, std::int32_t fwhm_mev);
 
-// The curve of `spec` (any kind but thermal): its column of the file's table on the file's
-// grid, folded when the spec has a FWHM. A missing file gives store::not_found_message; a
+// The curve of `selector` (any kind but thermal): its column of the file's table on the file's
+// grid, folded when the selector has a FWHM. A missing file gives store::not_found_message; a
 // column beyond the file's columns store::cannot_read_message at the thresholds line.
 store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
-                               const CurveSpec& spec);
+                               const CurveSelector& selector);
 
 } // namespace sigmat::curves

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "curves/curve.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "jobs/job_host.h"
 
 #include <cstdint>
@@ -94,7 +94,7 @@ enum class JobOutcome {
 
 JobOutcome plot_single(JobHost& host, const SingleRequest& request);
 // The curve that a single-cross-section request plots, as the curves library names it.
-curves::CurveSpec curve_spec(const SingleRequest& request);
+curves::CurveSelector curve_selector(const SingleRequest& request);
 JobOutcome plot_thermal(JobHost& host, const ThermalRequest& request);
 
 } // namespace sigmat::jobs

@@ -75,29 +75,29 @@ Names names_of(const SingleRequest& r) {
 
 } // namespace
 
-curves::CurveSpec curve_spec(const SingleRequest& r) {
-    curves::CurveSpec spec;
-    spec.molecule = r.molecule;
-    spec.v = r.v;
-    spec.j = r.j;
-    spec.vf = r.vf;
+curves::CurveSelector curve_selector(const SingleRequest& r) {
+    curves::CurveSelector selector;
+    selector.molecule = r.molecule;
+    selector.v = r.v;
+    selector.j = r.j;
+    selector.vf = r.vf;
     switch (r.process) {
     case ProcessKind::dea:
-        spec.kind = curves::CurveKind::dea;
+        selector.kind = curves::CurveKind::dea;
         break;
     case ProcessKind::ve:
-        spec.kind = curves::CurveKind::ve;
+        selector.kind = curves::CurveKind::ve;
         break;
     case ProcessKind::aed:
-        spec.kind = curves::CurveKind::aed;
+        selector.kind = curves::CurveKind::aed;
         break;
     case ProcessKind::aed_total:
-        spec.kind = curves::CurveKind::aed_total;
+        selector.kind = curves::CurveKind::aed_total;
         break;
     }
     if (r.fwhm_mev)
-        spec.fwhm_mev = r.fwhm_mev;
-    return spec;
+        selector.fwhm_mev = r.fwhm_mev;
+    return selector;
 }
 
 JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
@@ -105,7 +105,7 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
     if (!places)
         return JobOutcome::stopped;
     store::FileSystem& files = host.files();
-    const curves::StateFile input = curves::state_file(files, places->database, curve_spec(r));
+    const curves::StateFile input = curves::state_file(files, places->database, curve_selector(r));
     // The database file must be a readable regular file; nothing else is tested here.
     const store::PathInfo info = files.stat(input.path);
     if (info.kind != store::PathKind::regular || !info.readable) {

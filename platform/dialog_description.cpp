@@ -2,19 +2,19 @@
 
 namespace sigmat::platform {
 
-const ControlSpec* find_control(const DialogDescription& dialog, int id) {
+const ControlDescription* find_control(const DialogDescription& dialog, int id) {
     if (id == no_id)
         return nullptr;
-    for (const ControlSpec& c : dialog.controls)
+    for (const ControlDescription& c : dialog.controls)
         if (c.id == id)
             return &c;
     return nullptr;
 }
 
-const MenuSpec* find_menu_entry(const DialogDescription& dialog, int id) {
+const MenuDescription* find_menu_entry(const DialogDescription& dialog, int id) {
     if (id == no_id)
         return nullptr;
-    for (const MenuSpec& m : dialog.menus)
+    for (const MenuDescription& m : dialog.menus)
         if (m.id == id)
             return &m;
     return nullptr;

@@ -36,7 +36,7 @@ enum Style : unsigned {
 // Controls without an id (labels, frames) carry this id.
 inline constexpr int no_id = -1;
 
-struct ControlSpec {
+struct ControlDescription {
     int id;
     ControlKind kind;
     std::string_view label;
@@ -50,7 +50,7 @@ struct ControlSpec {
 // marked group_start to the next one; the first of a group starts checked).
 enum class MenuKind { title, action, check, radio, separator };
 
-struct MenuSpec {
+struct MenuDescription {
     int id; // no_id for titles and separators
     MenuKind kind;
     std::string_view label;         // "&" marks the keyboard mnemonic
@@ -63,12 +63,12 @@ struct DialogDescription {
     int x, y, w, h; // dialog units, the menu bar and the status line not counted
     std::string_view font;
     int font_points;
-    std::span<const ControlSpec> controls;
-    std::span<const MenuSpec> menus = {};
+    std::span<const ControlDescription> controls;
+    std::span<const MenuDescription> menus = {};
 };
 
-const ControlSpec* find_control(const DialogDescription& dialog, int id);
-const MenuSpec* find_menu_entry(const DialogDescription& dialog, int id);
+const ControlDescription* find_control(const DialogDescription& dialog, int id);
+const MenuDescription* find_menu_entry(const DialogDescription& dialog, int id);
 std::string_view kind_name(ControlKind kind);
 
 } // namespace sigmat::platform

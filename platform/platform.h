@@ -67,7 +67,7 @@ enum class DocumentKind { about, guide };
 // Platform::comparison_changed so that an open window shows the list anew.
 struct ComparisonRow {
     std::string label;  // the legend entry, which the user may edit
-    std::string source; // where the curve comes from: its spec or file
+    std::string source; // where the curve comes from: its selector or file
 };
 class ComparisonPanel {
   public:

@@ -5,7 +5,7 @@
 #include "curves/coverage.h"
 #include "curves/export.h"
 #include "curves/rate.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "numerics/convolution.h"
@@ -43,10 +43,10 @@ PyObject* data_error_type = nullptr;
 struct PyCurve {
     curves::Curve curve;
     curves::SigmaUnit unit = curves::SigmaUnit::a2;
-    std::string spec;
-    std::optional<curves::CurveSpec> parsed; // the database's own curves
-    bool scan = false;                       // sigma is 2-D, one column per pair
-    std::vector<double> sigma;               // in `unit`
+    std::string selector;
+    std::optional<curves::CurveSelector> parsed; // the database's own curves
+    bool scan = false;                           // sigma is 2-D, one column per pair
+    std::vector<double> sigma;                   // in `unit`
 };
 
 py::array read_only_view(const std::vector<double>& values, std::vector<py::ssize_t> shape,
@@ -62,7 +62,7 @@ py::dict provenance_of(const PyCurve& c) {
     py::dict d;
     d["database"] = p.database;
     d["source_files"] = p.source_files;
-    d["spec"] = c.spec;
+    d["selector"] = c.selector;
     d["fwhm_meV"] = p.fwhm_mev ? py::object(py::int_(*p.fwhm_mev)) : py::none();
     d["threshold_eV"] = p.threshold_ev ? py::object(py::float_(*p.threshold_ev)) : py::none();
     py::list temperatures;
@@ -100,11 +100,12 @@ py::dict provenance_of(const PyCurve& c) {
     return d;
 }
 
-std::shared_ptr<PyCurve> make_curve(curves::Curve curve, curves::SigmaUnit unit, std::string spec,
-                                    std::optional<curves::CurveSpec> parsed, bool scan) {
+std::shared_ptr<PyCurve> make_curve(curves::Curve curve, curves::SigmaUnit unit,
+                                    std::string selector,
+                                    std::optional<curves::CurveSelector> parsed, bool scan) {
     auto c = std::make_shared<PyCurve>();
     c->unit = unit;
-    c->spec = std::move(spec);
+    c->selector = std::move(selector);
     c->parsed = std::move(parsed);
     c->scan = scan;
     const double factor = curves::from_a2(unit);
@@ -175,30 +176,32 @@ class Database {
     std::shared_ptr<PyCurve> curve(const std::string& text, std::optional<int> fwhm,
                                    const std::string& units) const {
         const curves::SigmaUnit unit = unit_of(units);
-        curves::SpecRead read = curves::parse_curve_spec(text);
-        if (!read.spec)
+        curves::SelectorRead read = curves::parse_curve_selector(text);
+        if (!read.selector)
             throw py::value_error(text + ": " + read.why);
-        curves::CurveSpec spec = *read.spec;
-        if (spec.fwhm_mev && fwhm)
-            throw py::value_error(text + ": the FWHM is given both in the spec and as fwhm=");
+        curves::CurveSelector selector = *read.selector;
+        if (selector.fwhm_mev && fwhm)
+            throw py::value_error(text + ": the FWHM is given both in the selector and as fwhm=");
         if (fwhm) {
             if (*fwhm < curves::fwhm_lowest_mev || *fwhm > curves::fwhm_highest_mev)
                 throw py::value_error("fwhm: a whole number of meV from 1 to 999");
-            spec.fwhm_mev = *fwhm;
+            selector.fwhm_mev = *fwhm;
         }
-        spec.molecule = code_of(spec.molecule);
+        selector.molecule = code_of(selector.molecule);
         store::Read<curves::Curve> result;
         {
             py::gil_scoped_release release;
-            if (spec.kind == curves::CurveKind::thermal)
-                result = curves::thermal_curve(store::real_file_system(), path_, spec.molecule,
-                                               {&spec.temperatures, 1}, spec.fwhm_mev, threads());
+            if (selector.kind == curves::CurveKind::thermal)
+                result = curves::thermal_curve(store::real_file_system(), path_, selector.molecule,
+                                               {&selector.temperatures, 1}, selector.fwhm_mev,
+                                               threads());
             else
-                result = curves::state_curve(store::real_file_system(), path_, spec);
+                result = curves::state_curve(store::real_file_system(), path_, selector);
         }
         if (!result.ok)
             raise_data_error(result.error);
-        return make_curve(std::move(result.value), unit, curves::spec_text(spec), spec, false);
+        return make_curve(std::move(result.value), unit, curves::selector_text(selector), selector,
+                          false);
     }
 
     std::shared_ptr<PyCurve> thermal(const std::string& molecule, const py::object& tv,
@@ -223,17 +226,17 @@ class Database {
         }
         if (!result.ok)
             raise_data_error(result.error);
-        std::optional<curves::CurveSpec> parsed;
+        std::optional<curves::CurveSelector> parsed;
         if (pairs.size() == 1) {
-            curves::CurveSpec spec;
-            spec.molecule = code;
-            spec.kind = curves::CurveKind::thermal;
-            spec.temperatures = pairs[0];
+            curves::CurveSelector selector;
+            selector.molecule = code;
+            selector.kind = curves::CurveKind::thermal;
+            selector.temperatures = pairs[0];
             if (fwhm)
-                spec.fwhm_mev = *fwhm;
-            parsed = spec;
+                selector.fwhm_mev = *fwhm;
+            parsed = selector;
         }
-        std::string text = parsed ? curves::spec_text(*parsed) : code + ":thermal scan";
+        std::string text = parsed ? curves::selector_text(*parsed) : code + ":thermal scan";
         return make_curve(std::move(result.value), unit, text, parsed, scan);
     }
 
@@ -402,11 +405,11 @@ PYBIND11_MODULE(sigmat, m) {
             "units", [](const PyCurve& c) { return std::string(curves::unit_name(c.unit)); },
             "The cross-section units: \"A2\", \"cm2\" or \"m2\".")
         .def_property_readonly("provenance", &provenance_of,
-                               "Where the numbers come from: the database, source files, spec, "
+                               "Where the numbers come from: the database, source files, selector, "
                                "FWHM, temperatures, the states and their weights, and the "
                                "estimated share of the population held (thermal).")
         .def("__repr__", [](const PyCurve& c) {
-            return "<sigmat.Curve " + c.spec + ", " + std::to_string(c.curve.points()) +
+            return "<sigmat.Curve " + c.selector + ", " + std::to_string(c.curve.points()) +
                    " energies>";
         });
 
@@ -421,9 +424,10 @@ PYBIND11_MODULE(sigmat, m) {
              "The catalogue's rows of a molecule: (molecule, v, J_max) per vibrational level.")
         .def("curve", &Database::curve, py::arg("spec"), py::arg("fwhm") = py::none(),
              py::arg("units") = "A2",
-             "The curve of a spec as sigmat-cli takes it: MOL:dea:v=V,J=J, MOL:ve:v=V,J=J,vf=VF, "
+             "The curve of a selector as sigmat-cli takes it: MOL:dea:v=V,J=J, "
+             "MOL:ve:v=V,J=J,vf=VF, "
              "MOL:aed:vf=VF,J=J, MOL:aedtot or MOL:thermal:tv=TV,tj=TJ; folded with `fwhm` (meV) "
-             "when given (ValueError when the spec holds fwhm= too). Raises DataError when a "
+             "when given (ValueError when the selector holds fwhm= too). Raises DataError when a "
              "file is missing or cannot be read.")
         .def("thermal", &Database::thermal, py::arg("molecule"), py::arg("tv"), py::arg("tj"),
              py::arg("fwhm") = py::none(), py::arg("units") = "A2",

@@ -16,7 +16,7 @@
 #include "curves/lxcat.h"
 #include "curves/measured.h"
 #include "curves/rate.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "platform/figure_file.h"
@@ -121,12 +121,12 @@ std::string molecule_code(const Context& c, const std::string& given) {
     return given;
 }
 
-curves::CurveSpec spec_of(const Context& c, const std::string& text) {
-    curves::SpecRead read = curves::parse_curve_spec(text);
-    if (!read.spec)
+curves::CurveSelector selector_of(const Context& c, const std::string& text) {
+    curves::SelectorRead read = curves::parse_curve_selector(text);
+    if (!read.selector)
         throw Usage{text + ": " + read.why};
-    read.spec->molecule = molecule_code(c, read.spec->molecule);
-    return *read.spec;
+    read.selector->molecule = molecule_code(c, read.selector->molecule);
+    return *read.selector;
 }
 
 std::vector<double> numbers_of(const std::string& what, const std::string& text) {
@@ -158,13 +158,13 @@ curves::SigmaUnit unit_of(const std::string& text) {
     return *unit;
 }
 
-curves::Curve compute(const Context& c, const curves::CurveSpec& spec) {
+curves::Curve compute(const Context& c, const curves::CurveSelector& selector) {
     store::Read<curves::Curve> read;
-    if (spec.kind == curves::CurveKind::thermal)
-        read = curves::thermal_curve(files(), c.db, spec.molecule, {&spec.temperatures, 1},
-                                     spec.fwhm_mev, c.threads);
+    if (selector.kind == curves::CurveKind::thermal)
+        read = curves::thermal_curve(files(), c.db, selector.molecule, {&selector.temperatures, 1},
+                                     selector.fwhm_mev, c.threads);
     else
-        read = curves::state_curve(files(), c.db, spec);
+        read = curves::state_curve(files(), c.db, selector);
     if (!read.ok)
         throw Failure{store::describe(read.error)};
     return std::move(read.value);
@@ -232,14 +232,14 @@ void states_command(const Context& c, const std::string& molecule) {
     std::cout << out << std::flush;
 }
 
-void curve_command(const Context& c, const std::string& spec_text, const std::string& units,
+void curve_command(const Context& c, const std::string& selector_text, const std::string& units,
                    const std::string& format, const std::string& output) {
-    const curves::CurveSpec spec = spec_of(c, spec_text);
+    const curves::CurveSelector selector = selector_of(c, selector_text);
     const curves::SigmaUnit unit = unit_of(units);
-    const curves::Curve curve = compute(c, spec);
+    const curves::Curve curve = compute(c, selector);
     if (format == "lxcat") {
-        const curves::LxcatExport exported =
-            curves::lxcat_block(curve, spec, spec.molecule, curves::newest_source(files(), curve));
+        const curves::LxcatExport exported = curves::lxcat_block(
+            curve, selector, selector.molecule, curves::newest_source(files(), curve));
         if (!exported.block)
             throw Failure{exported.why};
         std::ostringstream out;
@@ -248,7 +248,7 @@ void curve_command(const Context& c, const std::string& spec_text, const std::st
         emit(output, out.str());
         return;
     }
-    emit(output, render(curves::curve_table(curve, curves::spec_text(spec), unit), format));
+    emit(output, render(curves::curve_table(curve, curves::selector_text(selector), unit), format));
 }
 
 // The states that entered an average and how much of the population they hold at each pair
@@ -280,16 +280,16 @@ void thermal_command(const Context& c, const std::string& molecule_given, const 
     if (!read.ok)
         throw Failure{store::describe(read.error)};
     report_states(read.value);
-    std::string spec = molecule + ":thermal:tv=" + tv + ",tj=" + tj;
+    std::string selector = molecule + ":thermal:tv=" + tv + ",tj=" + tj;
     if (fwhm)
-        spec += ",fwhm=" + std::to_string(*fwhm);
-    emit(output, render(curves::curve_table(read.value, spec, unit), format));
+        selector += ",fwhm=" + std::to_string(*fwhm);
+    emit(output, render(curves::curve_table(read.value, selector, unit), format));
 }
 
-void rate_command(const Context& c, const std::string& spec_text, const std::string& t_list,
+void rate_command(const Context& c, const std::string& selector_text, const std::string& t_list,
                   std::optional<double> mass, const std::string& units, const std::string& format,
                   const std::string& output) {
-    const curves::CurveSpec spec = spec_of(c, spec_text);
+    const curves::CurveSelector selector = selector_of(c, selector_text);
     if (units != "cm3/s" && units != "m3/s")
         throw Usage{"--units " + units + ": cm3/s or m3/s"};
     std::vector<double> temperatures = numbers_of("--t", t_list);
@@ -300,27 +300,28 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
         throw Usage{"--mass: a mass above 0 u"};
     // Electrons hit the molecules in DEA and VE; in AED the anion meets the atom.
     const bool heavy =
-        spec.kind == curves::CurveKind::aed || spec.kind == curves::CurveKind::aed_total;
+        selector.kind == curves::CurveKind::aed || selector.kind == curves::CurveKind::aed_total;
     double m = curves::electron_mass_u;
     if (mass)
         m = *mass;
     else if (heavy) {
-        const auto reduced = curves::reduced_mass_u(spec.molecule);
+        const auto reduced = curves::reduced_mass_u(selector.molecule);
         if (!reduced)
-            throw Failure{"the reduced mass of " + spec.molecule + " is not known: give --mass"};
+            throw Failure{"the reduced mass of " + selector.molecule +
+                          " is not known: give --mass"};
         m = *reduced;
     }
-    const curves::Curve curve = compute(c, spec);
+    const curves::Curve curve = compute(c, selector);
     const auto rates = curves::maxwellian_rates(curve.energy, curve.sigma, temperatures, m);
     if (!rates)
         throw Failure{"the curve's table cannot be integrated (energies below 0 or not rising)"};
     const bool m3 = units == "m3/s";
     curves::DataTable table;
-    table.provenance = curves::provenance_lines(curve, curves::spec_text(spec));
+    table.provenance = curves::provenance_lines(curve, curves::selector_text(selector));
     table.provenance.push_back("mass: " + std::to_string(m) + " u");
-    table.provenance_json = curves::provenance_json(curve, curves::spec_text(spec));
+    table.provenance_json = curves::provenance_json(curve, curves::selector_text(selector));
     table.database = c.db;
-    table.spec = curves::spec_text(spec);
+    table.selector = curves::selector_text(selector);
     table.x_array = "T_K";
     table.x_key = "T";
     table.x_unit = "K";
@@ -340,13 +341,13 @@ void rate_command(const Context& c, const std::string& spec_text, const std::str
     emit(output, render(table, format));
 }
 
-curves::FigureCurve outside_curve(const curves::OutsideSpec& o, curves::SigmaUnit unit) {
+curves::FigureCurve outside_curve(const curves::OutsideSelector& o, curves::SigmaUnit unit) {
     store::FileBytes bytes;
     if (files().read(o.path, bytes) != store::ReadStatus::ok)
         throw Failure{o.path + ": cannot be read"};
     std::istringstream in{std::string(bytes.text())};
     const std::string name = fs::path(o.path).filename().string();
-    if (o.kind == curves::OutsideSpec::Kind::file) {
+    if (o.kind == curves::OutsideSelector::Kind::file) {
         const curves::MeasuredRead read = curves::read_measured_curve(in, o.path);
         if (!read.ok)
             throw Failure{store::describe(read.error)};
@@ -379,7 +380,7 @@ bool display_available() {
 #endif
 }
 
-void plot_command(const Context& c, const std::vector<std::string>& specs, bool logx, bool logy,
+void plot_command(const Context& c, const std::vector<std::string>& selectors, bool logx, bool logy,
                   const std::string& range, const std::string& units, const std::string& output,
                   const std::string& gnuplot) {
     curves::Figure figure;
@@ -403,18 +404,18 @@ void plot_command(const Context& c, const std::vector<std::string>& specs, bool 
     } else if (!display_available()) {
         throw Failure{"no display to show the figure on: write it to a file with -o"};
     }
-    for (const std::string& text : specs) {
-        if (const auto outside = curves::parse_outside_spec(text)) {
+    for (const std::string& text : selectors) {
+        if (const auto outside = curves::parse_outside_selector(text)) {
             figure.curves.push_back(outside_curve(*outside, figure.unit));
             continue;
         }
-        const curves::CurveSpec spec = spec_of(c, text);
-        curves::Curve curve = compute(c, spec);
+        const curves::CurveSelector selector = selector_of(c, text);
+        curves::Curve curve = compute(c, selector);
         const double factor = curves::from_a2(figure.unit);
         for (double& s : curve.sigma)
             s *= factor;
         figure.curves.push_back(
-            {curves::curve_title(spec), std::move(curve.energy), std::move(curve.sigma)});
+            {curves::curve_title(selector), std::move(curve.energy), std::move(curve.sigma)});
     }
     const std::string program = gnuplot.empty() ? std::string("gnuplot") : gnuplot;
     if (figure.output == curves::FigureOutput::window) {
@@ -488,14 +489,15 @@ int run(int argc, char** argv) {
         ->check(CLI::Range(1u, 1024u));
     cli.require_subcommand(1, 1);
 
-    const char* spec_help = "A curve: MOL:dea:v=V,J=J, MOL:ve:v=V,J=J,vf=VF, MOL:aed:vf=VF,J=J, "
-                            "MOL:aedtot or MOL:thermal:tv=TV,tj=TJ, each optionally ending "
-                            "with ,fwhm=F (meV)";
-    std::string molecule, spec, units = "A2", format = "tsv", output, tv, tj, t_list, range,
-                                rate_units = "cm3/s", gnuplot;
+    const char* selector_help =
+        "A curve: MOL:dea:v=V,J=J, MOL:ve:v=V,J=J,vf=VF, MOL:aed:vf=VF,J=J, "
+        "MOL:aedtot or MOL:thermal:tv=TV,tj=TJ, each optionally ending "
+        "with ,fwhm=F (meV)";
+    std::string molecule, selector, units = "A2", format = "tsv", output, tv, tj, t_list, range,
+                                    rate_units = "cm3/s", gnuplot;
     std::optional<std::int32_t> fwhm;
     std::optional<double> mass;
-    std::vector<std::string> specs;
+    std::vector<std::string> selectors;
     bool logx = false, logy = false;
 
     auto* states = cli.add_subcommand("states", "The molecules and states of the catalogue: "
@@ -503,7 +505,7 @@ int run(int argc, char** argv) {
     states->add_option("MOL", molecule, "Only this molecule");
 
     auto* curve = cli.add_subcommand("curve", "One curve as a table, JSON or an LXCat block");
-    curve->add_option("SPEC", spec, spec_help)->required();
+    curve->add_option("CURVE", selector, selector_help)->required();
     curve->add_option("--units", units, "Cross-section units: A2, cm2 or m2")
         ->capture_default_str();
     curve->add_option("--format", format, "tsv, csv, lxcat or json")
@@ -529,7 +531,7 @@ int run(int argc, char** argv) {
     auto* rate = cli.add_subcommand(
         "rate", "Maxwellian rate coefficients: electron temperature for dea, ve and thermal, gas "
                 "temperature for aed and aedtot");
-    rate->add_option("SPEC", spec, spec_help)->required();
+    rate->add_option("CURVE", selector, selector_help)->required();
     rate->add_option("--t", t_list, "Temperatures (K): 300, 300,1000 or FROM:TO:STEP")->required();
     rate->add_option("--mass", mass,
                      "The colliding mass in u (default: the electron's, or the "
@@ -543,8 +545,8 @@ int run(int argc, char** argv) {
     auto* plot = cli.add_subcommand(
         "plot", "Curves in one figure: a window that does not block, or a file (.png, .pdf, "
                 ".svg, or .tex with a .pdf beside it)");
-    plot->add_option("SPEC", specs,
-                     std::string(spec_help) +
+    plot->add_option("CURVE", selectors,
+                     std::string(selector_help) +
                          "; also file:PATH (two columns: eV and the chosen units) and "
                          "lxcat:PATH[:N] (the N-th block of an LXCat file)")
         ->required();
@@ -570,13 +572,13 @@ int run(int argc, char** argv) {
         if (states->parsed())
             states_command(c, molecule);
         else if (curve->parsed())
-            curve_command(c, spec, units, format, output);
+            curve_command(c, selector, units, format, output);
         else if (thermal->parsed())
             thermal_command(c, molecule, tv, tj, fwhm, units, format, output);
         else if (rate->parsed())
-            rate_command(c, spec, t_list, mass, rate_units, format, output);
+            rate_command(c, selector, t_list, mass, rate_units, format, output);
         else if (plot->parsed())
-            plot_command(c, specs, logx, logy, range, units, output, gnuplot);
+            plot_command(c, selectors, logx, logy, range, units, output, gnuplot);
         else if (check->parsed())
             return check_command(c, molecule);
     } catch (const Usage& u) {

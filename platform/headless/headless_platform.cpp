@@ -16,22 +16,22 @@ std::string_view trim_right(std::string_view s) {
 HeadlessPlatform::HeadlessPlatform(const DialogDescription& dialog) : dialog_(dialog) {
     // Menu entries with an id are controls of the kind they act like: an action a push
     // button, a check entry a check box, a radio entry a radio button.
-    menu_specs_.reserve(dialog.menus.size());
-    for (const MenuSpec& m : dialog.menus) {
+    menu_descriptions_.reserve(dialog.menus.size());
+    for (const MenuDescription& m : dialog.menus) {
         if (m.id == no_id)
             continue;
         const ControlKind kind = m.kind == MenuKind::check   ? ControlKind::check
                                  : m.kind == MenuKind::radio ? ControlKind::radio
                                                              : ControlKind::push;
-        menu_specs_.push_back({m.id, kind, m.label, 0, 0, 0, 0, m.style});
+        menu_descriptions_.push_back({m.id, kind, m.label, 0, 0, 0, 0, m.style});
     }
-    std::vector<const ControlSpec*> all;
-    for (const ControlSpec& desc : dialog.controls)
+    std::vector<const ControlDescription*> all;
+    for (const ControlDescription& desc : dialog.controls)
         all.push_back(&desc);
-    for (const ControlSpec& desc : menu_specs_)
+    for (const ControlDescription& desc : menu_descriptions_)
         all.push_back(&desc);
-    for (const ControlSpec* spec : all) {
-        const ControlSpec& desc = *spec;
+    for (const ControlDescription* selector : all) {
+        const ControlDescription& desc = *selector;
         if (desc.id == no_id)
             continue;
         HeadlessControl c;
@@ -443,7 +443,7 @@ bool HeadlessPlatform::user_enter(int id) {
     auto it = enter_buttons_.find(id);
     if (it != enter_buttons_.end())
         return user_click(it->second);
-    for (const ControlSpec& desc : dialog_.controls)
+    for (const ControlDescription& desc : dialog_.controls)
         if (desc.kind == ControlKind::default_push)
             return user_click(desc.id);
     return true;

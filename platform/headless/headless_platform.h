@@ -32,7 +32,7 @@ struct HeadlessRecord {
 };
 
 struct HeadlessControl {
-    const ControlSpec* desc = nullptr;
+    const ControlDescription* desc = nullptr;
     std::string text;
     bool checked = false;
     bool enabled = true;
@@ -141,7 +141,8 @@ class HeadlessPlatform final : public Platform {
 
     const DialogDescription& dialog_;
     std::map<int, HeadlessControl> controls_;
-    std::vector<ControlSpec> menu_specs_; // the menu entries as controls of their kind
+    std::vector<ControlDescription>
+        menu_descriptions_; // the menu entries as controls of their kind
     std::map<int, std::string> tooltips_;
     std::map<int, int> enter_buttons_;
     std::string status_;

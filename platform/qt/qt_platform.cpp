@@ -338,11 +338,11 @@ bool has_text_to_fit(ControlKind kind) {
 // Dialog units from a control's left edge to the nearest control to its right that
 // shares some of its rows, to the right edge of the frame around it, or to the dialog's
 // edge. A label without a height counts as one text line (8 units).
-int room_to_right(const DialogDescription& dialog, const ControlSpec& c) {
+int room_to_right(const DialogDescription& dialog, const ControlDescription& c) {
     constexpr int line = 8;
-    auto bottom = [](const ControlSpec& s) { return s.y + (s.h > 0 ? s.h : line); };
+    auto bottom = [](const ControlDescription& s) { return s.y + (s.h > 0 ? s.h : line); };
     int room = dialog.w - c.x;
-    for (const ControlSpec& o : dialog.controls) {
+    for (const ControlDescription& o : dialog.controls) {
         if (&o == &c)
             continue;
         if (o.kind == ControlKind::group_frame) {
@@ -438,7 +438,7 @@ void QtPlatform::build(const DialogDescription& dialog) {
     // on them); their size hints decide the horizontal unit, then all are placed.
     std::vector<QWidget*> widgets;
     QButtonGroup* group = nullptr;
-    for (const ControlSpec& desc : dialog.controls) {
+    for (const ControlDescription& desc : dialog.controls) {
         if (desc.style & group_start)
             group = nullptr; // radio groups run from one group start to the next
         QWidget* w = create(desc, group);
@@ -461,7 +461,7 @@ void QtPlatform::build(const DialogDescription& dialog) {
     // its proportions and no text is cut.
     constexpr int text_gap = 2; // pixels between a text's end and the next control
     for (std::size_t i = 0; i < widgets.size(); ++i) {
-        const ControlSpec& desc = dialog.controls[i];
+        const ControlDescription& desc = dialog.controls[i];
         if (!has_text_to_fit(desc.kind))
             continue;
         widgets[i]->ensurePolished();
@@ -494,7 +494,7 @@ void QtPlatform::build_menus(const DialogDescription& dialog) {
     menu_bar_->setObjectName("menus");
     QMenu* menu = nullptr;
     QActionGroup* group = nullptr;
-    for (const MenuSpec& m : dialog.menus) {
+    for (const MenuDescription& m : dialog.menus) {
         const QString label = to_qt(m.label);
         if (m.kind == MenuKind::title) {
             menu = menu_bar_->addMenu(label);
@@ -567,7 +567,7 @@ QWidget* QtPlatform::document_window() const {
     return document_.get();
 }
 
-QWidget* QtPlatform::create(const ControlSpec& desc, QButtonGroup*& group) {
+QWidget* QtPlatform::create(const ControlDescription& desc, QButtonGroup*& group) {
     Dialog* d = dialog_.get();
     const QString label = to_qt(desc.label);
     const int id = desc.id;
@@ -642,7 +642,8 @@ QWidget* QtPlatform::create(const ControlSpec& desc, QButtonGroup*& group) {
     return new QWidget(d);
 }
 
-void QtPlatform::place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* w) {
+void QtPlatform::place(const DialogDescription& dialog, const ControlDescription& desc,
+                       QWidget* w) {
     QRect rect(x_pixels(desc.x), top_ + y_pixels(desc.y), x_pixels(desc.w), y_pixels(desc.h));
     if (desc.kind == ControlKind::label && (desc.w <= 0 || desc.h <= 0)) {
         // A label without a size of its own takes its text's.

@@ -95,7 +95,7 @@ class QtPlatform final : public Platform {
 
   private:
     struct Control {
-        const ControlSpec* desc = nullptr;
+        const ControlDescription* desc = nullptr;
         QWidget* widget = nullptr;
         QButtonGroup* group = nullptr; // radio buttons: the exclusive group they belong to
         std::map<Event, Action> actions;
@@ -104,7 +104,7 @@ class QtPlatform final : public Platform {
     };
 
     struct MenuEntry {
-        const MenuSpec* desc = nullptr;
+        const MenuDescription* desc = nullptr;
         QAction* action = nullptr;
         std::map<Event, Action> actions;
     };
@@ -112,8 +112,8 @@ class QtPlatform final : public Platform {
     void build(const DialogDescription& dialog);
     void build_menus(const DialogDescription& dialog);
     MenuEntry* find_menu(int id, std::initializer_list<MenuKind> kinds);
-    QWidget* create(const ControlSpec& desc, QButtonGroup*& group);
-    void place(const DialogDescription& dialog, const ControlSpec& desc, QWidget* widget);
+    QWidget* create(const ControlDescription& desc, QButtonGroup*& group);
+    void place(const DialogDescription& dialog, const ControlDescription& desc, QWidget* widget);
     Control* find(int id, std::initializer_list<ControlKind> kinds);
     void run(int id, Event event);
     void push_clicked(int id);

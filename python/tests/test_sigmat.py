@@ -43,7 +43,7 @@ def test_molecules_and_states_are_the_catalogues(db, db_path):
         assert db.states(molecule.lower()) == expected
 
 
-@pytest.mark.parametrize("spec,fwhm,units", [
+@pytest.mark.parametrize("selector,fwhm,units", [
     ("HCl:dea:v=1,J=3", None, "A2"),
     ("HCl:dea:v=1,J=3", 50, "cm2"),
     ("hcl:DEA:v=0,J=0,fwhm=20", None, "A2"),
@@ -53,17 +53,17 @@ def test_molecules_and_states_are_the_catalogues(db, db_path):
     ("DF:aedtot", 25, "A2"),
     ("DCl:thermal:tv=1000,tj=300", 40, "A2"),
 ])
-def test_curves_are_the_command_lines(db, db_path, spec, fwhm, units):
-    curve = db.curve(spec, fwhm=fwhm, units=units)
-    cli_spec = spec if fwhm is None else spec + ",fwhm=" + str(fwhm)
-    expected = cli_json(db_path, "curve", cli_spec, "--units", units)
+def test_curves_are_the_command_lines(db, db_path, selector, fwhm, units):
+    curve = db.curve(selector, fwhm=fwhm, units=units)
+    cli_selector = selector if fwhm is None else selector + ",fwhm=" + str(fwhm)
+    expected = cli_json(db_path, "curve", cli_selector, "--units", units)
     np.testing.assert_array_equal(curve.energy, expected["energy"] if "energy" in expected
                                   else expected["E_eV"])
     np.testing.assert_array_equal(curve.sigma, expected["columns"][0]["values"])
     assert curve.units == units
     assert curve.provenance["database"] == db_path
     assert curve.provenance["fwhm_meV"] == (fwhm if fwhm is not None else
-                                            (20 if "fwhm=20" in spec else None))
+                                            (20 if "fwhm=20" in selector else None))
 
 
 def test_thermal_scan_is_the_command_lines(db, db_path):
@@ -91,9 +91,9 @@ def test_thermal_scan_is_the_command_lines(db, db_path):
 
 def test_rates_are_the_command_lines(db, db_path):
     temperatures = [300.0, 1000.0, 3000.0]
-    for spec in ["HCl:dea:v=2,J=0", "HCl:thermal:tv=1000,tj=300", "HCl:aedtot"]:
-        curve = db.curve(spec)
-        expected = cli_json(db_path, "rate", spec, "--t", "300,1000,3000")
+    for selector in ["HCl:dea:v=2,J=0", "HCl:thermal:tv=1000,tj=300", "HCl:aedtot"]:
+        curve = db.curve(selector)
+        expected = cli_json(db_path, "rate", selector, "--t", "300,1000,3000")
         np.testing.assert_array_equal(sigmat.rate(curve, T=temperatures),
                                       expected["columns"][0]["values"])
     # Units of the curve are respected; arrays are taken in A^2 with the electron's mass.
@@ -114,11 +114,11 @@ def sigmat_electron_mass():
 
 
 def test_lxcat_is_the_command_lines(db, db_path):
-    for spec in ["HCl:dea:v=1,J=2,fwhm=50", "HCl:ve:v=0,J=2,vf=2"]:
-        assert sigmat.to_lxcat(db.curve(spec)) == cli(db_path, "curve", spec, "--format", "lxcat")
-    for spec in ["HCl:aedtot", "HCl:aed:vf=0,J=2", "HCl:ve:v=1,J=2,vf=1"]:
+    for selector in ["HCl:dea:v=1,J=2,fwhm=50", "HCl:ve:v=0,J=2,vf=2"]:
+        assert sigmat.to_lxcat(db.curve(selector)) == cli(db_path, "curve", selector, "--format", "lxcat")
+    for selector in ["HCl:aedtot", "HCl:aed:vf=0,J=2", "HCl:ve:v=1,J=2,vf=1"]:
         with pytest.raises(ValueError, match="LXCat has no keyword"):
-            sigmat.to_lxcat(db.curve(spec))
+            sigmat.to_lxcat(db.curve(selector))
 
 
 def plain_fold(energy, sigma, fwhm_mev):

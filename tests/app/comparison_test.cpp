@@ -65,7 +65,7 @@ class Compare : public ::testing::Test, public AppFixture {
 };
 
 TEST_F(Compare, MenuEntriesActAsControlsAndTheViewOptionsFollowThem) {
-    for (const platform::MenuSpec& m : main_dialog_description().menus) {
+    for (const platform::MenuDescription& m : main_dialog_description().menus) {
         if (m.id != platform::no_id) {
             EXPECT_NE(platform.control(m.id), nullptr) << m.label;
         }
@@ -250,7 +250,7 @@ TEST_F(Compare, ExportsWriteFiguresAndTables) {
     app.compare->export_data();
     const std::string csv = test::read_file(out / "both.csv");
     EXPECT_NE(csv.find("# curve 1: HCl DEA v=0 J=0\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("# curve 2: spec: HCl:aedtot\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("# curve 2: selector: HCl:aedtot\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\ncurve,E_eV,sigma_A2\n1,"), std::string::npos);
     EXPECT_NE(csv.find("\n2,"), std::string::npos);
 
@@ -335,7 +335,7 @@ TEST_F(Compare, TheTemperatureAverageReportsItsStatesOnTheStatusLine) {
 }
 
 TEST_F(Compare, EveryControlHasATooltipWithItsRange) {
-    for (const platform::ControlSpec& c : main_dialog_description().controls) {
+    for (const platform::ControlDescription& c : main_dialog_description().controls) {
         if (c.id != platform::no_id) {
             EXPECT_FALSE(platform.tooltip(c.id).empty()) << c.id;
         }

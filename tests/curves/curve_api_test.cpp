@@ -17,7 +17,7 @@ namespace sigmat::test {
 namespace {
 
 using curves::CurveKind;
-using curves::CurveSpec;
+using curves::CurveSelector;
 
 double level(int v, int j) {
     return 0.36 * v + 0.0013 * j * (j + 1);
@@ -79,14 +79,14 @@ class CurveApi : public JobTest {
 
     store::Read<curves::Curve> curve(CurveKind kind, std::int32_t vf,
                                      std::optional<std::int32_t> fwhm = std::nullopt) {
-        CurveSpec spec;
-        spec.molecule = "HCl";
-        spec.kind = kind;
-        spec.v = 0;
-        spec.j = 3;
-        spec.vf = vf;
-        spec.fwhm_mev = fwhm;
-        return curves::state_curve(store::real_file_system(), db, spec);
+        CurveSelector selector;
+        selector.molecule = "HCl";
+        selector.kind = kind;
+        selector.v = 0;
+        selector.j = 3;
+        selector.vf = vf;
+        selector.fwhm_mev = fwhm;
+        return curves::state_curve(store::real_file_system(), db, selector);
     }
 };
 
@@ -220,15 +220,16 @@ TEST(CurveApiFailures, MissingFilesColumnsAndUnreadableStates) {
                    dea_file(0.0026, 1.0, 10, 0.5, [](double) { return 2e-17; }));
     files.add_file("/db/HCl/VE/nu00/VE00J00.dat",
                    channel_file(1.0, 10, 2, [](double, int) { return 1e-17; }));
-    CurveSpec spec;
-    spec.molecule = "HCl";
-    spec.kind = CurveKind::ve;
-    spec.vf = 1;
-    EXPECT_TRUE(curves::state_curve(files, "/db", spec).ok);
-    spec.vf = 2; // the file has columns for v' = 0 and 1 only
-    EXPECT_EQ(curves::state_curve(files, "/db", spec).error.message, store::cannot_read_message);
-    spec.kind = CurveKind::aed_total;
-    EXPECT_EQ(curves::state_curve(files, "/db", spec).error.message, store::not_found_message);
+    CurveSelector selector;
+    selector.molecule = "HCl";
+    selector.kind = CurveKind::ve;
+    selector.vf = 1;
+    EXPECT_TRUE(curves::state_curve(files, "/db", selector).ok);
+    selector.vf = 2; // the file has columns for v' = 0 and 1 only
+    EXPECT_EQ(curves::state_curve(files, "/db", selector).error.message,
+              store::cannot_read_message);
+    selector.kind = CurveKind::aed_total;
+    EXPECT_EQ(curves::state_curve(files, "/db", selector).error.message, store::not_found_message);
 
     const curves::TemperaturePair pair{300, 300};
     auto average = curves::thermal_curve(files, "/db", "HCl", {&pair, 1}, std::nullopt);

@@ -33,8 +33,8 @@
 #include <utility>
 #include <vector>
 
+using sigmat::platform::ControlDescription;
 using sigmat::platform::ControlKind;
-using sigmat::platform::ControlSpec;
 using sigmat::platform::Event;
 using sigmat::platform::no_id;
 using sigmat::platform::PlotterStatus;
@@ -52,7 +52,7 @@ struct Recorder {
     std::vector<std::pair<int, Event>> events;
 
     void attach_everywhere(QtPlatform& p, bool including_pushes) {
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             if (c.id == no_id)
                 continue;
             const bool push = c.kind == ControlKind::push || c.kind == ControlKind::default_push;
@@ -159,7 +159,7 @@ class QtDialogTest : public QObject {
         QtPlatform& p = *platform_;
         QCOMPARE(p.dialog()->windowTitle(), QString("Sigmat"));
         std::set<int> first_radios = {id::dea, id::version4};
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             if (c.id == no_id)
                 continue;
             const QString where = QString("control %1").arg(c.id);
@@ -187,7 +187,7 @@ class QtDialogTest : public QObject {
             frames << g->title();
         for (auto* l : p.dialog()->findChildren<QLabel*>())
             labels << l->text();
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             const QString text = QString::fromUtf8(c.label.data(), qsizetype(c.label.size()));
             if (c.kind == ControlKind::group_frame)
                 QCOMPARE(frames.count(text), 1);
@@ -251,7 +251,7 @@ class QtDialogTest : public QObject {
         r.attach_everywhere(p, true);
 
         std::string text;
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             if (c.kind == ControlKind::edit) {
                 QVERIFY(p.set_text(c.id, " 7"));
                 QVERIFY(p.get_text(c.id, text));
@@ -549,7 +549,7 @@ class QtDialogTest : public QObject {
         const int top = bar->geometry().bottom();
         QLabel* status = p.status_line();
         QVERIFY(status && status->isVisible());
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             if (c.id == no_id)
                 continue;
             const QRect r = p.widget(c.id)->geometry();
@@ -563,7 +563,7 @@ class QtDialogTest : public QObject {
         QCOMPARE(status->geometry().bottom(), p.dialog()->height() - 1);
 
         Recorder r;
-        for (const sigmat::platform::MenuSpec& m : description().menus) {
+        for (const sigmat::platform::MenuDescription& m : description().menus) {
             if (m.id == no_id)
                 continue;
             QAction* a = p.menu_action(m.id);
@@ -686,7 +686,7 @@ class QtDialogTest : public QObject {
         qputenv("USERPROFILE", old_profile);
         QVERIFY(started);
         shown();
-        for (const ControlSpec& c : description().controls) {
+        for (const ControlDescription& c : description().controls) {
             if (c.id != no_id)
                 QVERIFY2(!p.widget(c.id)->toolTip().isEmpty(), qPrintable(QString::number(c.id)));
         }

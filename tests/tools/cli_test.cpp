@@ -1,7 +1,7 @@
 // sigmat-cli is a contract for scripts: its tables, scans, rates, LXCat blocks, figures, checks
 // and exit statuses, run as a program on real databases.
 #include "curves/lxcat.h"
-#include "curves/spec.h"
+#include "curves/selector.h"
 #include "curves/state_curves.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
@@ -160,23 +160,24 @@ TempDir* Cli::demo_ = nullptr;
 // written, in every unit.
 TEST_F(Cli, CurvesAreTheReadersTablesInEveryUnit) {
     struct Case {
-        std::string spec;
+        std::string selector;
     } const cases[] = {{"HCl:dea:v=1,J=3"},     {"hcl:DEA:V=1,j=3,FWHM=40"},
                        {"HBr:ve:v=0,J=2,vf=1"}, {"HBr:ve:v=1,J=2,vf=1"},
                        {"DI:aed:vf=2,J=5"},     {"DI:aedtot"},
                        {"DF:aedtot,fwhm=25"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec);
-        const CliRun r = cli("curve " + c.spec);
+        SCOPED_TRACE(c.selector);
+        const CliRun r = cli("curve " + c.selector);
         ASSERT_EQ(r.exit_code, 0) << r.err;
         const Table t = table_of(r.out);
         EXPECT_EQ(t.header, (std::vector<std::string>{"E_eV", "sigma_A2"}));
         // The same curve through the library, to the table's ten digits.
-        auto spec_read = curves::parse_curve_spec(c.spec);
-        ASSERT_TRUE(spec_read.spec);
-        if (spec_read.spec->molecule == "hcl")
-            spec_read.spec->molecule = "HCl"; // as the catalogue spells it
-        const auto curve = curves::state_curve(store::real_file_system(), demo(), *spec_read.spec);
+        auto selector_read = curves::parse_curve_selector(c.selector);
+        ASSERT_TRUE(selector_read.selector);
+        if (selector_read.selector->molecule == "hcl")
+            selector_read.selector->molecule = "HCl"; // as the catalogue spells it
+        const auto curve =
+            curves::state_curve(store::real_file_system(), demo(), *selector_read.selector);
         ASSERT_TRUE(curve.ok);
         ASSERT_EQ(t.rows.size(), curve.value.points());
         for (std::size_t i = 0; i < t.rows.size(); ++i) {
@@ -184,7 +185,7 @@ TEST_F(Cli, CurvesAreTheReadersTablesInEveryUnit) {
             EXPECT_NEAR(t.rows[i][1], curve.value.sigma[i], 1e-9 * std::abs(curve.value.sigma[i]));
         }
         for (const auto& [unit, factor] : {std::pair{"cm2", 1e-16}, std::pair{"m2", 1e-20}}) {
-            const CliRun u = cli("curve " + c.spec + " --units " + unit + " --format csv");
+            const CliRun u = cli("curve " + c.selector + " --units " + unit + " --format csv");
             const Table ut = table_of(u.out, ',');
             EXPECT_EQ(ut.header[1], std::string("sigma_") + unit);
             ASSERT_EQ(ut.rows.size(), t.rows.size());
@@ -367,15 +368,15 @@ TEST_F(Cli, OutputThroughAFifoOrALinkAndNeverInPlaceOfThem) {
 #ifdef _WIN32
     GTEST_SKIP() << "FIFOs (mkfifo) are POSIX's";
 #else
-    const std::string spec = "curve HCl:dea:v=0,J=0";
-    const CliRun plain = cli(spec);
+    const std::string selector = "curve HCl:dea:v=0,J=0";
+    const CliRun plain = cli(selector);
     ASSERT_EQ(plain.exit_code, 0) << plain.err;
 
     const fs::path fifo = tmp / "pipe.tsv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     std::string piped;
     std::thread reader([&] { piped = read_file(fifo); });
-    const CliRun through = cli(spec + " -o " + quoted(fifo.string()));
+    const CliRun through = cli(selector + " -o " + quoted(fifo.string()));
     // Should the program not have opened the FIFO, the reader is let go.
     if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
         ::close(fd);
@@ -387,13 +388,13 @@ TEST_F(Cli, OutputThroughAFifoOrALinkAndNeverInPlaceOfThem) {
     fs::create_directory(tmp / "kept");
     write_file(tmp / "kept" / "real.tsv", "old\n");
     fs::create_symlink(tmp / "kept" / "real.tsv", tmp / "link.tsv");
-    const CliRun linked = cli(spec + " -o " + quoted((tmp / "link.tsv").string()));
+    const CliRun linked = cli(selector + " -o " + quoted((tmp / "link.tsv").string()));
     EXPECT_EQ(linked.exit_code, 0) << linked.err;
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(tmp / "link.tsv")));
     EXPECT_EQ(read_file(tmp / "kept" / "real.tsv"), plain.out);
 
     fs::create_directory(tmp / "folder");
-    EXPECT_EQ(cli(spec + " -o " + quoted((tmp / "folder").string())).exit_code, 1);
+    EXPECT_EQ(cli(selector + " -o " + quoted((tmp / "folder").string())).exit_code, 1);
     EXPECT_TRUE(fs::is_directory(tmp / "folder") && fs::is_empty(tmp / "folder"));
 
     const fs::path figure = tmp / "figure.png";

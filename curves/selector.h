@@ -24,29 +24,29 @@
 
 namespace sigmat::curves {
 
-// A spec or why it is not one (for a usage message).
-struct SpecRead {
-    std::optional<CurveSpec> spec;
+// A selector or why it is not one (for a usage message).
+struct SelectorRead {
+    std::optional<CurveSelector> selector;
     std::string why;
 };
-[[nodiscard]] SpecRead parse_curve_spec(std::string_view text);
+[[nodiscard]] SelectorRead parse_curve_selector(std::string_view text);
 
-// The spec written back in its canonical form ("HCl:ve:v=0,J=3,vf=1,fwhm=50").
-[[nodiscard]] std::string spec_text(const CurveSpec& spec);
+// The selector written back in its canonical form ("HCl:ve:v=0,J=3,vf=1,fwhm=50").
+[[nodiscard]] std::string selector_text(const CurveSelector& selector);
 
 // A figure's legend entry for the curve: "HCl DEA v=0 J=3", "HCl VE v=0 J=3 -> v'=1",
 // "HCl AED -> v'=2 J=5", "HCl AED total", "HCl DEA Tv=300 K TJ=300 K", each with
 // ", FWHM 50 meV" when folded.
-[[nodiscard]] std::string curve_title(const CurveSpec& spec);
+[[nodiscard]] std::string curve_title(const CurveSelector& selector);
 
 // A curve of the user's own for a figure.
-struct OutsideSpec {
+struct OutsideSelector {
     enum class Kind { file, lxcat } kind = Kind::file;
     std::string path;
     std::int32_t block = 1; // lxcat: 1-based
 };
 // "file:PATH" or "lxcat:PATH[:N]"; nothing for any other text.
-[[nodiscard]] std::optional<OutsideSpec> parse_outside_spec(std::string_view text);
+[[nodiscard]] std::optional<OutsideSelector> parse_outside_selector(std::string_view text);
 
 struct NumberListRead {
     std::optional<std::vector<double>> values;

@@ -1,4 +1,4 @@
-#include "curves/spec.h"
+#include "curves/selector.h"
 
 #include "store/number_fields.h"
 
@@ -41,8 +41,8 @@ std::optional<double> real(std::string_view text) {
 
 } // namespace
 
-SpecRead parse_curve_spec(std::string_view text) {
-    SpecRead read;
+SelectorRead parse_curve_selector(std::string_view text) {
+    SelectorRead read;
     const auto parts = split(text, ':');
     if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
         read.why = "a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3";
@@ -52,8 +52,8 @@ SpecRead parse_curve_spec(std::string_view text) {
         read.why = "a curve holds no blanks";
         return read;
     }
-    CurveSpec spec;
-    spec.molecule = std::string(parts[0]);
+    CurveSelector selector;
+    selector.molecule = std::string(parts[0]);
     // "HCl:aedtot,fwhm=50": keys may follow the kind after a comma too.
     std::string_view kind_part = parts[1];
     std::string_view key_part = parts.size() == 3 ? parts[2] : std::string_view();
@@ -77,7 +77,7 @@ SpecRead parse_curve_spec(std::string_view text) {
             "the kind of curve is dea, ve, aed, aedtot or thermal, not " + std::string(kind_part);
         return read;
     }
-    spec.kind = found->second;
+    selector.kind = found->second;
     std::map<std::string, std::int32_t> keys;
     if (!key_part.empty() || parts.size() == 3)
         for (std::string_view pair : split(key_part, ',')) {
@@ -96,7 +96,7 @@ SpecRead parse_curve_spec(std::string_view text) {
         }
     // The keys each kind needs, then the optional fold.
     std::vector<std::string> needed;
-    switch (spec.kind) {
+    switch (selector.kind) {
     case CurveKind::dea:
         needed = {"v", "j"};
         break;
@@ -119,19 +119,19 @@ SpecRead parse_curve_spec(std::string_view text) {
             return read;
         }
         if (key == "v")
-            spec.v = it->second;
+            selector.v = it->second;
         else if (key == "j")
-            spec.j = it->second;
+            selector.j = it->second;
         else if (key == "vf")
-            spec.vf = it->second;
+            selector.vf = it->second;
         else if (key == "tv")
-            spec.temperatures.tv_k = it->second;
+            selector.temperatures.tv_k = it->second;
         else
-            spec.temperatures.tj_k = it->second;
+            selector.temperatures.tj_k = it->second;
         keys.erase(it);
     }
     if (const auto it = keys.find("fwhm"); it != keys.end()) {
-        spec.fwhm_mev = it->second;
+        selector.fwhm_mev = it->second;
         keys.erase(it);
     }
     if (!keys.empty()) {
@@ -141,11 +141,12 @@ SpecRead parse_curve_spec(std::string_view text) {
     // The ranges the dialog keeps to: two-digit states and columns, four-digit temperatures,
     // a three-digit FWHM.
     const bool states_ok =
-        spec.v >= 0 && spec.v <= 99 && spec.j >= 0 && spec.j <= 99 && spec.vf >= 0 &&
-        spec.vf <= (spec.kind == CurveKind::aed ? aed_final_highest : ve_final_highest);
+        selector.v >= 0 && selector.v <= 99 && selector.j >= 0 && selector.j <= 99 &&
+        selector.vf >= 0 &&
+        selector.vf <= (selector.kind == CurveKind::aed ? aed_final_highest : ve_final_highest);
     const bool temperatures_ok =
-        spec.temperatures.tv_k >= 0 && spec.temperatures.tv_k <= temperature_highest_k &&
-        spec.temperatures.tj_k >= 0 && spec.temperatures.tj_k <= temperature_highest_k;
+        selector.temperatures.tv_k >= 0 && selector.temperatures.tv_k <= temperature_highest_k &&
+        selector.temperatures.tj_k >= 0 && selector.temperatures.tj_k <= temperature_highest_k;
     if (!states_ok) {
         read.why = "states are whole numbers from 0 to 99 (vf to 97 for VE, 96 for AED)";
         return read;
@@ -154,49 +155,51 @@ SpecRead parse_curve_spec(std::string_view text) {
         read.why = "temperatures are whole kelvins from 0 to 9999";
         return read;
     }
-    if (spec.fwhm_mev && (*spec.fwhm_mev < fwhm_lowest_mev || *spec.fwhm_mev > fwhm_highest_mev)) {
+    if (selector.fwhm_mev &&
+        (*selector.fwhm_mev < fwhm_lowest_mev || *selector.fwhm_mev > fwhm_highest_mev)) {
         read.why = "the FWHM is a whole number of meV from 1 to 999";
         return read;
     }
-    read.spec = std::move(spec);
+    read.selector = std::move(selector);
     return read;
 }
 
-std::string spec_text(const CurveSpec& spec) {
-    std::string out = spec.molecule + ":";
+std::string selector_text(const CurveSelector& selector) {
+    std::string out = selector.molecule + ":";
     const auto n = [](std::int32_t x) { return std::to_string(x); };
-    switch (spec.kind) {
+    switch (selector.kind) {
     case CurveKind::dea:
-        out += "dea:v=" + n(spec.v) + ",J=" + n(spec.j);
+        out += "dea:v=" + n(selector.v) + ",J=" + n(selector.j);
         break;
     case CurveKind::ve:
-        out += "ve:v=" + n(spec.v) + ",J=" + n(spec.j) + ",vf=" + n(spec.vf);
+        out += "ve:v=" + n(selector.v) + ",J=" + n(selector.j) + ",vf=" + n(selector.vf);
         break;
     case CurveKind::aed:
-        out += "aed:vf=" + n(spec.vf) + ",J=" + n(spec.j);
+        out += "aed:vf=" + n(selector.vf) + ",J=" + n(selector.j);
         break;
     case CurveKind::aed_total:
         out += "aedtot";
         break;
     case CurveKind::thermal:
-        out += "thermal:tv=" + n(spec.temperatures.tv_k) + ",tj=" + n(spec.temperatures.tj_k);
+        out +=
+            "thermal:tv=" + n(selector.temperatures.tv_k) + ",tj=" + n(selector.temperatures.tj_k);
         break;
     }
-    if (spec.fwhm_mev)
-        out += ",fwhm=" + n(*spec.fwhm_mev);
+    if (selector.fwhm_mev)
+        out += ",fwhm=" + n(*selector.fwhm_mev);
     return out;
 }
 
-std::optional<OutsideSpec> parse_outside_spec(std::string_view text) {
-    OutsideSpec out;
+std::optional<OutsideSelector> parse_outside_selector(std::string_view text) {
+    OutsideSelector out;
     if (text.rfind("file:", 0) == 0 && text.size() > 5) {
-        out.kind = OutsideSpec::Kind::file;
+        out.kind = OutsideSelector::Kind::file;
         out.path = std::string(text.substr(5));
         return out;
     }
     if (text.rfind("lxcat:", 0) != 0 || text.size() <= 6)
         return std::nullopt;
-    out.kind = OutsideSpec::Kind::lxcat;
+    out.kind = OutsideSelector::Kind::lxcat;
     std::string_view rest = text.substr(6);
     // A block number at the end: ":N" with N a whole number; a path may hold ':' of its own.
     const std::size_t colon = rest.rfind(':');
@@ -291,7 +294,7 @@ double from_a2(SigmaUnit unit) {
     return 1.0;
 }
 
-std::string curve_title(const CurveSpec& s) {
+std::string curve_title(const CurveSelector& s) {
     const auto n = [](std::int32_t x) { return std::to_string(x); };
     std::string t = s.molecule + " ";
     switch (s.kind) {
