@@ -346,7 +346,7 @@ std::string lower_extension(std::string_view path) {
 
 } // namespace
 
-std::optional<FileAnswer> HeadlessPlatform::ask_file(const FileQuestion& question) {
+std::optional<std::string> HeadlessPlatform::next_file(std::string caption) {
     std::optional<std::string> path;
     if (!files_.empty()) {
         path = files_.front();
@@ -354,9 +354,14 @@ std::optional<FileAnswer> HeadlessPlatform::ask_file(const FileQuestion& questio
     }
     HeadlessRecord r;
     r.kind = HeadlessRecord::Kind::question;
-    r.caption = question.title;
+    r.caption = std::move(caption);
     r.text = path.value_or("");
     record(std::move(r));
+    return path;
+}
+
+std::optional<FileAnswer> HeadlessPlatform::ask_file(const FileQuestion& question) {
+    const std::optional<std::string> path = next_file(question.title);
     if (!path)
         return std::nullopt;
     // The filter whose pattern names the path's extension, else the first.
@@ -372,16 +377,7 @@ std::optional<FileAnswer> HeadlessPlatform::ask_file(const FileQuestion& questio
 
 std::optional<FigureFileAnswer>
 HeadlessPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {
-    std::optional<std::string> path;
-    if (!files_.empty()) {
-        path = files_.front();
-        files_.pop_front();
-    }
-    HeadlessRecord r;
-    r.kind = HeadlessRecord::Kind::question;
-    r.caption = "Export figure";
-    r.text = path.value_or("");
-    record(std::move(r));
+    const std::optional<std::string> path = next_file("Export figure");
     if (!path)
         return std::nullopt;
     FigureFileAnswer answer = suggestion;

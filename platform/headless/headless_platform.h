@@ -137,6 +137,9 @@ class HeadlessPlatform final : public Platform {
     HeadlessControl* find(int id, std::initializer_list<ControlKind> kinds);
     void run(HeadlessControl& c, int id, Event event);
     void record(HeadlessRecord r);
+    // The next queued file answer (none when the queue is empty: the user cancels), recorded
+    // as the answer to the question `caption`.
+    std::optional<std::string> next_file(std::string caption);
     PlotterResult launch(HeadlessRecord r, const std::function<PlotterResult()>& run_real);
 
     const DialogDescription& dialog_;
