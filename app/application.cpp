@@ -2,9 +2,10 @@
 
 #include "app/main_menu.h"
 #include "app/resources/main_dialog_description.h"
-#include "app/settings_file.h"
+#include "store/catalogue_file.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
+#include "store/settings_file.h"
 
 #include <sstream>
 
@@ -18,19 +19,13 @@ constexpr std::string_view catalogue_file_name = "index.dat";
 using store::join_path;
 using store::PathKind;
 
-// The profile folder: USERPROFILE; on systems other than Windows, HOME when it is unset.
 std::string profile_folder(platform::Platform& p) {
-    auto profile = p.environment("USERPROFILE");
-#ifndef _WIN32
-    if (!profile)
-        profile = p.environment("HOME");
-#endif
-    return profile.value_or(std::string());
+    return store::profile_folder(p.environment("USERPROFILE"), p.environment("HOME"));
 }
 
 std::string settings_text(const PlotSettings& s) {
     std::ostringstream out;
-    write_settings(out, settings_values(s));
+    store::write_settings(out, settings_values(s));
     return out.str();
 }
 
@@ -52,11 +47,11 @@ bool start_application(platform::Platform& p, Application& app,
         if (files.stat(profile).kind == PathKind::directory)
             base = profile;
     }
-    const std::string folder = join_path(base, settings_folder_name);
+    const std::string folder = join_path(base, store::settings_folder_name);
     if (files.stat(folder).kind != PathKind::directory && !files.make_folder(folder))
         return false;
     app.settingsFolder = folder;
-    const std::string ini = join_path(folder, settings_file_name);
+    const std::string ini = join_path(folder, store::settings_file_name);
 
     // Where a relative database directory leads for the catalogue: the per-user folder on a
     // usual start, the start-up directory on a first start.
@@ -68,18 +63,18 @@ bool start_application(platform::Platform& p, Application& app,
         std::istringstream in(files.read(ini, bytes) == store::ReadStatus::ok
                                   ? std::string(bytes.text())
                                   : std::string());
-        SettingsValues first =
-            first_start_values(s.startupDir, join_path(folder, scripts_folder_name));
-        apply_settings_values(s, read_settings(in, first));
+        store::SettingsValues first =
+            store::first_start_values(s.startupDir, join_path(folder, store::scripts_folder_name));
+        apply_settings_values(s, store::read_settings(in, first));
         show_data_style(p, s.dataStyle);
         catalogue_base = folder;
     } else if (ini_info.kind == PathKind::missing) {
         // First start: the work folder "scripts" (which must be new), and the settings file
         // with the defaults, written whole.
-        const std::string scripts = join_path(folder, scripts_folder_name);
+        const std::string scripts = join_path(folder, store::scripts_folder_name);
         if (files.stat(scripts).kind != PathKind::missing || !files.make_folder(scripts))
             return false;
-        apply_settings_values(s, first_start_values(s.startupDir, scripts));
+        apply_settings_values(s, store::first_start_values(s.startupDir, scripts));
         show_data_style(p, s.dataStyle);
         if (!files.write(ini, settings_text(s)))
             return false;
@@ -94,7 +89,8 @@ bool start_application(platform::Platform& p, Application& app,
     std::string db = store::resolve_path(catalogue_base, used_directory(s.databaseDir));
     if (files.stat(db).kind != PathKind::directory)
         db = catalogue_base;
-    app.catalogue = load_catalogue(files, store::find_in_tree(files, db, {catalogue_file_name}));
+    app.catalogue =
+        store::load_catalogue(files, store::find_in_tree(files, db, {catalogue_file_name}));
 
     start_main_dialog(p, app);
     start_menus(p, app);
@@ -127,9 +123,9 @@ void save_setup(platform::Platform& p, Application& app) {
     store::FileSystem& files = *app.files;
     const std::string folder =
         app.settingsFolder.empty()
-            ? join_path(used_directory(s.userProfileDir), settings_folder_name)
+            ? join_path(used_directory(s.userProfileDir), store::settings_folder_name)
             : app.settingsFolder;
-    const std::string target = join_path(folder, settings_file_name);
+    const std::string target = join_path(folder, store::settings_file_name);
     const PathKind kind = files.stat(target).kind;
     const bool saved = (kind == PathKind::regular || kind == PathKind::missing) &&
                        files.write(target, settings_text(s));

@@ -6,8 +6,8 @@
 #include "app/comparison.h"
 #include "app/main_dialog.h"
 #include "app/plot_settings.h"
-#include "app/state_catalogue.h"
 #include "platform/platform.h"
+#include "store/catalogue_file.h"
 #include "store/file_system.h"
 
 #include <functional>
@@ -19,7 +19,7 @@ namespace sigmat::app {
 
 struct Application {
     PlotSettings settings;
-    StateCatalogue catalogue;
+    store::StateCatalogue catalogue;
     DialogMemory memory;
     // The per-user folder that holds Sigmat.ini, as found at start-up. "Save setup" writes
     // there; when it is empty, the profile's "Sigmat" folder is used.

@@ -76,6 +76,11 @@ std::optional<std::int32_t> dialog_fwhm(Platform& p, const PlotSettings& s) {
     return fwhm.value;
 }
 
+// The database session on `folder` with the catalogue the dialog read at start-up.
+curves::Database session(const Application& app, const std::string& folder) {
+    return curves::Database(*app.files, folder, app.catalogue, true, {}, 1);
+}
+
 void show_error(Platform& p, std::string_view text) {
     p.show_message(jobs::error_caption, text);
 }
@@ -109,70 +114,35 @@ ComparedCurve database_curve(const curves::CurveSelector& selector, curves::Curv
     return c;
 }
 
-OutsideRead outside_curve(std::string_view text, const std::string& path, OutsideFormat format,
-                          std::optional<std::size_t> block, std::optional<std::int32_t> fwhm_mev) {
-    OutsideRead out;
-    std::istringstream in{std::string(text)};
-    curves::MeasuredCurve measured;
+store::Result<ComparedCurve> outside_curve(const curves::Database& db, const std::string& path,
+                                           OutsideFormat format, std::optional<std::int32_t> block,
+                                           std::optional<std::int32_t> fwhm_mev) {
+    const bool lxcat = format == OutsideFormat::lxcat;
+    const curves::SigmaUnit unit = format == OutsideFormat::columns_cm2  ? curves::SigmaUnit::cm2
+                                   : format == OutsideFormat::columns_m2 ? curves::SigmaUnit::m2
+                                                                         : curves::SigmaUnit::a2;
+    store::Result<curves::OutsideCurve> read =
+        db.measured(path, lxcat ? std::optional(block.value_or(1)) : std::nullopt, unit);
+    if (!read)
+        return std::move(read).error();
+    store::Result<curves::PreparedMeasurement> prepared =
+        curves::prepare_measurement({read->energy, read->sigma}, fwhm_mev);
+    if (!prepared)
+        return store::data_error(path, 0, prepared.error().message);
     ComparedCurve c;
     c.source = path;
-    c.label = file_name_of(path);
-    if (format == OutsideFormat::lxcat) {
-        const curves::LxcatRead read = curves::read_lxcat(in, path);
-        if (!read.ok) {
-            out.why = store::describe(read.error);
-            return out;
-        }
-        if (read.blocks.empty()) {
-            out.why = path + ": the file holds no LXCat block";
-            return out;
-        }
-        if (!block && read.blocks.size() > 1) {
-            for (const curves::LxcatBlock& b : read.blocks)
-                out.blocks.push_back(std::string(curves::lxcat_keyword(b.kind)) + "  " + b.process);
-            return out;
-        }
-        const std::size_t n = block.value_or(0);
-        if (n >= read.blocks.size()) {
-            out.why = path + ": the file holds " + std::to_string(read.blocks.size()) +
-                      " LXCat blocks, not " + std::to_string(n + 1);
-            return out;
-        }
-        const curves::LxcatBlock& b = read.blocks[n];
-        measured.energy_ev = b.energy_ev;
-        for (double s : b.sigma_m2)
-            measured.sigma.push_back(s / curves::m2_per_a2);
-        if (!b.process.empty())
-            c.label = b.process;
-        c.source += ":" + std::to_string(n + 1);
-        c.block = b;
-    } else {
-        const curves::MeasuredRead read = curves::read_measured_curve(in, path);
-        if (!read.ok) {
-            out.why = store::describe(read.error);
-            return out;
-        }
-        const curves::SigmaUnit unit = format == OutsideFormat::columns_cm2 ? curves::SigmaUnit::cm2
-                                       : format == OutsideFormat::columns_m2
-                                           ? curves::SigmaUnit::m2
-                                           : curves::SigmaUnit::a2;
-        measured.energy_ev = read.curve.energy_ev;
-        for (double s : read.curve.sigma)
-            measured.sigma.push_back(s / curves::from_a2(unit));
-    }
-    curves::PreparedMeasurement prepared = curves::prepare_measurement(measured, fwhm_mev);
-    if (!prepared.curve) {
-        out.why = path + ": " + prepared.why;
-        return out;
+    c.label = read->label;
+    if (lxcat) {
+        c.source += ":" + std::to_string(read->block_number);
+        c.block = std::move(read->block);
     }
     if (fwhm_mev)
         c.label += ", FWHM " + std::to_string(*fwhm_mev) + " meV";
-    c.curve.energy = std::move(prepared.curve->energy_ev);
-    c.curve.sigma = std::move(prepared.curve->sigma);
+    c.curve.energy = std::move(prepared->curve.energy_ev);
+    c.curve.sigma = std::move(prepared->curve.sigma);
     c.curve.provenance.source_files = {path};
     c.curve.provenance.fwhm_mev = fwhm_mev;
-    out.curve = std::move(c);
-    return out;
+    return c;
 }
 
 curves::Figure comparison_figure(const std::vector<ComparedCurve>& list,
@@ -221,15 +191,15 @@ curves::DataTable comparison_table(const std::vector<ComparedCurve>& list, curve
     return table;
 }
 
-LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedCurve>& list) {
+LxcatText comparison_lxcat(const curves::Database& db, const std::vector<ComparedCurve>& list) {
     LxcatText out;
     std::ostringstream text;
     for (const ComparedCurve& c : list) {
         std::optional<curves::LxcatBlock> block;
         if (c.selector) {
-            curves::LxcatExport exported = curves::lxcat_block(
-                c.curve, *c.selector, c.selector->molecule, curves::newest_source(files, c.curve));
-            block = std::move(exported.block);
+            store::Result<curves::LxcatBlock> exported = db.lxcat(c.curve, *c.selector);
+            if (exported)
+                block = std::move(exported).value();
         } else if (c.block) {
             // A block read from a file goes back with the points shown (resampled, folded).
             block = c.block;
@@ -242,7 +212,7 @@ LxcatText comparison_lxcat(store::FileSystem& files, const std::vector<ComparedC
                                           std::to_string(*c.curve.provenance.fwhm_mev) + " meV");
             block->other_lines.clear();
         }
-        if (!block || curves::write_lxcat_block(text, *block) != curves::LxcatWriteOutcome::written)
+        if (!block || !curves::write_lxcat_block(text, *block))
             out.skipped.push_back(c.label);
     }
     out.text = text.str();
@@ -272,15 +242,12 @@ std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool t
     const auto places = jobs::steps::enter(host, dirs);
     if (!places)
         return std::nullopt;
-    store::Read<curves::Curve> read =
-        thermal ? curves::thermal_curve(*app.files, places->database, selector.molecule,
-                                        {&selector.temperatures, 1}, selector.fwhm_mev)
-                : curves::state_curve(*app.files, places->database, selector);
-    if (!read.ok) {
-        jobs::steps::show_read_failure(host, read.error);
+    store::Result<curves::Curve> read = session(app, places->database).curve(selector);
+    if (!read) {
+        jobs::steps::show_read_failure(host, read.error());
         return std::nullopt;
     }
-    return database_curve(selector, std::move(read.value));
+    return database_curve(selector, std::move(read).value());
 }
 
 // ---- the window's logic --------------------------------------------------------------------
@@ -339,8 +306,31 @@ void ComparisonLogic::add_file() {
     if (!answer)
         return;
     const auto format = static_cast<OutsideFormat>(std::min<std::size_t>(answer->filter, 3));
-    store::FileBytes bytes;
-    if (app_.files->read(answer->path, bytes) != store::ReadStatus::ok) {
+    const curves::Database db = session(app_, used_directory(app_.settings.databaseDir));
+    const auto unreadable = [&](const store::DataError& error) {
+        if (error.kind != store::ErrorKind::io)
+            return false;
+        show_error(platform_, std::string(store::cannot_read_message) + "\n" + answer->path);
+        return true;
+    };
+    std::optional<std::int32_t> block;
+    if (format == OutsideFormat::lxcat) {
+        // An LXCat file of several processes: the user picks one.
+        const store::Result<std::vector<curves::LxcatBlock>> blocks = db.lxcat_file(answer->path);
+        if (!blocks && unreadable(blocks.error()))
+            return;
+        if (blocks && blocks->size() > 1) {
+            std::vector<std::string> processes;
+            for (const curves::LxcatBlock& b : *blocks)
+                processes.push_back(std::string(curves::lxcat_keyword(b.kind)) + "  " + b.process);
+            const auto chosen = platform_.ask_choice(
+                "LXCat block", "The file holds several processes. Which one?", processes);
+            if (!chosen)
+                return;
+            block = static_cast<std::int32_t>(*chosen + 1);
+        }
+    } else if (store::FileBytes bytes;
+               app_.files->read(answer->path, bytes) != store::ReadStatus::ok) {
         show_error(platform_, std::string(store::cannot_read_message) + "\n" + answer->path);
         return;
     }
@@ -351,22 +341,16 @@ void ComparisonLogic::add_file() {
                                                        std::to_string(*dialog) + " meV?"))
             fwhm = dialog;
     }
-    OutsideRead read = outside_curve(bytes.text(), answer->path, format, std::nullopt, fwhm);
-    if (!read.curve && !read.blocks.empty()) {
-        const auto block = platform_.ask_choice(
-            "LXCat block", "The file holds several processes. Which one?", read.blocks);
-        if (!block)
-            return;
-        read = outside_curve(bytes.text(), answer->path, format, block, fwhm);
-    }
-    if (!read.curve) {
-        show_error(platform_, "Cannot read the curve.\n" + read.why);
+    store::Result<ComparedCurve> read = outside_curve(db, answer->path, format, block, fwhm);
+    if (!read) {
+        if (!unreadable(read.error()))
+            show_error(platform_, "Cannot read the curve.\n" + store::describe(read.error()));
         return;
     }
-    platform_.set_status("Added to the comparison: " + read.curve->label + " (" +
+    platform_.set_status("Added to the comparison: " + read->label + " (" +
                              std::to_string(app_.comparison.curves.size() + 1) + " curves)",
                          false);
-    app_.comparison.curves.push_back(std::move(*read.curve));
+    app_.comparison.curves.push_back(std::move(read).value());
     changed();
 }
 
@@ -377,15 +361,15 @@ void ComparisonLogic::plot_together() {
     }
     const curves::Figure figure = comparison_figure(app_.comparison.curves, app_.settings.view,
                                                     dialog_range(platform_, app_.settings));
-    const curves::FigureScript script = curves::figure_script(figure);
-    if (!script.text) {
-        show_error(platform_, "Cannot plot the comparison: " + script.why);
+    const store::Result<std::string> script = curves::figure_script(figure);
+    if (!script) {
+        show_error(platform_, "Cannot plot the comparison: " + script.error().message);
         return;
     }
     const PlotterPlace place = plotter_place(app_);
     // Not waited for: the dialog goes on taking input, and the window stays after Exit.
     const platform::PlotterResult started =
-        platform_.start_plotter_on_text(place.directory, place.program, *script.text, false);
+        platform_.start_plotter_on_text(place.directory, place.program, *script, false);
     if (started.status == platform::PlotterStatus::not_started)
         show_error(platform_, "An error occured while calling gnuplot");
 }
@@ -425,12 +409,13 @@ void ComparisonLogic::export_figure() {
         figure.height_cm = answer->height;
         break;
     }
-    const platform::FigureFileResult written = platform::render_figure_file(
+    const store::Status written = platform::render_figure_file(
         figure, answer->path, [&](const std::string& directory, const std::string& text) {
             return platform_.start_plotter_on_text(directory, place.program, text, true);
         });
-    if (!written.ok) {
-        show_error(platform_, "Cannot write the figure.\n" + answer->path + "\n" + written.why);
+    if (!written) {
+        show_error(platform_, "Cannot write the figure.\n" + answer->path + "\n" +
+                                  store::describe(written.error()));
         return;
     }
     platform_.set_status("Figure written: " + answer->path, false);
@@ -451,7 +436,8 @@ void ComparisonLogic::export_data() {
     std::string text;
     std::vector<std::string> skipped;
     if (answer->filter == 1) {
-        LxcatText lxcat = comparison_lxcat(*app_.files, *list);
+        LxcatText lxcat =
+            comparison_lxcat(session(app_, used_directory(app_.settings.databaseDir)), *list);
         if (lxcat.text.empty()) {
             show_error(platform_, "None of the curves can be written as an LXCat block (AED, VE "
                                   "into the same or a lower level and two-column files cannot).");

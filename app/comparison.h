@@ -7,6 +7,7 @@
 #pragma once
 
 #include "curves/curve.h"
+#include "curves/database.h"
 #include "curves/export.h"
 #include "curves/figure.h"
 #include "curves/lxcat.h"
@@ -51,18 +52,12 @@ void relabel_curve(Comparison& list, std::size_t row, std::string label);
 // file (sigma in m^2).
 enum class OutsideFormat { columns_a2, columns_cm2, columns_m2, lxcat };
 
-struct OutsideRead {
-    std::optional<ComparedCurve> curve;
-    std::vector<std::string> blocks; // LXCat: every block's process, when a block is to be chosen
-    std::string why;                 // when nothing was read
-};
-
-// Reads the user's file from its text. An LXCat file of several blocks needs `block` (0-based;
-// without it the blocks are listed for a choice). A measurement on an uneven grid is resampled
-// onto its smallest step; with `fwhm_mev` it is then folded (curves::prepare_measurement).
-[[nodiscard]] OutsideRead outside_curve(std::string_view text, const std::string& path,
-                                        OutsideFormat format, std::optional<std::size_t> block,
-                                        std::optional<std::int32_t> fwhm_mev);
+// The user's file as the comparison holds it, read by the session (`block` 1-based for an
+// LXCat file, the first when not given), resampled onto its smallest step when uneven
+// (curves::prepare_measurement) and folded with `fwhm_mev` when given.
+[[nodiscard]] store::Result<ComparedCurve>
+outside_curve(const curves::Database& db, const std::string& path, OutsideFormat format,
+              std::optional<std::int32_t> block, std::optional<std::int32_t> fwhm_mev);
 
 // The figure of the curves: legend entries, points in the view's unit, log axes, the range.
 [[nodiscard]] curves::Figure comparison_figure(const std::vector<ComparedCurve>& curves,
@@ -81,7 +76,7 @@ struct LxcatText {
     std::string text;
     std::vector<std::string> skipped;
 };
-[[nodiscard]] LxcatText comparison_lxcat(store::FileSystem& files,
+[[nodiscard]] LxcatText comparison_lxcat(const curves::Database& db,
                                          const std::vector<ComparedCurve>& curves);
 
 // ---- the dialog's side ------------------------------------------------------------------

@@ -173,7 +173,7 @@ void on_state_edit(Platform& p, Application& app, int edit) {
 void on_molecule(Platform& p, Application& app) {
     std::string code = text_of(p, id::molecule_list).substr(0, 3);
     code.resize(3, ' ');
-    const StateCatalogue& cat = app.catalogue;
+    const store::StateCatalogue& cat = app.catalogue;
     for (std::size_t k = 0; k < cat.codes.size(); ++k)
         if (cat.codes[k] == code) {
             app.settings.moleculeIndex = static_cast<std::int32_t>(k + 1);
@@ -306,7 +306,7 @@ void show_data_style(Platform& platform, std::string_view dataStyle) {
 
 void start_main_dialog(Platform& p, Application& app) {
     PlotSettings& s = app.settings;
-    const StateCatalogue& cat = app.catalogue;
+    const store::StateCatalogue& cat = app.catalogue;
 
     // 1. Wait indicator and final-state controls off (the process is DEA).
     p.set_enabled(id::wait_label, false);

@@ -1,17 +1,18 @@
 #include "app/plot_settings.h"
 
-#include "store/number_fields.h"
-
 namespace sigmat::app {
 
-std::string cut_directory(std::string_view text) {
-    return std::string(text.substr(0, std::min(text.size(), directory_capacity)));
+store::SettingsValues settings_values(const PlotSettings& settings) {
+    return {settings.databaseDir, settings.workDir, settings.gnuplotDir, settings.gnuplotV4,
+            settings.dataStyle};
 }
 
-std::string used_directory(std::string_view text) {
-    std::string padded = cut_directory(text);
-    padded.resize(directory_capacity, ' ');
-    return padded.substr(0, store::trimmed_length(padded));
+void apply_settings_values(PlotSettings& settings, const store::SettingsValues& values) {
+    settings.databaseDir = values.databaseDir;
+    settings.workDir = values.workDir;
+    settings.gnuplotDir = values.gnuplotDir;
+    settings.gnuplotV4 = values.gnuplotV4;
+    settings.dataStyle = values.dataStyle;
 }
 
 } // namespace sigmat::app

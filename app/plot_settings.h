@@ -4,6 +4,7 @@
 #pragma once
 
 #include "jobs/plot_jobs.h"
+#include "store/settings_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,13 +13,9 @@
 
 namespace sigmat::app {
 
-// Directory texts are held up to 256 characters; longer texts are cut.
-inline constexpr std::size_t directory_capacity = 256;
-
-// A held directory text and the part of it that is used as a path: up to its last
-// non-blank character, or a single blank when the text is all blank.
-std::string cut_directory(std::string_view text);
-std::string used_directory(std::string_view text);
+using store::cut_directory;
+using store::directory_capacity;
+using store::used_directory;
 
 struct PlotSettings {
     std::string startupDir;
@@ -34,5 +31,9 @@ struct PlotSettings {
     // The View menu; held for the session only (Sigmat.ini keeps its five lines).
     jobs::ViewOptions view;
 };
+
+// The held fields of the settings, and back.
+store::SettingsValues settings_values(const PlotSettings& settings);
+void apply_settings_values(PlotSettings& settings, const store::SettingsValues& values);
 
 } // namespace sigmat::app

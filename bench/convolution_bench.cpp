@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
                 name("reference", n, fwhm).c_str(), [=](benchmark::State& state) {
                     for (auto _ : state) {
                         auto y = values;
-                        convolve_reference(w, energies, y);
+                        benchmark::DoNotOptimize(convolve_reference(w, energies, y));
                         benchmark::DoNotOptimize(y.data());
                     }
                 });
@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
                                                  set_fold_rows_wide(wide && before);
                                                  for (auto _ : state) {
                                                      auto y = values;
-                                                     convolve_with_resolution(w, energies, y);
+                                                     benchmark::DoNotOptimize(
+                                                         convolve_with_resolution(w, energies, y));
                                                      benchmark::DoNotOptimize(y.data());
                                                  }
                                                  set_fold_rows_wide(before);

@@ -78,9 +78,9 @@ void run_pairs(benchmark::State& state, int n) {
     for (auto _ : state) {
         auto read = sigmat::curves::thermal_curve(sigmat::store::real_file_system(), database(),
                                                   "HCl", list, std::nullopt, threads);
-        if (!read.ok || read.value.columns != list.size())
+        if (!read.ok() || read->columns != list.size())
             state.SkipWithError("the scan did not run");
-        benchmark::DoNotOptimize(read.value.sigma.data());
+        benchmark::DoNotOptimize(read->sigma.data());
     }
 }
 

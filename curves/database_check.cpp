@@ -80,8 +80,8 @@ struct FileChecker {
         }
         const std::string_view text = bytes.text();
         auto table = store::read_cross_section_table(text, kind, path);
-        if (!table.ok) {
-            add(true, path, table.error.line, "header line cannot be read");
+        if (!table) {
+            add(true, path, table.error().line, "header line cannot be read");
             return std::nullopt;
         }
         store::LineCursor cursor(text);
@@ -246,19 +246,19 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
                 continue;
             const auto table =
                 store::read_cross_section_table(bytes.text(), DataFileKind::ve, path);
-            if (!table.ok || levels.count(state) == 0)
+            if (!table || levels.count(state) == 0)
                 continue;
             const auto [v, j] = state;
-            for (std::size_t c = 0; c < table.value.thresholds.size(); ++c) {
+            for (std::size_t c = 0; c < table->thresholds.size(); ++c) {
                 const int vf = static_cast<int>(c);
                 if (vf <= v || levels.count({vf, j}) == 0)
                     continue;
                 const double expected = levels.at({vf, j}) - levels.at(state);
-                if (std::abs(table.value.thresholds[c] - expected) > 1e-3)
+                if (std::abs(table->thresholds[c] - expected) > 1e-3)
                     checker.add(false, path, 8,
                                 "the threshold of v' = " + std::to_string(vf) + ", " +
-                                    number(table.value.thresholds[c]) + " eV, is " +
-                                    number(std::abs(table.value.thresholds[c] - expected) * 1000) +
+                                    number(table->thresholds[c]) + " eV, is " +
+                                    number(std::abs(table->thresholds[c] - expected) * 1000) +
                                     " meV from the state energies' difference, " +
                                     number(expected) + " eV");
             }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <sstream>
 
 #ifndef SIGMAT_VERSION
 #define SIGMAT_VERSION "0"
@@ -205,6 +206,39 @@ DataTable curve_table(const Curve& curve, const std::string& selector, SigmaUnit
     return table;
 }
 
+DataTable rate_table(const Curve& curve, const std::string& selector,
+                     std::span<const RatePoint> rates, double mass_u, bool m3_per_s) {
+    DataTable table;
+    table.provenance = provenance_lines(curve, selector);
+    table.provenance.push_back("mass: " + std::to_string(mass_u) + " u");
+    table.provenance_json = provenance_json(curve, selector);
+    table.database = curve.provenance.database;
+    table.selector = selector;
+    table.x_array = "T_K";
+    table.x_key = "T";
+    table.x_unit = "K";
+    table.y_key = "k";
+    table.y_unit = m3_per_s ? "m3/s" : "cm3/s";
+    TableColumn t{"T_K", {}}, k{m3_per_s ? "k_m3/s" : "k_cm3/s", {}};
+    for (const RatePoint& p : rates) {
+        t.values.push_back(p.temperature_k);
+        k.values.push_back(m3_per_s ? cm3_s_to_m3_s(p.k_cm3_s) : p.k_cm3_s);
+    }
+    table.columns = {std::move(t), std::move(k)};
+    return table;
+}
+
+std::string rendered(const DataTable& table, std::string_view format) {
+    std::ostringstream out;
+    if (format == "csv")
+        write_delimited(out, table, ',');
+    else if (format == "json")
+        write_json(out, table);
+    else
+        write_delimited(out, table, '\t');
+    return out.str();
+}
+
 std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
     std::int64_t newest = 0;
     for (const std::string& file : curve.provenance.source_files)
@@ -212,9 +246,8 @@ std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
     return newest;
 }
 
-LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
-                        const std::string& molecule, std::int64_t updated) {
-    LxcatExport out;
+store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& selector,
+                                      const std::string& molecule, std::int64_t updated) {
     LxcatBlock b;
     const std::string state =
         molecule + "(v=" + std::to_string(selector.v) + ",J=" + std::to_string(selector.j) + ")";
@@ -234,13 +267,13 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
         break;
     case CurveKind::ve:
         if (selector.vf <= selector.v) {
-            out.why = "LXCat has no keyword for vibrational de-excitation or the elastic channel "
-                      "(VE into v' <= v); write it as tsv, csv or json";
-            return out;
+            return store::data_error(
+                {}, 0,
+                "LXCat has no keyword for vibrational de-excitation or the elastic channel "
+                "(VE into v' <= v); write it as tsv, csv or json");
         }
         if (!curve.provenance.threshold_ev) {
-            out.why = "the VE file gives no threshold for this column";
-            return out;
+            return store::data_error({}, 0, "the VE file gives no threshold for this column");
         }
         b.kind = LxcatKind::excitation;
         b.process = state + " -> " + molecule + "(v=" + std::to_string(selector.vf) + ")";
@@ -249,9 +282,10 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
         break;
     case CurveKind::aed:
     case CurveKind::aed_total:
-        out.why = "LXCat has no keyword for associative detachment (an ion-atom collision); "
-                  "write it as tsv, csv or json";
-        return out;
+        return store::data_error(
+            {}, 0,
+            "LXCat has no keyword for associative detachment (an ion-atom collision); "
+            "write it as tsv, csv or json");
     }
     b.species = "e / " + molecule;
     b.process_line = "E + " + b.process + ", " + process_name;
@@ -266,8 +300,7 @@ LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
     b.sigma_m2.reserve(curve.points());
     for (std::size_t i = 0; i < curve.points(); ++i)
         b.sigma_m2.push_back(curve.sigma[i] * m2_per_a2);
-    out.block = std::move(b);
-    return out;
+    return b;
 }
 
 } // namespace sigmat::curves

@@ -13,12 +13,15 @@
 
 #include "curves/curve.h"
 #include "curves/lxcat.h"
+#include "curves/rate.h"
 #include "curves/selector.h"
 #include "store/file_system.h"
 
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sigmat::curves {
@@ -66,17 +69,23 @@ void write_json(std::ostream& out, const DataTable& table);
 [[nodiscard]] DataTable curve_table(const Curve& curve, const std::string& selector,
                                     SigmaUnit unit);
 
+// Rate coefficients as a table: "T_K", then "k_cm3/s" (or "k_m3/s"), the curve's provenance
+// and the mass in the "#" lines.
+[[nodiscard]] DataTable rate_table(const Curve& curve, const std::string& selector,
+                                   std::span<const RatePoint> rates, double mass_u, bool m3_per_s);
+
+// The table as text: "tsv", "csv" or "json".
+[[nodiscard]] std::string rendered(const DataTable& table, std::string_view format);
+
 // The LXCat block of a curve (DEA and thermal as ATTACHMENT, VE into a higher v as
-// EXCITATION with the file's threshold); nothing, with the reason, for the processes the
-// format has no keyword for (AED, VE into the same or a lower v). `molecule` is the code as
+// EXCITATION with the file's threshold); a data error for the processes the format has no
+// keyword for (AED, VE into the same or a lower v). `molecule` is the code as
 // the catalogue spells it; `updated` the newest modification of the curve's source files
 // (newest_source).
-struct LxcatExport {
-    std::optional<LxcatBlock> block;
-    std::string why;
-};
-[[nodiscard]] LxcatExport lxcat_block(const Curve& curve, const CurveSelector& selector,
-                                      const std::string& molecule, std::int64_t updated);
+[[nodiscard]] store::Result<LxcatBlock> lxcat_block(const Curve& curve,
+                                                    const CurveSelector& selector,
+                                                    const std::string& molecule,
+                                                    std::int64_t updated);
 
 // The newest modification of a curve's source files, seconds since 1970 (UTC).
 [[nodiscard]] std::int64_t newest_source(store::FileSystem& files, const Curve& curve);

@@ -80,8 +80,7 @@ std::optional<FigureOutput> figure_output_of(std::string_view path) {
     return std::nullopt;
 }
 
-FigureScript figure_script(const Figure& f) {
-    FigureScript result;
+store::Result<std::string> figure_script(const Figure& f) {
     const bool tex = f.output == FigureOutput::tex;
     std::string s = "set encoding utf8\n";
     const auto cm = [](double x) { return number(x) + "cm"; };
@@ -111,8 +110,7 @@ FigureScript figure_script(const Figure& f) {
     if (f.output != FigureOutput::window) {
         const auto out = store::gnuplot_quoted(f.output_path);
         if (!out) {
-            result.why = "the output path cannot be written into a plot script";
-            return result;
+            return store::data_error({}, 0, "the output path cannot be written into a plot script");
         }
         s += "set output " + *out + "\n";
     }
@@ -153,8 +151,8 @@ FigureScript figure_script(const Figure& f) {
             continue;
         const auto title = store::gnuplot_quoted(tex ? latex_text(c.title) : c.title);
         if (!title) {
-            result.why = "a curve's title cannot be written into a plot script: " + c.title;
-            return result;
+            return store::data_error(
+                {}, 0, "a curve's title cannot be written into a plot script: " + c.title);
         }
         const std::string name = "$curve" + std::to_string(++blocks);
         s += name;
@@ -165,16 +163,14 @@ FigureScript figure_script(const Figure& f) {
                 " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
     }
     if (blocks == 0) {
-        result.why = "no curve has a point to plot";
-        return result;
+        return store::data_error({}, 0, "no curve has a point to plot");
     }
     s += plot + "\n";
     if (f.output == FigureOutput::window)
         s += "pause mouse close\n";
     else
         s += "set output\n";
-    result.text = std::move(s);
-    return result;
+    return s;
 }
 
 } // namespace sigmat::curves

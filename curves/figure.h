@@ -8,6 +8,7 @@
 #pragma once
 
 #include "curves/selector.h"
+#include "store/error.h"
 
 #include <optional>
 #include <string>
@@ -37,16 +38,11 @@ struct Figure {
     double width_cm = 16.0, height_cm = 10.0; // pdf, svg, tex
 };
 
-struct FigureScript {
-    std::optional<std::string> text;
-    std::string why;
-};
-
 // The script. With a log energy axis the points at E <= 0 are left out, with a log cross
 // section axis those at sigma <= 0; a curve left without points is left out of the figure.
-// Nothing, with the reason, when no curve has points or a text cannot be written into a
+// A data error, with the reason, when no curve has points or a text cannot be written into a
 // script (a line break in a title or the output path). A window waits for its closing
 // ("pause mouse close") at the end.
-[[nodiscard]] FigureScript figure_script(const Figure& figure);
+[[nodiscard]] store::Result<std::string> figure_script(const Figure& figure);
 
 } // namespace sigmat::curves

@@ -81,8 +81,8 @@ class BlockReader {
   public:
     BlockReader(std::istream& in, std::string_view file) : lines_(in), file_(file) {}
 
-    LxcatRead read_all() {
-        LxcatRead out;
+    store::Result<std::vector<LxcatBlock>> read_all() {
+        std::vector<LxcatBlock> blocks;
         std::string line;
         bool have_line = lines_.next(line);
         while (have_line) {
@@ -94,24 +94,18 @@ class BlockReader {
             LxcatBlock block;
             block.kind = *kind;
             block.first_line = lines_.number();
-            if (!read_block(block, line, have_line)) {
-                out.error = error_;
-                return out;
-            }
-            out.blocks.push_back(std::move(block));
+            if (!read_block(block, line, have_line))
+                return error_;
+            blocks.push_back(std::move(block));
         }
-        if (lines_.broken()) {
-            out.error = {std::string(file_), lines_.number(),
-                         "the file could not be read to its end"};
-            return out;
-        }
-        out.ok = true;
-        return out;
+        if (lines_.broken())
+            return store::io_error(file_, "the file could not be read to its end", 0);
+        return blocks;
     }
 
   private:
     bool fail(std::int32_t line, std::string reason) {
-        error_ = {std::string(file_), line, std::move(reason)};
+        error_ = store::data_error(file_, line, reason);
         return false;
     }
 
@@ -242,9 +236,9 @@ std::string_view lxcat_keyword(LxcatKind kind) {
     return "ATTACHMENT";
 }
 
-LxcatWriteOutcome write_lxcat_block(std::ostream& out, const LxcatBlock& block) {
+store::Status write_lxcat_block(std::ostream& out, const LxcatBlock& block) {
     if (!block_is_writable(block))
-        return LxcatWriteOutcome::invalid_block;
+        return store::data_error({}, 0, "the curve cannot be written as an LXCat block");
     std::string text;
     text.reserve(400 + 28 * block.energy_ev.size());
     text.append(lxcat_keyword(block.kind)).append("\n");
@@ -269,10 +263,12 @@ LxcatWriteOutcome write_lxcat_block(std::ostream& out, const LxcatBlock& block) 
     }
     text.append(lxcat_dashes).append("\n\n");
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return out ? LxcatWriteOutcome::written : LxcatWriteOutcome::stream_failed;
+    if (!out)
+        return store::io_error({}, "the LXCat text could not be written", 0);
+    return {};
 }
 
-LxcatRead read_lxcat(std::istream& in, std::string_view file_name) {
+store::Result<std::vector<LxcatBlock>> read_lxcat(std::istream& in, std::string_view file_name) {
     return BlockReader(in, file_name).read_all();
 }
 

@@ -62,27 +62,20 @@ struct LxcatBlock {
     std::int32_t first_line = 0; // read only: the line of the keyword
 };
 
-enum class LxcatWriteOutcome { written, invalid_block, stream_failed };
-
 // Writes one block in the layout above, with '\n' line ends (a text-mode stream on Windows
-// makes them CR LF). Nothing is written, and invalid_block returned, when the block could not be
-// read back as it is: a text field holding a line break, a kind other than ATTACHMENT without
-// a finite line 3, energy and sigma tables of different lengths or no rows, a value that is not
-// finite, or energies that descend. stream_failed: the stream went bad while writing.
-[[nodiscard]] LxcatWriteOutcome write_lxcat_block(std::ostream& out, const LxcatBlock& block);
-
-struct LxcatRead {
-    bool ok = false;
-    std::vector<LxcatBlock> blocks; // in file order; empty for a file without blocks
-    store::DataError error;         // when !ok
-};
+// makes them CR LF). Nothing is written, and a data error returned, when the block could not
+// be read back as it is: a text field holding a line break, a kind other than ATTACHMENT
+// without a finite line 3, energy and sigma tables of different lengths or no rows, a value
+// that is not finite, or energies that descend. An io error: the stream went bad.
+[[nodiscard]] store::Status write_lxcat_block(std::ostream& out, const LxcatBlock& block);
 
 // Reads every block of the stream; `file_name` only names the file in an error. The first
 // fault ends the read. A line that is wrong is reported at its own number; a part that never
 // ends at the line where it began: a header without its line of dashes at the block's keyword,
 // a table without its closing line of dashes (the file ends, an empty line or the next keyword
 // comes) at its opening line of dashes.
-[[nodiscard]] LxcatRead read_lxcat(std::istream& in, std::string_view file_name);
+[[nodiscard]] store::Result<std::vector<LxcatBlock>> read_lxcat(std::istream& in,
+                                                                std::string_view file_name);
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, for the UPDATED line (proleptic Gregorian calendar, any time_t).
 [[nodiscard]] std::string format_updated_utc(std::time_t t);

@@ -1,4 +1,5 @@
 #include "curves/measured.h"
+#include "curves/state_curves.h"
 
 #include "curves/text_cells.h"
 #include "numerics/convolution.h"
@@ -23,12 +24,10 @@ std::vector<std::string_view> comma_separated(std::string_view line) {
 
 } // namespace
 
-MeasuredRead read_measured_curve(std::istream& in, std::string_view file_name) {
-    MeasuredRead out;
-    auto fail = [&](std::int32_t line, std::string reason) {
-        out.error = {std::string(file_name), line, std::move(reason)};
-        out.curve = {};
-        return out;
+store::Result<MeasuredCurve> read_measured_curve(std::istream& in, std::string_view file_name) {
+    MeasuredCurve curve;
+    auto fail = [&](std::int32_t line, const std::string& reason) {
+        return store::data_error(file_name, line, reason);
     };
     detail::LineReader lines(in);
     std::string text;
@@ -53,17 +52,16 @@ MeasuredRead read_measured_curve(std::istream& in, std::string_view file_name) {
                 return fail(lines.number(), "not a finite number: " + detail::quoted(cells[i]));
             values[i] = *v;
         }
-        if (!out.curve.energy_ev.empty() && !(values[0] > out.curve.energy_ev.back()))
+        if (!curve.energy_ev.empty() && !(values[0] > curve.energy_ev.back()))
             return fail(lines.number(), "the energy does not rise above the row before");
-        out.curve.energy_ev.push_back(values[0]);
-        out.curve.sigma.push_back(values[1]);
+        curve.energy_ev.push_back(values[0]);
+        curve.sigma.push_back(values[1]);
     }
     if (lines.broken())
-        return fail(lines.number(), "the file could not be read to its end");
-    if (out.curve.energy_ev.empty())
+        return store::io_error(file_name, "the file could not be read to its end", 0);
+    if (curve.energy_ev.empty())
         return fail(0, "no data row (two columns: energy in eV and cross section)");
-    out.ok = true;
-    return out;
+    return curve;
 }
 
 bool evenly_spaced(const std::vector<double>& energy_ev) {
@@ -78,8 +76,8 @@ bool evenly_spaced(const std::vector<double>& energy_ev) {
     return largest - smallest <= 1e-6 * smallest;
 }
 
-PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
-                                        std::optional<std::int32_t> fwhm_mev) {
+store::Result<PreparedMeasurement> prepare_measurement(const MeasuredCurve& measured,
+                                                       std::optional<std::int32_t> fwhm_mev) {
     PreparedMeasurement out;
     const std::vector<double>& e = measured.energy_ev;
     MeasuredCurve curve;
@@ -91,10 +89,10 @@ PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
             step = std::min(step, e[i] - e[i - 1]);
         const double span = (e.back() - e.front()) / step;
         if (!(span < static_cast<double>(resampled_points_limit))) {
-            out.why = "an even grid at the smallest step of the file (" + std::to_string(step) +
-                      " eV) would hold more than " + std::to_string(resampled_points_limit) +
-                      " points";
-            return out;
+            return store::data_error({}, 0,
+                                     "an even grid at the smallest step of the file (" +
+                                         std::to_string(step) + " eV) would hold more than " +
+                                         std::to_string(resampled_points_limit) + " points");
         }
         // The last grid point may lie a rounding below the last energy.
         const auto points = static_cast<std::size_t>(std::floor(span * (1.0 + 1e-12))) + 1;
@@ -114,7 +112,9 @@ PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
         out.resampled = true;
     }
     if (fwhm_mev)
-        numerics::convolve_with_resolution(*fwhm_mev * 0.001, curve.energy_ev, curve.sigma);
+        if (store::Status folded = fold_values(curve.energy_ev, curve.sigma, *fwhm_mev, {});
+            !folded)
+            return std::move(folded).error();
     out.curve = std::move(curve);
     return out;
 }

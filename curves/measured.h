@@ -27,14 +27,9 @@ struct MeasuredCurve {
     std::vector<double> sigma;
 };
 
-struct MeasuredRead {
-    bool ok = false;
-    MeasuredCurve curve;    // at least one row when ok
-    store::DataError error; // when !ok: the faulty line, or line 0 for a file without rows
-};
-
 // Reads the whole stream; `file_name` only names the file in an error.
-[[nodiscard]] MeasuredRead read_measured_curve(std::istream& in, std::string_view file_name);
+[[nodiscard]] store::Result<MeasuredCurve> read_measured_curve(std::istream& in,
+                                                               std::string_view file_name);
 
 // A measurement beside a folded theory curve. The fold (numerics/convolution.h) takes every
 // interval as wide as the table's last one, so a measurement on an uneven grid is first put
@@ -48,12 +43,12 @@ inline constexpr std::size_t resampled_points_limit = 1'000'000;
 [[nodiscard]] bool evenly_spaced(const std::vector<double>& energy_ev);
 
 struct PreparedMeasurement {
-    std::optional<MeasuredCurve> curve;
+    MeasuredCurve curve;
     bool resampled = false;
-    std::string why; // when there is no curve: the even grid would exceed the limit
 };
 
-[[nodiscard]] PreparedMeasurement prepare_measurement(const MeasuredCurve& measured,
-                                                      std::optional<std::int32_t> fwhm_mev);
+// A data error when the even grid would exceed the limit.
+[[nodiscard]] store::Result<PreparedMeasurement>
+prepare_measurement(const MeasuredCurve& measured, std::optional<std::int32_t> fwhm_mev);
 
 } // namespace sigmat::curves

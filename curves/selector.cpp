@@ -41,16 +41,13 @@ std::optional<double> real(std::string_view text) {
 
 } // namespace
 
-SelectorRead parse_curve_selector(std::string_view text) {
-    SelectorRead read;
+store::Result<CurveSelector> parse_curve_selector(std::string_view text) {
     const auto parts = split(text, ':');
     if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
-        read.why = "a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3";
-        return read;
+        return store::usage_error("a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3");
     }
     if (text.find_first_of(" \t") != std::string_view::npos) {
-        read.why = "a curve holds no blanks";
-        return read;
+        return store::usage_error("a curve holds no blanks");
     }
     CurveSelector selector;
     selector.molecule = std::string(parts[0]);
@@ -59,8 +56,7 @@ SelectorRead parse_curve_selector(std::string_view text) {
     std::string_view key_part = parts.size() == 3 ? parts[2] : std::string_view();
     if (const std::size_t comma = kind_part.find(','); comma != std::string_view::npos) {
         if (parts.size() == 3) {
-            read.why = "a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3";
-            return read;
+            return store::usage_error("a curve is MOL:KIND[:KEY=VALUE,...], e.g. HCl:dea:v=0,J=3");
         }
         key_part = kind_part.substr(comma + 1);
         kind_part = kind_part.substr(0, comma);
@@ -73,9 +69,8 @@ SelectorRead parse_curve_selector(std::string_view text) {
                                                     {"thermal", CurveKind::thermal}};
     const auto found = kinds.find(kind);
     if (found == kinds.end()) {
-        read.why =
-            "the kind of curve is dea, ve, aed, aedtot or thermal, not " + std::string(kind_part);
-        return read;
+        return store::usage_error("the kind of curve is dea, ve, aed, aedtot or thermal, not " +
+                                  std::string(kind_part));
     }
     selector.kind = found->second;
     std::map<std::string, std::int32_t> keys;
@@ -86,12 +81,11 @@ SelectorRead parse_curve_selector(std::string_view text) {
             const auto value =
                 eq == std::string_view::npos ? std::nullopt : whole(pair.substr(eq + 1));
             if (!value) {
-                read.why = "KEY=VALUE with a whole number expected, not " + std::string(pair);
-                return read;
+                return store::usage_error("KEY=VALUE with a whole number expected, not " +
+                                          std::string(pair));
             }
             if (!keys.emplace(key, *value).second) {
-                read.why = "the key " + key + " is given twice";
-                return read;
+                return store::usage_error("the key " + key + " is given twice");
             }
         }
     // The keys each kind needs, then the optional fold.
@@ -115,8 +109,8 @@ SelectorRead parse_curve_selector(std::string_view text) {
     for (const std::string& key : needed) {
         const auto it = keys.find(key);
         if (it == keys.end()) {
-            read.why = "the curve needs " + std::string(key == "j" ? "J" : key) + "=";
-            return read;
+            return store::usage_error("the curve needs " + std::string(key == "j" ? "J" : key) +
+                                      "=");
         }
         if (key == "v")
             selector.v = it->second;
@@ -135,8 +129,7 @@ SelectorRead parse_curve_selector(std::string_view text) {
         keys.erase(it);
     }
     if (!keys.empty()) {
-        read.why = "the curve takes no key " + keys.begin()->first;
-        return read;
+        return store::usage_error("the curve takes no key " + keys.begin()->first);
     }
     // The ranges the dialog keeps to: two-digit states and columns, four-digit temperatures,
     // a three-digit FWHM.
@@ -148,20 +141,17 @@ SelectorRead parse_curve_selector(std::string_view text) {
         selector.temperatures.tv_k >= 0 && selector.temperatures.tv_k <= temperature_highest_k &&
         selector.temperatures.tj_k >= 0 && selector.temperatures.tj_k <= temperature_highest_k;
     if (!states_ok) {
-        read.why = "states are whole numbers from 0 to 99 (vf to 97 for VE, 96 for AED)";
-        return read;
+        return store::usage_error(
+            "states are whole numbers from 0 to 99 (vf to 97 for VE, 96 for AED)");
     }
     if (!temperatures_ok) {
-        read.why = "temperatures are whole kelvins from 0 to 9999";
-        return read;
+        return store::usage_error("temperatures are whole kelvins from 0 to 9999");
     }
     if (selector.fwhm_mev &&
         (*selector.fwhm_mev < fwhm_lowest_mev || *selector.fwhm_mev > fwhm_highest_mev)) {
-        read.why = "the FWHM is a whole number of meV from 1 to 999";
-        return read;
+        return store::usage_error("the FWHM is a whole number of meV from 1 to 999");
     }
-    read.selector = std::move(selector);
-    return read;
+    return selector;
 }
 
 std::string selector_text(const CurveSelector& selector) {
@@ -215,16 +205,14 @@ std::optional<OutsideSelector> parse_outside_selector(std::string_view text) {
     return out;
 }
 
-NumberListRead parse_number_list(std::string_view text) {
-    NumberListRead read;
+store::Result<std::vector<double>> parse_number_list(std::string_view text) {
     constexpr std::size_t most = 100'000;
     std::vector<double> values;
     const auto parts = split(text, ':');
     if (parts.size() == 3) {
         const auto from = real(parts[0]), to = real(parts[1]), step = real(parts[2]);
         if (!from || !to || !step || !(*step > 0.0)) {
-            read.why = "a range is FROM:TO:STEP with a positive step";
-            return read;
+            return store::usage_error("a range is FROM:TO:STEP with a positive step");
         }
         // Each value from its index, so that no rounding builds up; TO is included when a
         // value reaches it within a millionth of the step.
@@ -233,30 +221,25 @@ NumberListRead parse_number_list(std::string_view text) {
             if (x > *to + 1e-6 * *step)
                 break;
             if (values.size() == most) {
-                read.why = "a list holds at most 100000 values";
-                return read;
+                return store::usage_error("a list holds at most 100000 values");
             }
             values.push_back(x);
         }
         if (values.empty()) {
-            read.why = "the range holds no value";
-            return read;
+            return store::usage_error("the range holds no value");
         }
     } else if (parts.size() == 1) {
         for (std::string_view item : split(text, ',')) {
             const auto x = real(item);
             if (!x) {
-                read.why = "not a number: " + std::string(item);
-                return read;
+                return store::usage_error("not a number: " + std::string(item));
             }
             values.push_back(*x);
         }
     } else {
-        read.why = "a list is N, N,N,... or FROM:TO:STEP";
-        return read;
+        return store::usage_error("a list is N, N,N,... or FROM:TO:STEP");
     }
-    read.values = std::move(values);
-    return read;
+    return values;
 }
 
 std::optional<SigmaUnit> parse_sigma_unit(std::string_view text) {
@@ -317,6 +300,43 @@ std::string curve_title(const CurveSelector& s) {
     if (s.fwhm_mev)
         t += ", FWHM " + n(*s.fwhm_mev) + " meV";
     return t;
+}
+
+store::Result<SigmaUnit> sigma_unit(std::string_view text, std::string_view what) {
+    if (const auto unit = parse_sigma_unit(text))
+        return *unit;
+    return store::usage_error(std::string(what) + " " + std::string(text) + ": A2, cm2 or m2");
+}
+
+store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> values,
+                                                       std::string_view what) {
+    std::vector<std::int32_t> out;
+    for (double t : values) {
+        if (!(t == std::trunc(t) && t >= 0 && t <= temperature_highest_k))
+            return store::usage_error(std::string(what) +
+                                      ": temperatures are whole kelvins from 0 to 9999");
+        out.push_back(static_cast<std::int32_t>(t));
+    }
+    if (out.empty())
+        return store::usage_error(std::string(what) + ": no temperature");
+    return out;
+}
+
+std::vector<TemperaturePair> temperature_pairs(std::span<const std::int32_t> tv,
+                                               std::span<const std::int32_t> tj) {
+    std::vector<TemperaturePair> pairs;
+    pairs.reserve(tv.size() * tj.size());
+    for (std::int32_t v : tv)
+        for (std::int32_t j : tj)
+            pairs.push_back({v, j});
+    return pairs;
+}
+
+store::Result<std::optional<std::int32_t>> fwhm_value(std::optional<std::int32_t> fwhm,
+                                                      std::string_view what) {
+    if (fwhm && (*fwhm < fwhm_lowest_mev || *fwhm > fwhm_highest_mev))
+        return store::usage_error(std::string(what) + ": a whole number of meV from 1 to 999");
+    return fwhm;
 }
 
 } // namespace sigmat::curves

@@ -15,21 +15,19 @@
 #pragma once
 
 #include "curves/curve.h"
+#include "store/error.h"
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sigmat::curves {
 
-// A selector or why it is not one (for a usage message).
-struct SelectorRead {
-    std::optional<CurveSelector> selector;
-    std::string why;
-};
-[[nodiscard]] SelectorRead parse_curve_selector(std::string_view text);
+// A selector, or a usage error saying why the text is not one.
+[[nodiscard]] store::Result<CurveSelector> parse_curve_selector(std::string_view text);
 
 // The selector written back in its canonical form ("HCl:ve:v=0,J=3,vf=1,fwhm=50").
 [[nodiscard]] std::string selector_text(const CurveSelector& selector);
@@ -48,18 +46,27 @@ struct OutsideSelector {
 // "file:PATH" or "lxcat:PATH[:N]"; nothing for any other text.
 [[nodiscard]] std::optional<OutsideSelector> parse_outside_selector(std::string_view text);
 
-struct NumberListRead {
-    std::optional<std::vector<double>> values;
-    std::string why;
-};
 // A list of numbers as above. A range with a step that is not positive, or of more than
-// 100 000 values, is refused.
-[[nodiscard]] NumberListRead parse_number_list(std::string_view text);
+// 100 000 values, is refused (a usage error).
+[[nodiscard]] store::Result<std::vector<double>> parse_number_list(std::string_view text);
+
+// Temperatures of an average: whole kelvins from 0 to 9999; `what` names the argument in the
+// usage error ("--tv", "tv").
+[[nodiscard]] store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> values,
+                                                                     std::string_view what);
+// Every Tv with every TJ, Tv outer.
+[[nodiscard]] std::vector<TemperaturePair> temperature_pairs(std::span<const std::int32_t> tv,
+                                                             std::span<const std::int32_t> tj);
+// A FWHM given apart from a selector: a whole number of meV from 1 to 999.
+[[nodiscard]] store::Result<std::optional<std::int32_t>>
+fwhm_value(std::optional<std::int32_t> fwhm, std::string_view what);
 
 // Cross-section units of tables and figures.
 enum class SigmaUnit { a2, cm2, m2 };
 [[nodiscard]] std::optional<SigmaUnit> parse_sigma_unit(std::string_view text); // A2, cm2, m2
-[[nodiscard]] std::string_view unit_name(SigmaUnit unit);                       // "A2", ...
+// The same, or a usage error naming the argument `what`.
+[[nodiscard]] store::Result<SigmaUnit> sigma_unit(std::string_view text, std::string_view what);
+[[nodiscard]] std::string_view unit_name(SigmaUnit unit); // "A2", ...
 // A^2 times this is the value in `unit`.
 [[nodiscard]] double from_a2(SigmaUnit unit);
 

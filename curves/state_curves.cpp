@@ -3,6 +3,8 @@
 #include "numerics/convolution.h"
 #include "store/paths.h"
 
+#include <cmath>
+
 namespace sigmat::curves {
 
 StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSelector& selector) {
@@ -33,43 +35,80 @@ StateFile state_file(store::FileSystem& files, std::string_view db, const CurveS
     return f;
 }
 
-void fold_table(store::CrossSectionTable& table, std::int32_t fwhm_mev) {
-    const double fwhm_ev = fwhm_mev * 0.001;
-    for (std::int32_t c = 2; c <= table.columns; ++c)
-        numerics::convolve_with_resolution(fwhm_ev, table.column(1), table.column(c));
+store::Status fold_values(std::span<const double> energy, std::span<double> values,
+                          std::int32_t fwhm_mev, std::string_view path) {
+    switch (numerics::convolve_with_resolution(fwhm_mev * 0.001, energy, values)) {
+    case numerics::FoldStatus::folded:
+    case numerics::FoldStatus::too_short:
+        return {};
+    case numerics::FoldStatus::sizes_differ:
+        return store::usage_error("energies and cross sections differ in length");
+    case numerics::FoldStatus::bad_width:
+        return store::usage_error("the FWHM is not a positive number");
+    case numerics::FoldStatus::bad_grid:
+        return store::data_error(path, 0, "the energies do not rise: the table cannot be folded");
+    case numerics::FoldStatus::not_finite:
+        return store::data_error(path, 0,
+                                 "a value is not a finite number: the table cannot be folded");
+    }
+    return {};
 }
 
-store::Read<Curve> state_curve(store::FileSystem& files, std::string_view db,
-                               const CurveSelector& selector) {
-    store::Read<Curve> result;
+store::Status fold_input(std::span<const double> energy, std::span<const double> values) {
+    if (energy.size() != values.size())
+        return store::usage_error("energy and sigma differ in length");
+    for (std::size_t i = 0; i < energy.size(); ++i)
+        if (!std::isfinite(energy[i]) || !std::isfinite(values[i]))
+            return store::usage_error("the energies and sigma must be finite numbers");
+    if (energy.size() >= 2) {
+        const double step = energy[1] - energy[0];
+        if (!(step > 0.0))
+            return store::usage_error("the energies must rise");
+        for (std::size_t i = 2; i < energy.size(); ++i)
+            if (!(std::abs((energy[i] - energy[i - 1]) - step) <= 1e-6 * step))
+                return store::usage_error(
+                    "the energy grid is not uniform (steps differ by more than 1e-6 of the step)");
+    }
+    return {};
+}
+
+store::Status fold_table(store::CrossSectionTable& table, std::int32_t fwhm_mev,
+                         std::string_view path) {
+    for (std::int32_t c = 2; c <= table.columns; ++c)
+        if (store::Status folded = fold_values(table.column(1), table.column(c), fwhm_mev, path);
+            !folded)
+            return folded;
+    return {};
+}
+
+store::Result<Curve> state_curve(store::FileSystem& files, std::string_view db,
+                                 const CurveSelector& selector) {
     const StateFile file = state_file(files, db, selector);
-    store::Read<store::CrossSectionTable> read =
+    store::Result<store::CrossSectionTable> read =
         store::read_cross_section_table(files, file.path, file.kind);
-    if (!read.ok) {
-        result.error = std::move(read.error);
-        return result;
-    }
-    const store::CrossSectionTable& table = read.value;
-    if (file.column < 2 || file.column > table.columns) {
-        result.error = store::data_error(file.path, file.kind == store::DataFileKind::dea ? 9 : 8,
-                                         store::cannot_read_message);
-        return result;
-    }
-    Curve& curve = result.value;
+    if (!read)
+        return std::move(read).error();
+    const store::CrossSectionTable& table = *read;
+    if (file.column < 2 || file.column > table.columns)
+        return store::data_error(file.path, file.kind == store::DataFileKind::dea ? 9 : 8,
+                                 store::cannot_read_message);
+    Curve curve;
     const auto energies = table.column(1);
     const auto values = table.column(file.column);
     curve.energy.assign(energies.begin(), energies.end());
     curve.sigma.assign(values.begin(), values.end());
     if (selector.fwhm_mev)
-        numerics::convolve_with_resolution(*selector.fwhm_mev * 0.001, curve.energy, curve.sigma);
+        if (store::Status folded =
+                fold_values(curve.energy, curve.sigma, *selector.fwhm_mev, file.path);
+            !folded)
+            return std::move(folded).error();
     curve.provenance.database = std::string(db);
     curve.provenance.source_files.push_back(file.path);
     const auto threshold = static_cast<std::size_t>(file.column - 2);
     if (threshold < table.thresholds.size())
         curve.provenance.threshold_ev = table.thresholds[threshold];
     curve.provenance.fwhm_mev = selector.fwhm_mev;
-    result.ok = true;
-    return result;
+    return curve;
 }
 
 } // namespace sigmat::curves

@@ -1,6 +1,7 @@
 #include "curves/thermal.h"
 
 #include "curves/scan_sums.h"
+#include "curves/state_curves.h"
 
 #include "numerics/convolution.h"
 #include "numerics/thermal_average.h"
@@ -28,9 +29,8 @@ struct Ground {
     double e00 = 0.0;
 };
 
-store::Read<Ground> read_ground(store::FileSystem& files, std::string_view db,
-                                std::string_view molecule) {
-    store::Read<Ground> result;
+store::Result<Ground> read_ground(store::FileSystem& files, std::string_view db,
+                                  std::string_view molecule) {
     const std::string path = store::ground_state_path(files, db, molecule);
     store::FileBytes bytes;
     switch (files.read(path, bytes)) {
@@ -38,23 +38,19 @@ store::Read<Ground> read_ground(store::FileSystem& files, std::string_view db,
         break;
     case store::ReadStatus::missing:
     case store::ReadStatus::not_regular:
-        result.error = store::data_error(path, 0, ground_state_missing_message);
-        return result;
+        return store::data_error(path, 0, ground_state_missing_message);
     case store::ReadStatus::unreadable:
     case store::ReadStatus::too_large:
-        result.error = store::data_error(path, 0, store::cannot_read_message);
-        return result;
+        return store::data_error(path, 0, store::cannot_read_message);
     }
-    store::Read<store::GroundState> ground = store::read_ground_state(bytes.text(), path);
-    if (!ground.ok) {
-        result.error = std::move(ground.error);
-        return result;
-    }
-    const store::GroundState& g = ground.value;
-    result.value.grid = numerics::build_grid(g.e1, g.grid.max_energy, g.grid.resolution_mev, g.e2);
-    result.value.e00 = g.e00;
-    result.ok = true;
-    return result;
+    store::Result<store::GroundState> ground = store::read_ground_state(bytes.text(), path);
+    if (!ground)
+        return std::move(ground).error();
+    const store::GroundState& g = *ground;
+    Ground out;
+    out.grid = numerics::build_grid(g.e1, g.grid.max_energy, g.grid.resolution_mev, g.e2);
+    out.e00 = g.e00;
+    return out;
 }
 
 store::DataError incompatible(std::string_view path) {
@@ -67,21 +63,22 @@ double kt(std::int32_t kelvin) {
 
 // What the states' rows leave when the average is done: divided by the weight total, small
 // values cut, folded.
-void finish_column(numerics::ThermalAverage& average, std::optional<std::int32_t> fwhm_mev) {
+store::Status finish_column(numerics::ThermalAverage& average, std::optional<std::int32_t> fwhm_mev,
+                            std::string_view path) {
     numerics::finish_average(average);
     if (fwhm_mev)
-        numerics::convolve_with_resolution(*fwhm_mev * 0.001, average.grid.energies, average.sums);
+        return fold_values(average.grid.energies, average.sums, *fwhm_mev, path);
+    return {};
 }
 
 // One pair, the states read and added one after the other as they come.
-store::Read<Curve> single_pair(store::FileSystem& files, std::string_view db,
-                               std::string_view molecule, TemperaturePair pair,
-                               std::optional<std::int32_t> fwhm_mev, const Ground& ground) {
-    store::Read<Curve> result;
+store::Result<Curve> single_pair(store::FileSystem& files, std::string_view db,
+                                 std::string_view molecule, TemperaturePair pair,
+                                 std::optional<std::int32_t> fwhm_mev, const Ground& ground) {
     numerics::ThermalAverage average =
         numerics::start_average(ground.grid, kt(pair.tv_k), kt(pair.tj_k), ground.e00);
     store::KnownEnergies known(average.sums.size());
-    Curve& curve = result.value;
+    Curve curve;
     store::FileBytes bytes;
     double ev0 = 0.0;
     std::int32_t ended_level = -1; // a level whose file went missing while being read
@@ -94,14 +91,12 @@ store::Read<Curve> single_pair(store::FileSystem& files, std::string_view db,
             continue;
         }
         if (status != store::ReadStatus::ok) {
-            result.error = store::data_error(state.path, 0, store::cannot_read_message);
-            return result;
+            return store::data_error(state.path, 0, store::cannot_read_message);
         }
         store::LineCursor cursor(bytes.text());
         const std::optional<double> evj = store::read_level_energy(cursor);
         if (!evj) {
-            result.error = store::data_error(state.path, 3, store::cannot_read_message);
-            return result;
+            return store::data_error(state.path, 3, store::cannot_read_message);
         }
         if (state.j == 0)
             ev0 = *evj;
@@ -110,28 +105,27 @@ store::Read<Curve> single_pair(store::FileSystem& files, std::string_view db,
         const double w =
             numerics::state_weight(state.j, *evj, ev0, ground.e00, average.kTv, average.kTJ);
         if (!std::isfinite(w)) {
-            result.error = incompatible(state.path);
-            return result;
+            return incompatible(state.path);
         }
         const store::StateSpan span = store::add_state_rows(average, w, cursor, known);
         if (span.outcome == AddOutcome::incompatible) {
-            result.error = incompatible(state.path);
-            return result;
+            return incompatible(state.path);
         }
         if (span.outcome == AddOutcome::added)
             curve.provenance.states.push_back({state.v, state.j, *evj, {w}, state.path});
     }
     // No state on the grid at all: nothing to average.
     if (!(average.weight_total > 0.0)) {
-        result.error = incompatible(store::ground_state_path(files, db, molecule));
-        return result;
+        return incompatible(store::ground_state_path(files, db, molecule));
     }
     curve.provenance.weight_totals.push_back(average.weight_total);
-    finish_column(average, fwhm_mev);
+    if (store::Status finished =
+            finish_column(average, fwhm_mev, store::ground_state_path(files, db, molecule));
+        !finished)
+        return std::move(finished).error();
     curve.energy = std::move(average.grid.energies);
     curve.sigma = std::move(average.sums);
-    result.ok = true;
-    return result;
+    return curve;
 }
 
 // A state read for a scan. Its rows on the grid (weight 1) are handed to the caller.
@@ -258,11 +252,10 @@ class ZeroedBuffer {
     std::vector<double> fallback_;
 };
 
-store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::string_view molecule,
-                        std::span<const TemperaturePair> pairs,
-                        std::optional<std::int32_t> fwhm_mev, const Ground& ground,
-                        unsigned threads) {
-    store::Read<Curve> result;
+store::Result<Curve> scan(store::FileSystem& files, std::string_view db, std::string_view molecule,
+                          std::span<const TemperaturePair> pairs,
+                          std::optional<std::int32_t> fwhm_mev, const Ground& ground,
+                          unsigned threads) {
     const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
     const std::size_t n = ground.grid.energies.size();
     const std::size_t state_count = states.size();
@@ -311,17 +304,14 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
                 continue;
             }
             if (s.status != store::ReadStatus::ok || !s.level_read) {
-                result.error =
-                    store::data_error(state.path, s.status == store::ReadStatus::ok ? 3 : 0,
-                                      store::cannot_read_message);
-                return result;
+                return store::data_error(state.path, s.status == store::ReadStatus::ok ? 3 : 0,
+                                         store::cannot_read_message);
             }
             if (state.j == 0)
                 ev0 = s.evj;
             const double w = numerics::state_weight(state.j, s.evj, ev0, ground.e00, ktv, ktj);
             if (!std::isfinite(w) || s.outcome == AddOutcome::incompatible) {
-                result.error = incompatible(state.path);
-                return result;
+                return incompatible(state.path);
             }
             if (s.outcome == AddOutcome::added) {
                 weights[p][k] = w;
@@ -330,14 +320,13 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
             }
         }
         if (!(totals[p] > 0.0)) {
-            result.error = incompatible(store::ground_state_path(files, db, molecule));
-            return result;
+            return incompatible(store::ground_state_path(files, db, molecule));
         }
     }
 
     // The sums: for each grid point and pair, the states' contributions in the order of the
     // states, as the run of one pair adds them, straight into the curve's columns.
-    Curve& curve = result.value;
+    Curve curve;
     curve.energy = ground.grid.energies;
     curve.columns = pair_count;
     curve.sigma.assign(pair_count * n, 0.0);
@@ -382,12 +371,17 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
             }
         });
     }
+    std::vector<store::Status> folded(pair_count);
+    const std::string ground_path = store::ground_state_path(files, db, molecule);
     share(pair_count, threads, [&](std::size_t p, unsigned) {
         const std::span<double> column(columns + p * n, n);
         numerics::finish_sums(column, totals[p]);
         if (fwhm_mev)
-            numerics::convolve_with_resolution(*fwhm_mev * 0.001, curve.energy, column);
+            folded[p] = fold_values(curve.energy, column, *fwhm_mev, ground_path);
     });
+    for (store::Status& status : folded)
+        if (!status)
+            return std::move(status).error();
     curve.provenance.weight_totals = totals;
     for (std::size_t k = 0; k < states.size(); ++k)
         if (used[k]) {
@@ -396,27 +390,23 @@ store::Read<Curve> scan(store::FileSystem& files, std::string_view db, std::stri
                 sw.weights.push_back(weights[p][k]);
             curve.provenance.states.push_back(std::move(sw));
         }
-    result.ok = true;
-    return result;
+    return curve;
 }
 
 } // namespace
 
-store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
-                                 std::string_view molecule, std::span<const TemperaturePair> pairs,
-                                 std::optional<std::int32_t> fwhm_mev, unsigned threads) {
-    store::Read<Curve> result;
-    store::Read<Ground> ground = read_ground(files, db, molecule);
-    if (!ground.ok) {
-        result.error = std::move(ground.error);
-        return result;
-    }
-    if (pairs.size() == 1)
-        result = single_pair(files, db, molecule, pairs[0], fwhm_mev, ground.value);
-    else
-        result = scan(files, db, molecule, pairs, fwhm_mev, ground.value, threads);
-    if (result.ok) {
-        Provenance& p = result.value.provenance;
+store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
+                                   std::string_view molecule,
+                                   std::span<const TemperaturePair> pairs,
+                                   std::optional<std::int32_t> fwhm_mev, unsigned threads) {
+    store::Result<Ground> ground = read_ground(files, db, molecule);
+    if (!ground)
+        return std::move(ground).error();
+    store::Result<Curve> result =
+        pairs.size() == 1 ? single_pair(files, db, molecule, pairs[0], fwhm_mev, *ground)
+                          : scan(files, db, molecule, pairs, fwhm_mev, *ground, threads);
+    if (result) {
+        Provenance& p = result->provenance;
         p.database = std::string(db);
         p.fwhm_mev = fwhm_mev;
         p.temperatures.assign(pairs.begin(), pairs.end());

@@ -35,8 +35,9 @@ inline constexpr std::string_view incompatible_message = "Incompatible data file
 // weight beyond any number, or no state on the grid at all (incompatible_message). With
 // several pairs the first failure in the order of the states is reported, as the run of the
 // first pair that meets it would report it.
-store::Read<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
-                                 std::string_view molecule, std::span<const TemperaturePair> pairs,
-                                 std::optional<std::int32_t> fwhm_mev, unsigned threads = 1);
+store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
+                                   std::string_view molecule,
+                                   std::span<const TemperaturePair> pairs,
+                                   std::optional<std::int32_t> fwhm_mev, unsigned threads = 1);
 
 } // namespace sigmat::curves

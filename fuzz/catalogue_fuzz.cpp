@@ -1,7 +1,7 @@
 // The catalogue file index.dat: any text gives either a catalogue within the limits of the
 // dialog's spins or nothing (the built-in catalogue is then used).
-#include "app/state_catalogue.h"
 #include "fuzz_support.h"
+#include "store/catalogue_file.h"
 
 #include <cstdint>
 #include <sstream>
@@ -12,12 +12,12 @@ using sigmat::fuzz::check;
 
 namespace {
 
-std::optional<app::StateCatalogue> read(const std::string& text) {
+std::optional<store::StateCatalogue> read(const std::string& text) {
     std::istringstream in(text);
-    return app::read_catalogue(in);
+    return store::read_catalogue(in);
 }
 
-bool same(const app::StateCatalogue& a, const app::StateCatalogue& b) {
+bool same(const store::StateCatalogue& a, const store::StateCatalogue& b) {
     return a.moleculeCount == b.moleculeCount && a.codes == b.codes && a.vibMax == b.vibMax &&
            a.rotMax == b.rotMax;
 }
@@ -34,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "one entry per molecule");
         for (std::int32_t k = 1; k <= c->moleculeCount; ++k) {
             check(c->codes[static_cast<std::size_t>(k - 1)].size() == 3, "three-character code");
-            check(c->vib_max(k) >= 0 && c->vib_max(k) <= app::highest_vib_level, "vib_max range");
-            for (std::int32_t v = -1; v <= app::highest_vib_level + 1; ++v) {
+            check(c->vib_max(k) >= 0 && c->vib_max(k) <= store::highest_vib_level, "vib_max range");
+            for (std::int32_t v = -1; v <= store::highest_vib_level + 1; ++v) {
                 const auto j = c->rot_max(k, v);
-                check(j >= 0 && j <= app::highest_rot_level, "rot_max range");
-                if (v < 0 || v > app::highest_vib_level)
+                check(j >= 0 && j <= store::highest_rot_level, "rot_max range");
+                if (v < 0 || v > store::highest_vib_level)
                     check(j == 0, "rot_max outside the levels");
             }
         }

@@ -53,7 +53,7 @@ bool too_large_to_try(std::string_view text, store::DataFileKind kind) {
     return rows * columns > 4e6;
 }
 
-store::Read<store::CrossSectionTable> read(const std::string& text, store::DataFileKind kind) {
+store::Result<store::CrossSectionTable> read(const std::string& text, store::DataFileKind kind) {
     std::istringstream in(text);
     return store::read_cross_section_table(in, kind, "fuzz.dat");
 }
@@ -93,14 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     const auto result = read(text, kind);
-    if (!result.ok) {
+    if (!result.ok()) {
         // A refusal names the file and a header line with the message for the user.
-        check(result.error.file == "fuzz.dat", "error names the file");
-        check(result.error.message == store::cannot_read_message, "error message");
-        check(result.error.line >= 1 && result.error.line < first_data_line(kind),
+        check(result.error().path == "fuzz.dat", "error names the file");
+        check(result.error().message == store::cannot_read_message, "error message");
+        check(result.error().line >= 1 && result.error().line < first_data_line(kind),
               "error line is a header line");
     } else {
-        const auto& t = result.value;
+        const auto& t = (*result);
         check(t.rows >= 0 && t.columns >= 2, "table shape");
         check(static_cast<std::int64_t>(t.values.size()) ==
                   static_cast<std::int64_t>(t.rows) * t.columns,
@@ -117,14 +117,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // CRLF line ends read the same as LF ones (a text with CRs of its own is not comparable).
     if (text.find('\r') == std::string::npos) {
         const auto crlf = read(fuzz::with_crlf(text), kind);
-        check(crlf.ok == result.ok, "CRLF: same outcome");
-        if (crlf.ok)
-            check(crlf.value.rows == result.value.rows &&
-                      crlf.value.columns == result.value.columns &&
-                      crlf.value.values == result.value.values,
+        check(crlf.ok() == result.ok(), "CRLF: same outcome");
+        if (crlf.ok())
+            check(crlf->rows == result->rows && crlf->columns == result->columns &&
+                      crlf->values == result->values,
                   "CRLF: same table");
         else
-            check(crlf.error.line == result.error.line, "CRLF: same error line");
+            check(crlf.error().line == result.error().line, "CRLF: same error line");
     }
     return 0;
 }

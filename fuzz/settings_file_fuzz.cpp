@@ -1,7 +1,7 @@
 // The settings file Sigmat.ini: any text gives usable settings, and what Save setup writes
 // from them reads back to the same settings.
-#include "app/settings_file.h"
 #include "fuzz_support.h"
+#include "store/settings_file.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,28 +13,28 @@ using sigmat::fuzz::check;
 
 namespace {
 
-const app::SettingsValues& first_start() {
-    static const app::SettingsValues values =
-        app::first_start_values("/opt/sigmat/db", "/home/user/Sigmat/scripts");
+const store::SettingsValues& first_start() {
+    static const store::SettingsValues values =
+        store::first_start_values("/opt/sigmat/db", "/home/user/Sigmat/scripts");
     return values;
 }
 
-app::SettingsValues read(const std::string& text) {
+store::SettingsValues read(const std::string& text) {
     std::istringstream in(text);
-    return app::read_settings(in, first_start());
+    return store::read_settings(in, first_start());
 }
 
-std::string written(const app::SettingsValues& values) {
+std::string written(const store::SettingsValues& values) {
     std::ostringstream out;
-    app::write_settings(out, values);
+    store::write_settings(out, values);
     return out.str();
 }
 
 bool holds_line_break(const std::string& dir) {
-    return app::used_directory(dir).find_first_of("\r\n") != std::string::npos;
+    return store::used_directory(dir).find_first_of("\r\n") != std::string::npos;
 }
 
-bool same(const app::SettingsValues& a, const app::SettingsValues& b) {
+bool same(const store::SettingsValues& a, const store::SettingsValues& b) {
     return a.databaseDir == b.databaseDir && a.workDir == b.workDir &&
            a.gnuplotDir == b.gnuplotDir && a.gnuplotV4 == b.gnuplotV4 && a.dataStyle == b.dataStyle;
 }

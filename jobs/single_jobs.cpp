@@ -141,16 +141,20 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
         return JobOutcome::stopped;
     if (!steps::keep_old_result(host, result_path)) {
         host.set_waiting(true);
-        store::Read<store::CrossSectionTable> read =
+        store::Result<store::CrossSectionTable> read =
             store::read_cross_section_table(files, input.path, input.kind);
-        if (!read.ok) {
+        if (!read) {
             host.set_waiting(false);
-            steps::show_read_failure(host, read.error);
+            steps::show_read_failure(host, read.error());
             return JobOutcome::stopped;
         }
-        curves::fold_table(read.value, *r.fwhm_mev);
+        if (store::Status folded = curves::fold_table(*read, *r.fwhm_mev, input.path); !folded) {
+            host.set_waiting(false);
+            steps::show_read_failure(host, folded.error());
+            return JobOutcome::stopped;
+        }
         std::string text;
-        store::append_result_file(text, n.title_line, *r.fwhm_mev, read.value);
+        store::append_result_file(text, n.title_line, *r.fwhm_mev, *read);
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
     }

@@ -29,26 +29,26 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
     const curves::TemperaturePair pair = r.temperatures;
     if (!steps::keep_old_result(host, result_path)) {
         host.set_waiting(true);
-        store::Read<curves::Curve> average = curves::thermal_curve(
+        store::Result<curves::Curve> average = curves::thermal_curve(
             host.files(), places->database, r.molecule, {&pair, 1}, r.fwhm_mev);
-        if (!average.ok) {
+        if (!average) {
             host.set_waiting(false);
-            steps::show_read_failure(host, average.error);
+            steps::show_read_failure(host, average.error());
             return JobOutcome::stopped;
         }
         std::string text;
         store::append_thermal_result(
             text, {r.molecule, tv, tj, r.fwhm_mev.has_value(), r.fwhm_mev.value_or(0)},
-            average.value.energy, average.value.sigma);
+            average->energy, average->sigma);
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
-        host.report_average(average.value);
+        host.report_average(*average);
     } else if (host.wants_average_report()) {
         // The states and weights do not depend on the fold: the unfolded average tells them.
-        const store::Read<curves::Curve> average =
+        const store::Result<curves::Curve> average =
             curves::thermal_curve(host.files(), places->database, r.molecule, {&pair, 1}, {});
-        if (average.ok)
-            host.report_average(average.value);
+        if (average)
+            host.report_average(*average);
     }
 
     // The script is written only once the result is complete.

@@ -106,27 +106,35 @@ bool strictly_ascending(const double* x, std::size_t n) {
 // The kernel of one fold, or nothing when the table is to be left as it is: fewer than two
 // points (no step width), mismatched lengths, a width that is not positive, a last interval
 // that is not positive, or any non-finite number that would turn the results into NaN.
-std::optional<FoldKernel> fold_kernel(double fwhm_ev, std::span<const double> energies,
-                                      std::span<const double> values) {
+// The kernel of a fold, or why the table cannot be folded.
+struct KernelOrRefusal {
+    std::optional<FoldKernel> kernel;
+    FoldStatus status = FoldStatus::folded;
+};
+
+KernelOrRefusal fold_kernel(double fwhm_ev, std::span<const double> energies,
+                            std::span<const double> values) {
     const std::size_t n = energies.size();
-    if (n < 2 || values.size() != n)
-        return std::nullopt;
+    if (values.size() != n)
+        return {std::nullopt, FoldStatus::sizes_differ};
+    if (n < 2)
+        return {std::nullopt, FoldStatus::too_short};
     if (!std::isfinite(fwhm_ev) || !(fwhm_ev > 0.0))
-        return std::nullopt;
+        return {std::nullopt, FoldStatus::bad_width};
     if (!all_finite(energies) || !all_finite(values))
-        return std::nullopt;
+        return {std::nullopt, FoldStatus::not_finite};
 
     FoldKernel kernel;
     kernel.h = energies[n - 1] - energies[n - 2];
     if (!std::isfinite(kernel.h) || !(kernel.h > 0.0))
-        return std::nullopt;
+        return {std::nullopt, FoldStatus::bad_grid};
     // FWHM = 2 sqrt(2 ln 2) sigma.
     const double sigma = (fwhm_ev * 0.5) / (std::sqrt(ln2) * std::sqrt(2.0));
     kernel.a = 1.0 / (std::sqrt(two_pi) * sigma);
     kernel.c = 0.5 / (sigma * sigma);
     if (!std::isfinite(kernel.a) || !std::isfinite(kernel.c) || !(kernel.a > 0.0))
-        return std::nullopt;
-    return kernel;
+        return {std::nullopt, FoldStatus::bad_width};
+    return {kernel, FoldStatus::folded};
 }
 
 void apply_floor_and_store(const std::vector<double>& result, std::span<double> values) {
@@ -832,10 +840,12 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
 
 } // namespace
 
-void convolve_reference(double fwhm_ev, std::span<const double> energies,
-                        std::span<double> values) {
-    if (const auto g = fold_kernel(fwhm_ev, energies, values))
-        fold_reference(*g, energies, values);
+FoldStatus convolve_reference(double fwhm_ev, std::span<const double> energies,
+                              std::span<double> values) {
+    const KernelOrRefusal g = fold_kernel(fwhm_ev, energies, values);
+    if (g.kernel)
+        fold_reference(*g.kernel, energies, values);
+    return g.status;
 }
 
 // The fast paths are built for tables as a database holds them. Short tables, and widths,
@@ -847,18 +857,20 @@ static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::size_t n,
            range.largest <= 1e100;
 }
 
-void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
-                              std::span<double> values) {
-    const auto g = fold_kernel(fwhm_ev, energies, values);
-    if (!g)
-        return;
+FoldStatus convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
+                                    std::span<double> values) {
+    const KernelOrRefusal kernel = fold_kernel(fwhm_ev, energies, values);
+    if (!kernel.kernel)
+        return kernel.status;
+    const FoldKernel* const g = &*kernel.kernel;
     const ValueRange range = value_range(values);
     if (!ordinary_table(fwhm_ev, *g, values.size(), range)) {
         fold_reference(*g, energies, values);
-        return;
+        return FoldStatus::folded;
     }
     if (!fold_tabulated(*g, energies, values, range))
         fold_windowed(*g, energies, values);
+    return FoldStatus::folded;
 }
 
 } // namespace sigmat::numerics

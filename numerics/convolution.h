@@ -13,6 +13,17 @@
 
 namespace sigmat::numerics {
 
+// What a fold did. A table of one point (or none) has no step width and is left as it is
+// (too_short); every other refusal leaves it as it is too and says why.
+enum class FoldStatus {
+    folded,
+    too_short,    // fewer than two points: left unchanged, as a fold of nothing
+    sizes_differ, // energies and values of different lengths
+    bad_width,    // a width that is not a positive finite number (or too small to tabulate)
+    bad_grid,     // a last interval that is not positive
+    not_finite,   // a non-finite energy or value
+};
+
 // Folds `values` (cross sections on the ascending grid `energies`, both of the same length)
 // with a Gaussian of full width at half maximum `fwhm_ev`, in place.
 //
@@ -26,16 +37,17 @@ namespace sigmat::numerics {
 // only the terms where the Gaussian is exactly 0. The working arrays of a table of up to 131072
 // points are kept by the calling thread for its next fold.
 //
-// Left unchanged: an empty table, a table of one point (it has no step width), a width that is
-// not a positive finite number, a last interval that is not positive, and tables holding a
-// non-finite energy or value.
-void convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
-                              std::span<double> values);
+// Left unchanged, with the reason (FoldStatus): an empty table, a table of one point (it has no
+// step width), a width that is not a positive finite number, a last interval that is not
+// positive, and tables holding a non-finite energy or value.
+[[nodiscard]] FoldStatus convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
+                                                  std::span<double> values);
 
 // The plain fold: the Gaussian at every pair of points, a kernel buffer of n + 100 values,
 // trapezoids with the last interval's width, 100 tail steps at the last value, sums in table
 // order. Kept as the definition that the fast fold must reproduce. Same inputs that are left
 // unchanged as above.
-void convolve_reference(double fwhm_ev, std::span<const double> energies, std::span<double> values);
+FoldStatus convolve_reference(double fwhm_ev, std::span<const double> energies,
+                              std::span<double> values);
 
 } // namespace sigmat::numerics

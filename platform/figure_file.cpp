@@ -25,21 +25,18 @@ std::uint64_t process_id() {
 
 } // namespace
 
-FigureFileResult render_figure_file(curves::Figure figure, const std::string& output,
-                                    const TextPlotter& run) {
-    FigureFileResult result;
+store::Status render_figure_file(curves::Figure figure, const std::string& output,
+                                 const TextPlotter& run) {
     std::error_code ec;
     const fs::path target = fs::absolute(fs::path(output), ec);
     if (ec || figure.output == curves::FigureOutput::window) {
-        result.why = "cannot write " + output;
-        return result;
+        return store::io_error({}, "cannot write " + output, ec.value());
     }
     const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
                                                     std::to_string(process_id()) + ".tmp");
     fs::create_directory(folder, ec);
     if (ec) {
-        result.why = "cannot write " + output;
-        return result;
+        return store::io_error({}, "cannot write " + output, ec.value());
     }
     figure.output_path = target.filename().string();
     std::vector<fs::path> made = {target.filename()};
@@ -51,35 +48,33 @@ FigureFileResult render_figure_file(curves::Figure figure, const std::string& ou
         const fs::file_status there = fs::symlink_status(target.parent_path() / name, ec);
         if (fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
             clean();
-            result.why = "cannot write " + (target.parent_path() / name).string();
-            return result;
+            return store::io_error({}, "cannot write " + (target.parent_path() / name).string(), 0);
         }
     }
-    const curves::FigureScript script = curves::figure_script(figure);
-    if (!script.text) {
+    const store::Result<std::string> script = curves::figure_script(figure);
+    if (!script) {
         clean();
-        result.why = script.why;
-        return result;
+        return script.error();
     }
-    const PlotterResult plotted = run(folder.string(), *script.text);
+    const PlotterResult plotted = run(folder.string(), *script);
     if (plotted.status != PlotterStatus::finished) {
         clean();
-        result.why = plotted.status == PlotterStatus::not_started
-                         ? "gnuplot could not be started"
-                         : "gnuplot reported an error:\n" + plotted.error_output;
-        return result;
+        return store::io_error({},
+                               plotted.status == PlotterStatus::not_started
+                                   ? "gnuplot could not be started"
+                                   : "gnuplot reported an error:\n" + plotted.error_output,
+                               0);
     }
     for (const fs::path& name : made) {
         fs::rename(folder / name, target.parent_path() / name, ec);
         if (ec) {
             clean();
-            result.why = "cannot write " + (target.parent_path() / name).string();
-            return result;
+            return store::io_error({}, "cannot write " + (target.parent_path() / name).string(),
+                                   ec.value());
         }
     }
     clean();
-    result.ok = true;
-    return result;
+    return {};
 }
 
 } // namespace sigmat::platform

@@ -6,6 +6,7 @@
 
 #include "curves/figure.h"
 #include "platform/plotter_process.h"
+#include "store/error.h"
 
 #include <functional>
 #include <string>
@@ -16,13 +17,10 @@ namespace sigmat::platform {
 using TextPlotter =
     std::function<PlotterResult(const std::string& directory, const std::string& script_text)>;
 
-struct FigureFileResult {
-    bool ok = false;
-    std::string why; // when not ok
-};
-
-// Writes `figure` to `output` (its format is figure.output, which must not be a window).
-FigureFileResult render_figure_file(curves::Figure figure, const std::string& output,
-                                    const TextPlotter& run);
+// Writes `figure` to `output` (its format is figure.output, which must not be a window). An io
+// error names the file that could not be written (with the system's reason where there is
+// one) or the plotter's failure; a usage error the script's.
+[[nodiscard]] store::Status render_figure_file(curves::Figure figure, const std::string& output,
+                                               const TextPlotter& run);
 
 } // namespace sigmat::platform

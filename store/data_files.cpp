@@ -94,10 +94,8 @@ bool read_standard_row(std::string_view line, std::span<double> fields, const ch
     return read_es_fields(line.data(), field_pitch, count, readable_end, fields.data()) == count;
 }
 
-Read<CrossSectionTable> refused(std::string_view file, std::int32_t line) {
-    Read<CrossSectionTable> result;
-    result.error = data_error(file, line, cannot_read_message);
-    return result;
+DataError refused(std::string_view file, std::int32_t line) {
+    return data_error(file, line, cannot_read_message);
 }
 
 } // namespace
@@ -150,8 +148,8 @@ std::optional<double> read_state_energy_line(std::string_view line) {
     return read_real_field(field_at(line, state_energy_column, 11));
 }
 
-Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
-                                                 std::string_view file_name) {
+Result<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
+                                                   std::string_view file_name) {
     auto layout = layout_of(kind);
     if (!layout)
         return refused(file_name, 0);
@@ -201,8 +199,7 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
     if (rows * columns > max_table_values)
         return refused(file_name, layout->grid_line);
 
-    Read<CrossSectionTable> result;
-    CrossSectionTable& table = result.value;
+    CrossSectionTable table;
     try {
         table.values.allocate(static_cast<std::size_t>(rows * columns));
     } catch (const std::bad_alloc&) {
@@ -253,18 +250,16 @@ Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFile
     zero_rows_before(stride);
     if (lines.too_long)
         return refused(file_name, lines.number + 1);
-
-    result.ok = true;
-    return result;
+    return table;
 }
 
-Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
-                                                 std::string_view file_name) {
+Result<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
+                                                   std::string_view file_name) {
     return read_cross_section_table(read_stream(in), kind, file_name);
 }
 
-Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                 DataFileKind kind) {
+Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
+                                                   DataFileKind kind) {
     // The text's buffer is kept for the thread's next file: a fresh one would be set to zero
     // and mapped page by page on every read. One of a very large file is not kept.
     constexpr std::size_t kept_bytes = std::size_t{64} << 20;
@@ -280,19 +275,14 @@ Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::s
         release();
         return table;
     }
-    case ReadStatus::too_large: {
-        Read<CrossSectionTable> result;
-        result.error = data_error(path, 0, cannot_read_message);
-        return result;
-    }
+    case ReadStatus::too_large:
+        return data_error(path, 0, cannot_read_message);
     case ReadStatus::missing:
     case ReadStatus::not_regular:
     case ReadStatus::unreadable:
         break;
     }
-    Read<CrossSectionTable> result;
-    result.error = data_error(path, 0, not_found_message);
-    return result;
+    return data_error(path, 0, not_found_message);
 }
 
 std::optional<double> first_positive_energy(FileSystem& files, const std::string& path) {

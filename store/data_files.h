@@ -95,14 +95,14 @@ inline constexpr std::int64_t max_table_values = 10'000'000;
 // header line unreadable, a resolution of 0 or below, a thresholds line without any
 // threshold, a table that would exceed max_table_values, a line above max_line_bytes.
 // CRLF and LF line ends both work.
-Read<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
-                                                 std::string_view file_name);
-Read<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
-                                                 std::string_view file_name);
+Result<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
+                                                   std::string_view file_name);
+Result<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
+                                                   std::string_view file_name);
 // The same for a file: one that is missing, not a regular file or cannot be opened gives
 // not_found_message and line 0; one above max_file_bytes cannot_read_message.
-Read<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                 DataFileKind kind);
+Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
+                                                   DataFileKind kind);
 
 // Header numbers at their fixed positions. Each gives nothing when a field is not a number.
 // "# Max. energy = " ES10.4 " eV   resolution = " I3: maximum energy (eV) and grid step (meV).

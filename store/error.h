@@ -1,9 +1,22 @@
-// The one shape of a failed read: which file, which line, and the message for the user.
+// The one shape of a failure, and of a result that may be one.
+//
+// A DataError says what kind of failure it is, which file (and line) it concerns, and the
+// message for the user:
+//   data   a file's content is not what its layout says (the line is 1-based; 0 for the file
+//          as a whole, or for a file that is missing where its absence is the fault);
+//   io     the system refused (a file or folder that cannot be read, listed or written):
+//          sys_errno keeps the system's reason for the message;
+//   usage  a request that cannot be served as asked (a selector out of its ranges, a
+//          process a format cannot carry); no file is at fault.
+// Each face maps it to its own convention: the dialog's message boxes with their texts, exit
+// status 1 (data, io) or 2 (usage) of the command line, sigmat.DataError or ValueError.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace sigmat::store {
 
@@ -11,28 +24,71 @@ namespace sigmat::store {
 inline constexpr std::string_view cannot_read_message = "Cannot read the data file.";
 inline constexpr std::string_view not_found_message = "Data file not found.";
 
+enum class ErrorKind { data, io, usage };
+
 struct DataError {
-    std::string file;      // as the caller named it
+    ErrorKind kind = ErrorKind::data;
+    std::string path;      // as the caller named it; empty when no file is at fault
     std::int32_t line = 0; // 1-based; 0 when the file as a whole is at fault
     std::string message;   // for the user
+    int sys_errno = 0;     // io: the system's reason (errno), 0 when there is none
 };
 
-// A value read from a file, or where the reading went wrong.
-template <typename T> struct [[nodiscard]] Read {
-    bool ok = false;
-    T value{};
-    DataError error;
+inline DataError data_error(std::string_view path, std::int32_t line, std::string_view message) {
+    return DataError{ErrorKind::data, std::string(path), line, std::string(message), 0};
+}
+inline DataError io_error(std::string_view path, std::string_view message, int sys_errno) {
+    return DataError{ErrorKind::io, std::string(path), 0, std::string(message), sys_errno};
+}
+inline DataError usage_error(std::string_view message) {
+    return DataError{ErrorKind::usage, {}, 0, std::string(message), 0};
+}
+
+// "PATH, line N: MESSAGE", "PATH: MESSAGE" (line 0), or the message alone (no path), with
+// ": " and the system's words for sys_errno after it when there is one.
+std::string describe(const DataError& error);
+
+// A value, or the error that stands in its place.
+template <typename T> class [[nodiscard]] Result {
+  public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(DataError error) : error_(std::move(error)) {}
+
+    bool ok() const { return value_.has_value(); }
+    explicit operator bool() const { return ok(); }
+
+    T& value() & { return *value_; }
+    const T& value() const& { return *value_; }
+    T&& value() && { return std::move(*value_); }
+    T& operator*() & { return *value_; }
+    const T& operator*() const& { return *value_; }
+    T&& operator*() && { return std::move(*value_); }
+    T* operator->() { return &*value_; }
+    const T* operator->() const { return &*value_; }
+
+    const DataError& error() const& { return error_; }
+    DataError&& error() && { return std::move(error_); }
+
+  private:
+    std::optional<T> value_;
+    DataError error_;
 };
 
-// "FILE, line N: MESSAGE" ("FILE: MESSAGE" for line 0), for a command line's standard error.
-inline std::string describe(const DataError& error) {
-    if (error.line == 0)
-        return error.file + ": " + error.message;
-    return error.file + ", line " + std::to_string(error.line) + ": " + error.message;
-}
+// Success, or the error.
+template <> class [[nodiscard]] Result<void> {
+  public:
+    Result() = default;
+    Result(DataError error) : error_(std::move(error)), ok_(false) {}
 
-inline DataError data_error(std::string_view file, std::int32_t line, std::string_view message) {
-    return DataError{std::string(file), line, std::string(message)};
-}
+    bool ok() const { return ok_; }
+    explicit operator bool() const { return ok_; }
+    const DataError& error() const& { return error_; }
+    DataError&& error() && { return std::move(error_); }
+
+  private:
+    DataError error_;
+    bool ok_ = true;
+};
+using Status = Result<void>;
 
 } // namespace sigmat::store

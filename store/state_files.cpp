@@ -93,17 +93,15 @@ std::optional<double> read_level_energy(LineCursor& cursor) {
     return read_state_energy_line(line3);
 }
 
-Read<GroundState> read_ground_state(std::string_view text, std::string_view file_name) {
-    Read<GroundState> result;
+Result<GroundState> read_ground_state(std::string_view text, std::string_view file_name) {
     LineCursor cursor(text);
     std::string_view lines[header_lines];
     std::int32_t count = 0;
     while (count < header_lines && cursor.next(lines[count]))
         ++count;
-    GroundState& g = result.value;
+    GroundState g;
     const auto refuse = [&](std::int32_t line) {
-        result.error = data_error(file_name, line, cannot_read_message);
-        return result;
+        return data_error(file_name, line, cannot_read_message);
     };
     std::optional<double> e00;
     if (count >= 3)
@@ -124,8 +122,7 @@ Read<GroundState> read_ground_state(std::string_view text, std::string_view file
         return refuse(9);
     if (g.grid.resolution_mev <= 0 && !(cursor.next(line) && read_state_row(line, g.e2, sigma)))
         return refuse(10);
-    result.ok = true;
-    return result;
+    return g;
 }
 
 StateSpan add_state_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,

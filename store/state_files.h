@@ -39,7 +39,7 @@ struct GroundState {
 
 // Fails with cannot_read_message and the line: line 3 or 5 unreadable, the first data row
 // (or, with a resolution of 0 or less, the second) not two numbers.
-Read<GroundState> read_ground_state(std::string_view text, std::string_view file_name);
+Result<GroundState> read_ground_state(std::string_view text, std::string_view file_name);
 
 // Reads the first eight lines of a state file: its level energy (line 3), with the cursor
 // left at the first data row. Nothing when line 3 is missing or unreadable.

@@ -167,7 +167,9 @@ def test_fold_refuses_what_it_cannot_fold():
         sigmat.fold(energy, np.ones(100), 0.0)
     with pytest.raises(ValueError):
         sigmat.fold(energy, np.ones(99), 10)
-    # Steps that differ by less than 1e-6 of the step are one grid.
+    # Steps that differ by 1e-5 of the step are not one grid; by less than 1e-6 they are.
+    with pytest.raises(ValueError, match="not uniform"):
+        sigmat.fold(np.concatenate((energy[:50], energy[50:] + 1e-7)), np.ones(100), 10)
     wobbly = energy + 1e-9 * np.sin(np.arange(100))
     assert sigmat.fold(wobbly, np.ones(100), 10).shape == (100,)
 

@@ -5,8 +5,8 @@
 
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
-#include "app/state_catalogue.h"
 #include "platform/headless/headless_platform.h"
+#include "store/catalogue_file.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
 #include "support/faulty_files.h"

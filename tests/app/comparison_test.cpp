@@ -271,11 +271,12 @@ TEST_F(Compare, ExportsWriteFiguresAndTables) {
 TEST_F(Compare, FilesOfTheUsersOwnAreResampledFoldedOrPickedByBlock) {
     const fs::path beam = startup.path() / "beam.dat";
     test::write_file(beam, "# E sigma (cm2)\n1.0 0\n1.02 2e-16\n1.06 4e-16\n1.08 0\n");
-    const OutsideRead read = outside_curve(test::read_file(beam), beam.string(),
-                                           OutsideFormat::columns_cm2, std::nullopt, std::nullopt);
-    ASSERT_TRUE(read.curve) << read.why;
-    EXPECT_EQ(read.curve->curve.energy.size(), 5u) << "resampled onto 20 meV";
-    EXPECT_NEAR(read.curve->curve.sigma[2], 3.0, 1e-12) << "1.04 eV: halfway, in A^2";
+    const curves::Database db(store::real_file_system(), startup.str(), {}, false, {});
+    const auto read =
+        outside_curve(db, beam.string(), OutsideFormat::columns_cm2, std::nullopt, std::nullopt);
+    ASSERT_TRUE(read) << store::describe(read.error());
+    EXPECT_EQ(read->curve.energy.size(), 5u) << "resampled onto 20 meV";
+    EXPECT_NEAR(read->curve.sigma[2], 3.0, 1e-12) << "1.04 eV: halfway, in A^2";
 
     // Through the window, with the dialog's resolution on: the user agrees to the fold.
     resolution("30");

@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/settings_file.h"
+#include "store/settings_file.h"
 
 #include "app_fixture.h"
 

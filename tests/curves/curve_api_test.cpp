@@ -77,8 +77,8 @@ class CurveApi : public JobTest {
                    total_file(2.0, 10, [](double e) { return 1e-17 / (1 + e * e); }));
     }
 
-    store::Read<curves::Curve> curve(CurveKind kind, std::int32_t vf,
-                                     std::optional<std::int32_t> fwhm = std::nullopt) {
+    store::Result<curves::Curve> curve(CurveKind kind, std::int32_t vf,
+                                       std::optional<std::int32_t> fwhm = std::nullopt) {
         CurveSelector selector;
         selector.molecule = "HCl";
         selector.kind = kind;
@@ -115,20 +115,20 @@ TEST_F(CurveApi, StateResolvedCurvesAreTheReadersColumnsAndTheDialogsFolds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto raw = curve(c.kind, c.vf);
-        ASSERT_TRUE(raw.ok) << store::describe(raw.error);
+        ASSERT_TRUE(raw.ok()) << store::describe(raw.error());
         auto table = store::read_cross_section_table(store::real_file_system(),
                                                      db + sep + "HCl" + sep + c.file, c.file_kind);
-        ASSERT_TRUE(table.ok);
-        ASSERT_EQ(raw.value.points(), static_cast<std::size_t>(table.value.rows));
-        for (std::int32_t k = 1; k <= table.value.rows; ++k) {
+        ASSERT_TRUE(table.ok());
+        ASSERT_EQ(raw->points(), static_cast<std::size_t>(table->rows));
+        for (std::int32_t k = 1; k <= table->rows; ++k) {
             const auto i = static_cast<std::size_t>(k - 1);
-            EXPECT_EQ(raw.value.energy[i], table.value.at(k, 1));
-            EXPECT_EQ(raw.value.sigma[i], table.value.at(k, c.column));
+            EXPECT_EQ(raw->energy[i], table->at(k, 1));
+            EXPECT_EQ(raw->sigma[i], table->at(k, c.column));
         }
 
         auto folded = curve(c.kind, c.vf, 30);
-        ASSERT_TRUE(folded.ok);
-        EXPECT_EQ(folded.value.provenance.fwhm_mev, 30);
+        ASSERT_TRUE(folded.ok());
+        EXPECT_EQ(folded->provenance.fwhm_mev, 30);
         p.clear_records();
         select_process(c.radio);
         settings.useResolution = true;
@@ -139,26 +139,29 @@ TEST_F(CurveApi, StateResolvedCurvesAreTheReadersColumnsAndTheDialogsFolds) {
         plot_single();
         ASSERT_TRUE(messages().empty()) << messages()[0];
         const auto rows = result_rows(work_file(std::string("data") + sep + c.result), 4);
-        ASSERT_EQ(rows.size(), folded.value.points());
+        ASSERT_EQ(rows.size(), folded->points());
         const std::size_t value = static_cast<std::size_t>(c.column - 1);
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_TRUE(close_to(rows[i][0], folded.value.energy[i])) << i;
+            EXPECT_TRUE(close_to(rows[i][0], folded->energy[i])) << i;
             const double written = value < rows[i].size() ? rows[i][value] : 0.0;
-            EXPECT_TRUE(close_to(written, folded.value.sigma[i]))
-                << i << ": " << written << " written, " << folded.value.sigma[i] << " computed";
+            EXPECT_TRUE(close_to(written, folded->sigma[i]))
+                << i << ": " << written << " written, " << folded->sigma[i] << " computed";
         }
     }
 }
 
 TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
-    const curves::TemperaturePair pairs[] = {
-        {300, 300}, {1000, 500}, {0, 0}, {9999, 20}, {600, 60}};
+    // More pairs than one tile of the wide sums holds, so that a tile's weights are checked
+    // against their own pairs.
+    const curves::TemperaturePair pairs[] = {{300, 300}, {1000, 500}, {0, 0},
+                                             {9999, 20}, {600, 60},   {2000, 2000},
+                                             {50, 1000}, {4000, 300}, {1500, 9999}};
     // Each pair alone, then all together on one and on two threads: bit for bit the same.
     std::vector<curves::Curve> singles;
     for (const auto& pair : pairs) {
         auto one = curves::thermal_curve(store::real_file_system(), db, "HCl", {&pair, 1}, 25);
-        ASSERT_TRUE(one.ok) << store::describe(one.error);
-        singles.push_back(one.value);
+        ASSERT_TRUE(one.ok()) << store::describe(one.error());
+        singles.push_back((*one));
     }
     // Both ways of summing a scan (the rows laid out, with and without wide vectors, and each
     // state's own rows), on one and on two threads.
@@ -176,14 +179,14 @@ TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
                 curves::thermal_curve(store::real_file_system(), db, "HCl", pairs, 25, threads);
             curves::detail::set_scan_sums_wide(wide_before);
             curves::detail::scan_layout_limit() = limit_before;
-            ASSERT_TRUE(scan.ok) << store::describe(scan.error);
-            ASSERT_EQ(scan.value.columns, std::size(pairs));
+            ASSERT_TRUE(scan.ok()) << store::describe(scan.error());
+            ASSERT_EQ(scan->columns, std::size(pairs));
             for (std::size_t c = 0; c < std::size(pairs); ++c)
-                for (std::size_t i = 0; i < scan.value.points(); ++i)
-                    ASSERT_EQ(std::bit_cast<std::uint64_t>(scan.value.column(c)[i]),
+                for (std::size_t i = 0; i < scan->points(); ++i)
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(scan->column(c)[i]),
                               std::bit_cast<std::uint64_t>(singles[c].sigma[i]))
                         << "pair " << c << ", point " << i << ", " << threads << " threads";
-            EXPECT_EQ(scan.value.provenance.states.size(), singles[0].provenance.states.size());
+            EXPECT_EQ(scan->provenance.states.size(), singles[0].provenance.states.size());
         }
     // The states that entered and their weights: the ground state has weight 1.
     ASSERT_EQ(singles[0].provenance.states.size(), 8u);
@@ -224,27 +227,28 @@ TEST(CurveApiFailures, MissingFilesColumnsAndUnreadableStates) {
     selector.molecule = "HCl";
     selector.kind = CurveKind::ve;
     selector.vf = 1;
-    EXPECT_TRUE(curves::state_curve(files, "/db", selector).ok);
+    EXPECT_TRUE(curves::state_curve(files, "/db", selector).ok());
     selector.vf = 2; // the file has columns for v' = 0 and 1 only
-    EXPECT_EQ(curves::state_curve(files, "/db", selector).error.message,
+    EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
               store::cannot_read_message);
     selector.kind = CurveKind::aed_total;
-    EXPECT_EQ(curves::state_curve(files, "/db", selector).error.message, store::not_found_message);
+    EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
+              store::not_found_message);
 
     const curves::TemperaturePair pair{300, 300};
     auto average = curves::thermal_curve(files, "/db", "HCl", {&pair, 1}, std::nullopt);
-    ASSERT_TRUE(average.ok) << store::describe(average.error);
-    EXPECT_EQ(average.value.provenance.states.size(), 2u);
+    ASSERT_TRUE(average.ok()) << store::describe(average.error());
+    EXPECT_EQ(average->provenance.states.size(), 2u);
     files.faults.push_back({store::FileFault::Op::read, "da00j01", store::ReadStatus::unreadable});
     average = curves::thermal_curve(files, "/db", "HCl", {&pair, 1}, std::nullopt);
-    EXPECT_FALSE(average.ok);
-    EXPECT_EQ(average.error.message, store::cannot_read_message);
+    EXPECT_FALSE(average.ok());
+    EXPECT_EQ(average.error().message, store::cannot_read_message);
     // The path as joined, with the platform's separator.
     std::string state = "/db/HCl/da/nu00/da00j01.dat";
     std::replace(state.begin() + 1, state.end(), '/', store::path_separator);
-    EXPECT_EQ(average.error.file, state);
+    EXPECT_EQ(average.error().path, state);
     const curves::TemperaturePair two[] = {{300, 300}, {500, 500}};
-    EXPECT_EQ(curves::thermal_curve(files, "/db", "HCl", two, std::nullopt, 2).error.file, state);
+    EXPECT_EQ(curves::thermal_curve(files, "/db", "HCl", two, std::nullopt, 2).error().path, state);
 }
 
 } // namespace

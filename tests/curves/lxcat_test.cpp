@@ -40,11 +40,11 @@ LxcatBlock excitation_block() {
 
 std::string written(const LxcatBlock& b) {
     std::ostringstream out;
-    EXPECT_EQ(write_lxcat_block(out, b), LxcatWriteOutcome::written);
+    EXPECT_TRUE(write_lxcat_block(out, b).ok());
     return out.str();
 }
 
-LxcatRead read_text(const std::string& text) {
+store::Result<std::vector<LxcatBlock>> read_text(const std::string& text) {
     std::istringstream in(text);
     return read_lxcat(in, "x.txt");
 }
@@ -76,13 +76,13 @@ TEST(Lxcat, RoundTripOfConcatenatedBlocks) {
     std::string text = "a preamble line\n";
     for (const auto& b : blocks)
         text += written(b);
-    const LxcatRead r = read_text(text);
-    ASSERT_TRUE(r.ok) << store::describe(r.error);
-    ASSERT_EQ(r.blocks.size(), 3u);
+    const auto r = read_text(text);
+    ASSERT_TRUE(r.ok()) << store::describe(r.error());
+    ASSERT_EQ((*r).size(), 3u);
     const std::int32_t first_lines[] = {2, 17, 31};
     for (std::size_t i = 0; i < 3; ++i) {
         const LxcatBlock& a = blocks[i];
-        const LxcatBlock& b = r.blocks[i];
+        const LxcatBlock& b = (*r)[i];
         EXPECT_EQ(b.first_line, first_lines[i]);
         EXPECT_EQ(b.kind, a.kind);
         EXPECT_EQ(b.process, a.process);
@@ -105,11 +105,11 @@ TEST(Lxcat, ReadsTheVariantsOtherProgramsWrite) {
     for (const char c : lf)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     for (const std::string* text : {&lf, static_cast<const std::string*>(&crlf)}) {
-        const LxcatRead r = read_text(*text);
-        ASSERT_TRUE(r.ok) << store::describe(r.error);
-        ASSERT_EQ(r.blocks.size(), 5u);
+        const auto r = read_text(*text);
+        ASSERT_TRUE(r.ok()) << store::describe(r.error());
+        ASSERT_EQ((*r).size(), 5u);
 
-        const LxcatBlock& a = r.blocks[0];
+        const LxcatBlock& a = (*r)[0];
         EXPECT_EQ(a.kind, LxcatKind::attachment);
         EXPECT_EQ(a.first_line, 7);
         EXPECT_EQ(a.line3, 0.0);
@@ -122,7 +122,7 @@ TEST(Lxcat, ReadsTheVariantsOtherProgramsWrite) {
         EXPECT_EQ(a.energy_ev, (std::vector<double>{0.7, 0.8, 0.9}));
         EXPECT_EQ(a.sigma_m2, (std::vector<double>{0.0, 2.5e-21, 1.25e-21}));
 
-        const LxcatBlock& e = r.blocks[1];
+        const LxcatBlock& e = (*r)[1];
         EXPECT_EQ(e.kind, LxcatKind::excitation);
         EXPECT_EQ(e.line3, 0.37); // the statistical-weight ratio after it is not kept
         EXPECT_EQ(e.other_lines, (std::vector<std::string>{
@@ -135,11 +135,11 @@ TEST(Lxcat, ReadsTheVariantsOtherProgramsWrite) {
         const LxcatKind kinds[] = {LxcatKind::elastic, LxcatKind::ionization, LxcatKind::effective};
         const double line3[] = {1.5e-5, 12.74, 1.5e-5};
         for (std::size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(r.blocks[2 + i].kind, kinds[i]);
-            EXPECT_EQ(r.blocks[2 + i].line3, line3[i]);
+            EXPECT_EQ((*r)[2 + i].kind, kinds[i]);
+            EXPECT_EQ((*r)[2 + i].line3, line3[i]);
         }
-        EXPECT_EQ(r.blocks[2].energy_ev, (std::vector<double>{0.0, 10.0}));
-        EXPECT_EQ(r.blocks[4].sigma_m2, (std::vector<double>{7e-19}));
+        EXPECT_EQ((*r)[2].energy_ev, (std::vector<double>{0.0, 10.0}));
+        EXPECT_EQ((*r)[4].sigma_m2, (std::vector<double>{7e-19}));
     }
 }
 
@@ -177,17 +177,17 @@ TEST(Lxcat, MalformedBlocksNameTheirLine) {
          11, "'x'"},
     };
     for (const auto& c : cases) {
-        const LxcatRead r = read_text(c.text);
-        EXPECT_FALSE(r.ok) << c.name;
-        EXPECT_EQ(r.error.file, "x.txt") << c.name;
-        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.message;
-        EXPECT_NE(r.error.message.find(c.reason_part), std::string::npos)
-            << c.name << ": " << r.error.message;
+        const auto r = read_text(c.text);
+        EXPECT_FALSE(r.ok()) << c.name;
+        EXPECT_EQ(r.error().path, "x.txt") << c.name;
+        EXPECT_EQ(r.error().line, c.line) << c.name << ": " << r.error().message;
+        EXPECT_NE(r.error().message.find(c.reason_part), std::string::npos)
+            << c.name << ": " << r.error().message;
     }
     // Without a block a file is read, and holds none.
-    const LxcatRead none = read_text("only text\n-----\n1 2\n");
-    EXPECT_TRUE(none.ok);
-    EXPECT_TRUE(none.blocks.empty());
+    const auto none = read_text("only text\n-----\n1 2\n");
+    EXPECT_TRUE(none.ok());
+    EXPECT_TRUE((*none).empty());
 }
 
 TEST(Lxcat, WriterRefusesBlocksItCouldNotReadBack) {
@@ -211,12 +211,12 @@ TEST(Lxcat, WriterRefusesBlocksItCouldNotReadBack) {
         LxcatBlock b = attachment_block();
         c.spoil(b);
         std::ostringstream out;
-        EXPECT_EQ(write_lxcat_block(out, b), LxcatWriteOutcome::invalid_block) << c.name;
+        EXPECT_EQ(write_lxcat_block(out, b).error().kind, store::ErrorKind::data) << c.name;
         EXPECT_TRUE(out.str().empty()) << c.name;
     }
     std::ostringstream bad;
     bad.setstate(std::ios::badbit);
-    EXPECT_EQ(write_lxcat_block(bad, attachment_block()), LxcatWriteOutcome::stream_failed);
+    EXPECT_EQ(write_lxcat_block(bad, attachment_block()).error().kind, store::ErrorKind::io);
 }
 
 TEST(Lxcat, UpdatedTimeInUtc) {

@@ -8,7 +8,7 @@
 namespace sigmat::curves {
 namespace {
 
-MeasuredRead read_text(const std::string& text) {
+store::Result<MeasuredCurve> read_text(const std::string& text) {
     std::istringstream in(text);
     return read_measured_curve(in, "beam.dat");
 }
@@ -35,10 +35,10 @@ TEST(Measured, ReadsTheLayoutsUsersWrite) {
         {"one row", "1.5 4e-20\n", {1.5}, {4e-20}},
     };
     for (const auto& c : cases) {
-        const MeasuredRead r = read_text(c.text);
-        ASSERT_TRUE(r.ok) << c.name << ": " << store::describe(r.error);
-        EXPECT_EQ(r.curve.energy_ev, c.energy) << c.name;
-        EXPECT_EQ(r.curve.sigma, c.sigma) << c.name;
+        const auto r = read_text(c.text);
+        ASSERT_TRUE(r.ok()) << c.name << ": " << store::describe(r.error());
+        EXPECT_EQ(r->energy_ev, c.energy) << c.name;
+        EXPECT_EQ(r->sigma, c.sigma) << c.name;
     }
 }
 
@@ -66,16 +66,15 @@ TEST(Measured, FaultsNameTheirLine) {
         {"comments only", "# nothing\n\n", 0, "no data row"},
     };
     for (const auto& c : cases) {
-        const MeasuredRead r = read_text(c.text);
-        EXPECT_FALSE(r.ok) << c.name;
-        EXPECT_TRUE(r.curve.energy_ev.empty()) << c.name;
-        EXPECT_EQ(r.error.file, "beam.dat") << c.name;
-        EXPECT_EQ(r.error.line, c.line) << c.name << ": " << r.error.message;
-        EXPECT_NE(r.error.message.find(c.reason_part), std::string::npos)
-            << c.name << ": " << r.error.message;
+        const auto r = read_text(c.text);
+        EXPECT_FALSE(r.ok()) << c.name;
+        EXPECT_EQ(r.error().path, "beam.dat") << c.name;
+        EXPECT_EQ(r.error().line, c.line) << c.name << ": " << r.error().message;
+        EXPECT_NE(r.error().message.find(c.reason_part), std::string::npos)
+            << c.name << ": " << r.error().message;
     }
-    EXPECT_EQ(describe(read_text("0.5 1\nx 1\n").error), "beam.dat, line 2: not a number: 'x' "
-                                                         "(comment lines start with #)");
+    EXPECT_EQ(describe(read_text("0.5 1\nx 1\n").error()), "beam.dat, line 2: not a number: 'x' "
+                                                           "(comment lines start with #)");
 }
 
 // Uneven measurements go onto the smallest step of their file, each point interpolated
@@ -100,22 +99,22 @@ TEST(Measured, UnevenGridsAreResampledOntoTheirSmallestStep) {
          {0, 8, 8.0 * 2 / 3, 8.0 / 3, 0}},
     };
     for (const Case& c : cases) {
-        const PreparedMeasurement p = prepare_measurement({c.energy, c.sigma}, std::nullopt);
-        ASSERT_TRUE(p.curve) << c.name << ": " << p.why;
-        EXPECT_EQ(p.resampled, c.resampled) << c.name;
-        ASSERT_EQ(p.curve->energy_ev.size(), c.expected_energy.size()) << c.name;
+        const auto p = prepare_measurement({c.energy, c.sigma}, std::nullopt);
+        ASSERT_TRUE(p) << c.name << ": " << p.error().message;
+        EXPECT_EQ(p->resampled, c.resampled) << c.name;
+        ASSERT_EQ(p->curve.energy_ev.size(), c.expected_energy.size()) << c.name;
         for (std::size_t i = 0; i < c.expected_energy.size(); ++i) {
-            EXPECT_NEAR(p.curve->energy_ev[i], c.expected_energy[i], 1e-12) << c.name << " " << i;
-            EXPECT_NEAR(p.curve->sigma[i], c.expected_sigma[i], 1e-12) << c.name << " " << i;
+            EXPECT_NEAR(p->curve.energy_ev[i], c.expected_energy[i], 1e-12) << c.name << " " << i;
+            EXPECT_NEAR(p->curve.sigma[i], c.expected_sigma[i], 1e-12) << c.name << " " << i;
         }
-        EXPECT_TRUE(evenly_spaced(p.curve->energy_ev)) << c.name;
+        EXPECT_TRUE(evenly_spaced(p->curve.energy_ev)) << c.name;
     }
 }
 
 TEST(Measured, AGridBeyondTheLimitIsRefused) {
-    const PreparedMeasurement p = prepare_measurement({{0.0, 1e-9, 10.0}, {1, 1, 1}}, 50);
-    EXPECT_FALSE(p.curve);
-    EXPECT_NE(p.why.find("more than"), std::string::npos) << p.why;
+    const auto p = prepare_measurement({{0.0, 1e-9, 10.0}, {1, 1, 1}}, 50);
+    ASSERT_FALSE(p);
+    EXPECT_NE(p.error().message.find("more than"), std::string::npos) << p.error().message;
 }
 
 // Folded on the even grid, a measurement behaves as the database's curves do: a flat curve
@@ -128,16 +127,16 @@ TEST(Measured, TheFoldActsOnTheEvenGrid) {
         flat.push_back(2.0);
         peak.push_back(k == 200 ? 1.0 : 0.0);
     }
-    const PreparedMeasurement folded_flat = prepare_measurement({e, flat}, 50);
-    ASSERT_TRUE(folded_flat.curve && folded_flat.resampled);
-    const auto& f = *folded_flat.curve;
+    const auto folded_flat = prepare_measurement({e, flat}, 50);
+    ASSERT_TRUE(folded_flat && folded_flat->resampled);
+    const auto& f = folded_flat->curve;
     EXPECT_NEAR(f.energy_ev[1] - f.energy_ev[0], 0.005, 1e-12);
     EXPECT_NEAR(f.sigma[f.sigma.size() / 2], 2.0, 1e-6);
     EXPECT_LT(f.sigma.front(), 1.2) << "the fold counts zero below the first energy";
 
-    const PreparedMeasurement folded_peak = prepare_measurement({e, peak}, 50);
-    ASSERT_TRUE(folded_peak.curve);
-    const auto& g = *folded_peak.curve;
+    const auto folded_peak = prepare_measurement({e, peak}, 50);
+    ASSERT_TRUE(folded_peak);
+    const auto& g = folded_peak->curve;
     const auto top = std::max_element(g.sigma.begin(), g.sigma.end()) - g.sigma.begin();
     EXPECT_NEAR(g.energy_ev[static_cast<std::size_t>(top)], 1.5, 0.006);
     // Half the height lies about half a FWHM (25 meV) on either side.

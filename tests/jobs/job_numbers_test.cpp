@@ -201,7 +201,7 @@ TEST(PlainFold, AgreesWithTheLibrarysDefinition) {
         y.push_back(edge(0.3, 1e-17, 0.1)(k * 0.01));
     }
     std::vector<double> library = y;
-    numerics::convolve_with_resolution(0.05, e, library);
+    ASSERT_EQ(numerics::convolve_with_resolution(0.05, e, library), numerics::FoldStatus::folded);
     const std::vector<double> plain = folded(0.05, e, y);
     for (std::size_t k = 0; k < e.size(); ++k)
         EXPECT_NEAR(library[k], plain[k], 1e-10 * plain[k] + 1e-40) << "at " << e[k];

@@ -16,7 +16,7 @@
 namespace sigmat::numerics {
 namespace {
 
-using Fold = void (*)(double, std::span<const double>, std::span<double>);
+using Fold = FoldStatus (*)(double, std::span<const double>, std::span<double>);
 struct NamedFold {
     const char* name;
     Fold fold;
@@ -84,8 +84,8 @@ void expect_agreement(const std::vector<double>& energies, const std::vector<dou
                       double fwhm, const std::string& what) {
     auto reference = values;
     auto fast = values;
-    convolve_reference(fwhm, energies, reference);
-    convolve_with_resolution(fwhm, energies, fast);
+    ASSERT_EQ(convolve_reference(fwhm, energies, reference), FoldStatus::folded);
+    ASSERT_EQ(convolve_with_resolution(fwhm, energies, fast), FoldStatus::folded);
     int mismatches = 0;
     for (std::size_t k = 0; k < fast.size() && mismatches < 5; ++k) {
         const bool agree = reference[k] == 0.0
@@ -142,7 +142,7 @@ TEST(Convolution, KnownValues) {
     for (const auto& c : cases)
         for (const auto& f : folds) {
             auto values = curve(c.energies, c.shape);
-            f.fold(c.fwhm, c.energies, values);
+            ASSERT_EQ(f.fold(c.fwhm, c.energies, values), FoldStatus::folded);
             for (const auto& check : c.checks)
                 EXPECT_NEAR(values[check.index], check.expected, check.tolerance)
                     << c.name << " (" << f.name << ") at " << c.energies[check.index];
@@ -156,19 +156,26 @@ TEST(Convolution, TablesLeftUnchanged) {
         const char* name;
         double fwhm;
         std::vector<double> energies, values;
+        FoldStatus status;
     } const cases[] = {
-        {"empty", 0.05, {}, {}},
-        {"single point", 0.05, {1.0}, {2.5}},
-        {"zero width", 0.0, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}},
-        {"NaN width", nan, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}},
-        {"NaN value", 0.05, {1.0, 1.1, 1.2}, {1.0, nan, 3.0}},
-        {"infinite energy", 0.05, {1.0, 1.1, inf}, {1.0, 2.0, 3.0}},
-        {"last interval not positive", 0.05, {1.0, 1.1, 1.1}, {1.0, 2.0, 3.0}},
+        {"empty", 0.05, {}, {}, FoldStatus::too_short},
+        {"single point", 0.05, {1.0}, {2.5}, FoldStatus::too_short},
+        {"zero width", 0.0, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}, FoldStatus::bad_width},
+        {"NaN width", nan, {1.0, 1.1, 1.2}, {1.0, 2.0, 3.0}, FoldStatus::bad_width},
+        {"NaN value", 0.05, {1.0, 1.1, 1.2}, {1.0, nan, 3.0}, FoldStatus::not_finite},
+        {"infinite energy", 0.05, {1.0, 1.1, inf}, {1.0, 2.0, 3.0}, FoldStatus::not_finite},
+        {"last interval not positive",
+         0.05,
+         {1.0, 1.1, 1.1},
+         {1.0, 2.0, 3.0},
+         FoldStatus::bad_grid},
+        {"lengths differ", 0.05, {1.0, 1.1, 1.2}, {1.0, 2.0}, FoldStatus::sizes_differ},
     };
     for (const auto& c : cases)
         for (const auto& f : folds) {
             auto values = c.values;
-            f.fold(c.fwhm, c.energies, values);
+            EXPECT_EQ(f.fold(c.fwhm, c.energies, values), c.status)
+                << c.name << " (" << f.name << ")";
             ASSERT_EQ(values.size(), c.values.size());
             for (std::size_t i = 0; i < values.size(); ++i)
                 EXPECT_TRUE(values[i] == c.values[i] ||
@@ -188,7 +195,7 @@ TEST(Convolution, GaussianVariancesAdd) {
     std::vector<double> values;
     for (double x : e)
         values.push_back(std::exp(-(x - 1.0) * (x - 1.0) / (2.0 * s1 * s1)));
-    convolve_with_resolution(fwhm, e, values);
+    ASSERT_EQ(convolve_with_resolution(fwhm, e, values), FoldStatus::folded);
     for (std::size_t k = 0; k < e.size(); ++k) {
         const double d = e[k] - 1.0;
         if (std::abs(d) > 4.0 * s)
@@ -295,12 +302,14 @@ TEST(Convolution, EarlierFoldsLeaveNoTrace) {
     const auto long_values = curve(long_grid, [](double) { return 1e5; });
     for (double w : {0.01, 0.05}) {
         std::vector<double> fresh = short_values;
-        std::thread([&] { convolve_with_resolution(w, short_grid, fresh); }).join();
+        std::thread([&] {
+            EXPECT_EQ(convolve_with_resolution(w, short_grid, fresh), FoldStatus::folded);
+        }).join();
 
         auto earlier = long_values;
-        convolve_with_resolution(w, long_grid, earlier);
+        ASSERT_EQ(convolve_with_resolution(w, long_grid, earlier), FoldStatus::folded);
         auto after = short_values;
-        convolve_with_resolution(w, short_grid, after);
+        ASSERT_EQ(convolve_with_resolution(w, short_grid, after), FoldStatus::folded);
         for (std::size_t k = 0; k < after.size(); ++k)
             EXPECT_EQ(after[k], fresh[k]) << "w = " << w << ", point " << k;
     }
@@ -331,9 +340,9 @@ TEST(Convolution, LongTable) {
     const auto energies = top_down(300.0, 0.001, n);
     const auto values = curve(energies, [](double e) { return 1e-16 * (2.0 + std::sin(3.0 * e)); });
     auto once = values;
-    convolve_with_resolution(0.01, energies, once);
+    ASSERT_EQ(convolve_with_resolution(0.01, energies, once), FoldStatus::folded);
     auto twice = values;
-    convolve_with_resolution(0.01, energies, twice);
+    ASSERT_EQ(convolve_with_resolution(0.01, energies, twice), FoldStatus::folded);
     for (std::size_t k : {std::size_t{0}, std::size_t{5}, std::size_t{150001}, std::size_t{n - 60},
                           std::size_t{n - 1}}) {
         const double expected = reference_at(0.01, energies, values, k);

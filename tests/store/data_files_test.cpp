@@ -53,7 +53,7 @@ std::string file_text(DataFileKind kind, const std::string& grid_line, const Row
     return text;
 }
 
-Read<CrossSectionTable> read_text(DataFileKind kind, const std::string& content) {
+Result<CrossSectionTable> read_text(DataFileKind kind, const std::string& content) {
     test::TempDir dir;
     test::write_file(dir / "table.dat", content);
     return read_cross_section_table(real_file_system(), (dir / "table.dat").string(), kind);
@@ -83,12 +83,12 @@ TEST(DataFileReader, GridFromMaximumEnergyAndResolution) {
     for (const auto& c : cases) {
         auto read =
             read_text(DataFileKind::aed_total, file_text(DataFileKind::aed_total, c.grid_line, {}));
-        ASSERT_TRUE(read.ok) << c.grid_line;
-        ASSERT_EQ(read.value.rows, c.rows) << c.grid_line;
-        EXPECT_EQ(read.value.values.size(), 2u * static_cast<std::size_t>(c.rows));
+        ASSERT_TRUE(read.ok()) << c.grid_line;
+        ASSERT_EQ(read->rows, c.rows) << c.grid_line;
+        EXPECT_EQ(read->values.size(), 2u * static_cast<std::size_t>(c.rows));
         if (c.rows > 0) {
-            EXPECT_NEAR(read.value.at(1, 1), c.bottom, 1e-12) << c.grid_line;
-            EXPECT_NEAR(read.value.at(c.rows, 1), c.top, 1e-12) << c.grid_line;
+            EXPECT_NEAR(read->at(1, 1), c.bottom, 1e-12) << c.grid_line;
+            EXPECT_NEAR(read->at(c.rows, 1), c.top, 1e-12) << c.grid_line;
         }
     }
 }
@@ -126,14 +126,14 @@ TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
     };
     for (const auto& c : cases) {
         auto read = read_text(c.kind, file_text(c.kind, grid(0.1, 10), c.rows));
-        ASSERT_TRUE(read.ok) << c.what;
-        EXPECT_EQ(filled_rows(read.value), c.filled) << c.what;
+        ASSERT_TRUE(read.ok()) << c.what;
+        EXPECT_EQ(filled_rows((*read)), c.filled) << c.what;
     }
     auto total =
         read_text(DataFileKind::aed_total,
                   file_text(DataFileKind::aed_total, grid(0.1, 10), {row(0.01, {2e-16, 9, 9})}));
-    EXPECT_EQ(total.value.columns, 2);
-    EXPECT_EQ(total.value.at(1, 2), 2e-16);
+    EXPECT_EQ(total->columns, 2);
+    EXPECT_EQ(total->at(1, 2), 2e-16);
 }
 
 // Rows that no file row reaches are 0 in every column: before the first row, in a gap, after
@@ -148,18 +148,18 @@ TEST(DataFileReader, RowsWithoutDataAreZeroInEveryColumn) {
     for (int round = 0; round < 3; ++round) {
         const auto first = read_text(
             DataFileKind::ve, file_text(DataFileKind::ve, grid(0.1, 10), full, thresholds(3)));
-        ASSERT_TRUE(first.ok);
-        EXPECT_EQ(first.value.at(10, 4), 30.0);
+        ASSERT_TRUE(first.ok());
+        EXPECT_EQ(first->at(10, 4), 30.0);
     }
     const auto read = read_text(DataFileKind::ve,
                                 file_text(DataFileKind::ve, grid(0.1, 10), gapped, thresholds(3)));
-    ASSERT_TRUE(read.ok);
-    ASSERT_EQ(read.value.rows, 10);
-    ASSERT_EQ(read.value.columns, 4);
+    ASSERT_TRUE(read.ok());
+    ASSERT_EQ(read->rows, 10);
+    ASSERT_EQ(read->columns, 4);
     for (std::int32_t k = 1; k <= 10; ++k)
         for (std::int32_t c = 2; c <= 4; ++c) {
             const bool has_data = k == 3 || k == 4 || k == 7;
-            EXPECT_EQ(read.value.at(k, c), has_data ? (c - 1) * k : 0.0)
+            EXPECT_EQ(read->at(k, c), has_data ? (c - 1) * k : 0.0)
                 << "row " << k << ", column " << c;
         }
 }
@@ -171,12 +171,12 @@ TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
     for (auto kind : {DataFileKind::ve, DataFileKind::aed_state}) {
         for (std::string eol : {"\n", "\r\n"}) {
             auto read = read_text(kind, file_text(kind, grid(0.05, 10), rows, thresholds(4), eol));
-            ASSERT_TRUE(read.ok);
-            ASSERT_EQ(read.value.columns, 5);
-            ASSERT_EQ(read.value.rows, 5);
+            ASSERT_TRUE(read.ok());
+            ASSERT_EQ(read->columns, 5);
+            ASSERT_EQ(read->rows, 5);
             for (std::int32_t k = 1; k <= 5; ++k)
                 for (std::int32_t c = 2; c <= 5; ++c)
-                    EXPECT_EQ(read.value.at(k, c), expected[k - 1][c - 2])
+                    EXPECT_EQ(read->at(k, c), expected[k - 1][c - 2])
                         << "row " << k << " column " << c << " eol " << eol.size();
         }
     }
@@ -209,15 +209,15 @@ TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
     for (const auto& c : cases) {
         test::write_file(path, c.content);
         auto read = read_cross_section_table(real_file_system(), path, c.kind);
-        EXPECT_FALSE(read.ok) << c.content;
-        EXPECT_EQ(read.error.file, path);
-        EXPECT_EQ(read.error.line, c.line) << c.content;
-        EXPECT_EQ(read.error.message, "Cannot read the data file.");
+        EXPECT_FALSE(read.ok()) << c.content;
+        EXPECT_EQ(read.error().path, path);
+        EXPECT_EQ(read.error().line, c.line) << c.content;
+        EXPECT_EQ(read.error().message, "Cannot read the data file.");
     }
     for (auto missing : {(dir / "none.dat").string(), dir.str()}) {
         auto read = read_cross_section_table(real_file_system(), missing, K::dea);
-        EXPECT_EQ(read.error.message, "Data file not found.");
-        EXPECT_EQ(read.error.line, 0);
+        EXPECT_EQ(read.error().message, "Data file not found.");
+        EXPECT_EQ(read.error().line, 0);
     }
 }
 
@@ -232,8 +232,10 @@ TEST(DataFileReader, SurvivesArbitraryBytes) {
         for (auto kind : {DataFileKind::dea, DataFileKind::ve, DataFileKind::aed_total}) {
             std::istringstream in(text);
             auto read = read_cross_section_table(in, kind, "fuzz");
-            EXPECT_EQ(read.value.values.size(), static_cast<std::size_t>(read.value.rows) *
-                                                    static_cast<std::size_t>(read.value.columns));
+            if (read) {
+                EXPECT_EQ(read->values.size(), static_cast<std::size_t>(read->rows) *
+                                                   static_cast<std::size_t>(read->columns));
+            }
         }
     }
 }
@@ -242,11 +244,11 @@ TEST(StateFileHeader, GroundStateAndLevelEnergy) {
     const std::string text =
         file_text(DataFileKind::dea, grid(5.0, 10), {row(0.01, {1e-17}), row(0.02, {2e-17})});
     auto ground = read_ground_state(text, "da00j00.dat");
-    ASSERT_TRUE(ground.ok);
-    EXPECT_EQ(ground.value.e00, -4.4);
-    EXPECT_EQ(ground.value.grid.max_energy, 5.0);
-    EXPECT_EQ(ground.value.grid.resolution_mev, 10);
-    EXPECT_EQ(ground.value.e1, 0.01);
+    ASSERT_TRUE(ground.ok());
+    EXPECT_EQ(ground->e00, -4.4);
+    EXPECT_EQ(ground->grid.max_energy, 5.0);
+    EXPECT_EQ(ground->grid.resolution_mev, 10);
+    EXPECT_EQ(ground->e1, 0.01);
     LineCursor cursor(text);
     EXPECT_EQ(read_level_energy(cursor), -4.4);
     std::string_view next;
@@ -265,11 +267,11 @@ TEST(StateFileHeader, GroundStateAndLevelEnergy) {
         {file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1})}), 10},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(read_ground_state(c.text, "f").error.line, c.line) << c.text;
+        EXPECT_EQ(read_ground_state(c.text, "f").error().line, c.line) << c.text;
     auto zero = read_ground_state(
         file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1}), "2.0000E-02, 3"}), "f");
-    ASSERT_TRUE(zero.ok);
-    EXPECT_EQ(zero.value.e2, 0.02);
+    ASSERT_TRUE(zero.ok());
+    EXPECT_EQ(zero->e2, 0.02);
 }
 
 TEST(DatabasePaths, NamesFollowTheTreeAsSpeltOnDisk) {

@@ -128,12 +128,12 @@ TEST(FastReading, LargeTableAcrossBlocks) {
     test::write_file(dir / "ve.dat", text);
     const auto read =
         read_cross_section_table(real_file_system(), (dir / "ve.dat").string(), DataFileKind::ve);
-    ASSERT_TRUE(read.ok);
-    ASSERT_EQ(read.value.rows, rows);
-    ASSERT_EQ(read.value.columns, columns + 1);
+    ASSERT_TRUE(read.ok());
+    ASSERT_EQ(read->rows, rows);
+    ASSERT_EQ(read->columns, columns + 1);
     for (int k : {1, 2, 2979, 2980, 5999, 6000})
         for (int c = 0; c < columns; ++c)
-            EXPECT_EQ(read.value.at(k, c + 2), *read_real_field(format_es(value(k, c), 10, 4)))
+            EXPECT_EQ(read->at(k, c + 2), *read_real_field(format_es(value(k, c), 10, 4)))
                 << "row " << k << ", column " << c + 2;
 }
 
@@ -178,8 +178,8 @@ TEST(FastReading, VeRowsInOtherShapes) {
         test::write_file(dir / "ve.dat", text);
         const auto read = read_cross_section_table(real_file_system(), (dir / "ve.dat").string(),
                                                    DataFileKind::ve);
-        ASSERT_TRUE(read.ok);
-        ASSERT_EQ(read.value.rows, 2);
+        ASSERT_TRUE(read.ok());
+        ASSERT_EQ(read->rows, 2);
         bool readable = true;
         for (int c = 0; c < 3; ++c) {
             const std::string_view field = field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10);
@@ -190,8 +190,8 @@ TEST(FastReading, VeRowsInOtherShapes) {
             const auto value =
                 read_real_field(field_at(row, 11 + 11 * static_cast<std::size_t>(c), 10));
             const double expected = readable ? *value : 0.0;
-            EXPECT_TRUE(same_bits(read.value.at(1, c + 2), expected)) << "column " << c + 2;
-            EXPECT_EQ(read.value.at(2, c + 2), readable ? 1e-20 : 0.0) << "column " << c + 2;
+            EXPECT_TRUE(same_bits(read->at(1, c + 2), expected)) << "column " << c + 2;
+            EXPECT_EQ(read->at(2, c + 2), readable ? 1e-20 : 0.0) << "column " << c + 2;
         }
     }
 }

@@ -119,8 +119,8 @@ TEST(RealFileSystem, FifoEndlessDeviceAndHugeFilesNeitherHangNorFillTheMemory) {
     const int code = in_child([&] {
         auto as_fifo = read_cross_section_table(real_file_system(), fifo, DataFileKind::dea);
         auto as_huge = read_cross_section_table(real_file_system(), huge, DataFileKind::dea);
-        return as_fifo.error.message == not_found_message &&
-                       as_huge.error.message == cannot_read_message
+        return as_fifo.error().message == not_found_message &&
+                       as_huge.error().message == cannot_read_message
                    ? 0
                    : 1;
     });
@@ -135,9 +135,9 @@ TEST(RealFileSystem, LineAboveTheCeilingIsRefused) {
     test::write_file(dir / "long.dat", text);
     auto read = read_cross_section_table(real_file_system(), (dir / "long.dat").string(),
                                          DataFileKind::aed_total);
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error.message, cannot_read_message);
-    EXPECT_EQ(read.error.line, 7);
+    EXPECT_FALSE(read.ok());
+    EXPECT_EQ(read.error().message, cannot_read_message);
+    EXPECT_EQ(read.error().line, 7);
 }
 
 // A write that fails part-way, here on a file-size limit (ulimit -f) in a child process,

@@ -1,6 +1,7 @@
 // sigmat-cli is a contract for scripts: its tables, scans, rates, LXCat blocks, figures, checks
 // and exit statuses, run as a program on real databases.
 #include "curves/lxcat.h"
+#include "curves/rate.h"
 #include "curves/selector.h"
 #include "curves/state_curves.h"
 #include "store/number_fields.h"
@@ -173,16 +174,15 @@ TEST_F(Cli, CurvesAreTheReadersTablesInEveryUnit) {
         EXPECT_EQ(t.header, (std::vector<std::string>{"E_eV", "sigma_A2"}));
         // The same curve through the library, to the table's ten digits.
         auto selector_read = curves::parse_curve_selector(c.selector);
-        ASSERT_TRUE(selector_read.selector);
-        if (selector_read.selector->molecule == "hcl")
-            selector_read.selector->molecule = "HCl"; // as the catalogue spells it
-        const auto curve =
-            curves::state_curve(store::real_file_system(), demo(), *selector_read.selector);
-        ASSERT_TRUE(curve.ok);
-        ASSERT_EQ(t.rows.size(), curve.value.points());
+        ASSERT_TRUE(selector_read);
+        if (selector_read->molecule == "hcl")
+            selector_read->molecule = "HCl"; // as the catalogue spells it
+        const auto curve = curves::state_curve(store::real_file_system(), demo(), *selector_read);
+        ASSERT_TRUE(curve.ok());
+        ASSERT_EQ(t.rows.size(), curve->points());
         for (std::size_t i = 0; i < t.rows.size(); ++i) {
             ASSERT_EQ(t.rows[i].size(), 2u);
-            EXPECT_NEAR(t.rows[i][1], curve.value.sigma[i], 1e-9 * std::abs(curve.value.sigma[i]));
+            EXPECT_NEAR(t.rows[i][1], curve->sigma[i], 1e-9 * std::abs(curve->sigma[i]));
         }
         for (const auto& [unit, factor] : {std::pair{"cm2", 1e-16}, std::pair{"m2", 1e-20}}) {
             const CliRun u = cli("curve " + c.selector + " --units " + unit + " --format csv");
@@ -250,7 +250,19 @@ TEST_F(Cli, RateCoefficients) {
     const CliRun aed = cli("rate HCl:aedtot --t 300 --format json");
     ASSERT_EQ(aed.exit_code, 0) << aed.err;
     EXPECT_NE(aed.out.find("\"T_K\": [300]"), std::string::npos) << aed.out;
-    EXPECT_EQ(cli("rate HCl:aedtot --t 300 --mass 0.98").exit_code, 0);
+    // The value: the total AED curve at the reduced mass of 1H and 35Cl; a mass given
+    // instead scales it as 1/sqrt(m).
+    const auto curve = curves::state_curve(store::real_file_system(), demo(),
+                                           *curves::parse_curve_selector("HCl:aedtot"));
+    ASSERT_TRUE(curve.ok());
+    const double mu = *curves::reduced_mass_u("HCl");
+    const auto expected = curves::maxwellian_rate_cm3_s(curve->energy, curve->sigma, 300.0, mu);
+    ASSERT_TRUE(expected);
+    const double k = table_of(cli("rate HCl:aedtot --t 300").out).rows.at(0).at(1);
+    EXPECT_NEAR(k, *expected, 1e-9 * *expected);
+    const double k_given =
+        table_of(cli("rate HCl:aedtot --t 300 --mass 0.98").out).rows.at(0).at(1);
+    EXPECT_NEAR(k_given, *expected * std::sqrt(mu / 0.98), 1e-9 * *expected);
 }
 
 // LXCat blocks concatenate into one file that reads back block by block; processes the
@@ -263,21 +275,21 @@ TEST_F(Cli, LxcatBlocksReadBack) {
     ASSERT_EQ(ve.exit_code, 0);
     std::istringstream in(dea.out + ve.out + hot.out);
     const auto read = curves::read_lxcat(in, "all.txt");
-    ASSERT_TRUE(read.ok) << store::describe(read.error);
-    ASSERT_EQ(read.blocks.size(), 3u);
-    EXPECT_EQ(read.blocks[0].kind, curves::LxcatKind::attachment);
-    EXPECT_EQ(read.blocks[0].process, "HCl(v=1,J=2) -> H + Cl-");
-    EXPECT_EQ(read.blocks[0].param, "E = 0 eV, FWHM = 50 meV");
-    EXPECT_FALSE(read.blocks[0].line3);
-    EXPECT_EQ(read.blocks[1].kind, curves::LxcatKind::excitation);
-    EXPECT_EQ(read.blocks[1].process, "HCl(v=0,J=2) -> HCl(v=2)");
-    ASSERT_TRUE(read.blocks[1].line3);
-    EXPECT_GT(*read.blocks[1].line3, 0.5);
+    ASSERT_TRUE(read.ok()) << store::describe(read.error());
+    ASSERT_EQ((*read).size(), 3u);
+    EXPECT_EQ((*read)[0].kind, curves::LxcatKind::attachment);
+    EXPECT_EQ((*read)[0].process, "HCl(v=1,J=2) -> H + Cl-");
+    EXPECT_EQ((*read)[0].param, "E = 0 eV, FWHM = 50 meV");
+    EXPECT_FALSE((*read)[0].line3);
+    EXPECT_EQ((*read)[1].kind, curves::LxcatKind::excitation);
+    EXPECT_EQ((*read)[1].process, "HCl(v=0,J=2) -> HCl(v=2)");
+    ASSERT_TRUE((*read)[1].line3);
+    EXPECT_GT(*(*read)[1].line3, 0.5);
     // The values are the curve's, in m2 with seven digits.
     const Table t = table_of(cli("curve HCl:dea:v=1,J=2,fwhm=50 --units m2").out);
-    ASSERT_EQ(read.blocks[0].sigma_m2.size(), t.rows.size());
+    ASSERT_EQ((*read)[0].sigma_m2.size(), t.rows.size());
     for (std::size_t i = 0; i < t.rows.size(); i += 11)
-        EXPECT_NEAR(read.blocks[0].sigma_m2[i], t.rows[i][1], 5e-7 * t.rows[i][1]);
+        EXPECT_NEAR((*read)[0].sigma_m2[i], t.rows[i][1], 5e-7 * t.rows[i][1]);
     for (const char* refused :
          {"HCl:aed:vf=0,J=2", "HCl:aedtot", "HCl:ve:v=1,J=2,vf=1", "HCl:ve:v=2,J=2,vf=0"}) {
         const CliRun r = cli(std::string("curve ") + refused + " --format lxcat -o " +

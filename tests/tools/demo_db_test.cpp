@@ -1,7 +1,7 @@
 // The demo database must pass every reader for every state its catalogue offers, and its
 // DEA curves must keep the physics the model promises.
-#include "app/state_catalogue.h"
 #include "jobs/job_fixture.h"
+#include "store/catalogue_file.h"
 #include "store/data_files.h"
 #include "store/paths.h"
 
@@ -50,8 +50,8 @@ class DemoDb : public ::testing::Test {
 
     static store::CrossSectionTable read_ok(const std::string& path, DataFileKind kind) {
         auto r = store::read_cross_section_table(store::real_file_system(), path, kind);
-        EXPECT_TRUE(r.ok) << path << " line " << r.error.line << ": " << r.error.message;
-        return r.value;
+        EXPECT_TRUE(r.ok()) << path << " line " << r.error().line << ": " << r.error().message;
+        return (*r);
     }
     static double column_max(const store::CrossSectionTable& t, std::int32_t c) {
         auto col = t.column(c);
@@ -98,12 +98,13 @@ class DemoDb : public ::testing::Test {
 
 TEST_F(DemoDb, EveryCataloguedStatePassesTheReadersWithData) {
     std::ifstream index(fs::path(db) / "index.dat", std::ios::binary);
-    auto cat = app::read_catalogue(index);
+    auto cat = store::read_catalogue(index);
     ASSERT_TRUE(cat);
     EXPECT_EQ(cat->codes,
               (std::vector<std::string>{"HBr", "DBr", "HCl", "DCl", "HI ", "DI ", "HF ", "DF "}));
     EXPECT_EQ(
-        app::load_catalogue(store::real_file_system(), (fs::path(db) / "index.dat").string()).codes,
+        store::load_catalogue(store::real_file_system(), (fs::path(db) / "index.dat").string())
+            .codes,
         cat->codes);
 
     for (std::int32_t k = 1; k <= cat->moleculeCount; ++k) {

@@ -12,14 +12,16 @@
 // characters; they are written up to their last non-blank character.
 #pragma once
 
-#include "app/plot_settings.h"
+#include "store/file_system.h"
 
+#include <cstddef>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
-namespace sigmat::app {
+namespace sigmat::store {
 
 inline constexpr std::string_view settings_file_name = "Sigmat.ini";
 inline constexpr std::string_view settings_folder_name = "Sigmat";
@@ -60,8 +62,24 @@ SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart)
 // value holds a line break is written empty.
 void write_settings(std::ostream& out, const SettingsValues& values);
 
-// The held fields of the settings, and back.
-SettingsValues settings_values(const PlotSettings& settings);
-void apply_settings_values(PlotSettings& settings, const SettingsValues& values);
+// Directory texts are held up to 256 characters; longer texts are cut.
+inline constexpr std::size_t directory_capacity = 256;
 
-} // namespace sigmat::app
+// A held directory text and the part of it that is used as a path: up to its last
+// non-blank character, or a single blank when the text is all blank.
+std::string cut_directory(std::string_view text);
+std::string used_directory(std::string_view text);
+
+// The profile folder that holds "Sigmat": USERPROFILE; on systems other than Windows, HOME
+// when it is unset. Empty when there is none.
+std::string profile_folder(const std::optional<std::string>& userprofile,
+                           const std::optional<std::string>& home);
+
+// {profile}/Sigmat/Sigmat.ini.
+std::string settings_file_path(std::string_view profile);
+
+// The database directory that the settings file of `profile` names (as a path to use);
+// nothing when there is no readable settings file or its database line is blank.
+std::optional<std::string> settings_database(FileSystem& files, std::string_view profile);
+
+} // namespace sigmat::store

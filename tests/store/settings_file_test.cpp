@@ -1,14 +1,12 @@
-#include "app/settings_file.h"
+#include "store/settings_file.h"
 
 #include "store/paths.h"
-
-#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace sigmat::app {
+namespace sigmat::store {
 namespace {
 
 const std::string sep(1, store::path_separator);
@@ -147,4 +145,4 @@ TEST(SettingsFile, WritesFiveLinesWithTheirKeys) {
 }
 
 } // namespace
-} // namespace sigmat::app
+} // namespace sigmat::store

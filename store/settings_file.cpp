@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "store/settings_file.h"
 
 #include "store/number_fields.h"
 #include "store/paths.h"
@@ -6,8 +6,9 @@
 
 #include <array>
 #include <optional>
+#include <sstream>
 
-namespace sigmat::app {
+namespace sigmat::store {
 namespace {
 
 constexpr std::array<std::string_view, 5> keys = {
@@ -42,7 +43,7 @@ std::optional<std::string> data_style_of(std::string_view value) {
 } // namespace
 
 std::string default_gnuplot_dir(std::string_view databaseDir) {
-    return store::join_path(store::join_path(databaseDir, "gnuplot"), "bin");
+    return join_path(join_path(databaseDir, "gnuplot"), "bin");
 }
 
 SettingsValues first_start_values(std::string_view startupDir, std::string_view scriptsDir) {
@@ -57,8 +58,8 @@ SettingsValues first_start_values(std::string_view startupDir, std::string_view 
 
 SettingsValues read_settings(std::istream& in, const SettingsValues& firstStart) {
     std::array<std::optional<std::string>, 5> lines;
-    const std::string text = store::read_stream(in);
-    store::LineCursor cursor(text);
+    const std::string text = read_stream(in);
+    LineCursor cursor(text);
     for (auto& line : lines) {
         std::string_view view;
         if (!cursor.next(view))
@@ -101,28 +102,52 @@ void write_settings(std::ostream& out, const SettingsValues& values) {
         const std::string used = used_directory(dir);
         if (used.find_first_of("\r\n") == std::string::npos)
             out << keys[index] << used;
-        out << store::line_end;
+        out << line_end;
     };
     directory_line(0, values.databaseDir);
     directory_line(1, values.workDir);
     directory_line(2, values.gnuplotDir);
-    out << keys[3] << (values.gnuplotV4 ? 'T' : 'F') << store::line_end;
+    out << keys[3] << (values.gnuplotV4 ? 'T' : 'F') << line_end;
     std::string style = values.dataStyle.substr(0, 2);
     style.resize(2, ' ');
-    out << keys[4] << style << store::line_end;
+    out << keys[4] << style << line_end;
 }
 
-SettingsValues settings_values(const PlotSettings& settings) {
-    return {settings.databaseDir, settings.workDir, settings.gnuplotDir, settings.gnuplotV4,
-            settings.dataStyle};
+std::string cut_directory(std::string_view text) {
+    return std::string(text.substr(0, std::min(text.size(), directory_capacity)));
 }
 
-void apply_settings_values(PlotSettings& settings, const SettingsValues& values) {
-    settings.databaseDir = values.databaseDir;
-    settings.workDir = values.workDir;
-    settings.gnuplotDir = values.gnuplotDir;
-    settings.gnuplotV4 = values.gnuplotV4;
-    settings.dataStyle = values.dataStyle;
+std::string used_directory(std::string_view text) {
+    std::string padded = cut_directory(text);
+    padded.resize(directory_capacity, ' ');
+    return padded.substr(0, trimmed_length(padded));
 }
 
-} // namespace sigmat::app
+std::string profile_folder(const std::optional<std::string>& userprofile,
+                           const std::optional<std::string>& home) {
+#ifdef _WIN32
+    (void)home;
+    return userprofile.value_or(std::string());
+#else
+    return userprofile ? *userprofile : home.value_or(std::string());
+#endif
+}
+
+std::string settings_file_path(std::string_view profile) {
+    return join_path(join_path(profile, settings_folder_name), settings_file_name);
+}
+
+std::optional<std::string> settings_database(FileSystem& files, std::string_view profile) {
+    if (profile.empty())
+        return std::nullopt;
+    FileBytes bytes;
+    if (files.read(settings_file_path(profile), bytes) != ReadStatus::ok)
+        return std::nullopt;
+    std::istringstream in{std::string(bytes.text())};
+    const std::string db = used_directory(read_settings(in, SettingsValues{}).databaseDir);
+    if (trim_right(db).empty())
+        return std::nullopt;
+    return db;
+}
+
+} // namespace sigmat::store

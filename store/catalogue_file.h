@@ -21,9 +21,10 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace sigmat::app {
+namespace sigmat::store {
 
 // Vibrational levels run from 0 to 10, rotational levels from 0 to 99 (two digits).
 inline constexpr std::int32_t highest_vib_level = 10;
@@ -54,8 +55,13 @@ StateCatalogue builtin_catalogue();
 // CRLF line ends are both read.
 std::optional<StateCatalogue> read_catalogue(std::istream& in);
 
+// The catalogue as its file: line 1 N in I2 followed by two blanks and `title` (when there is
+// one), then per molecule one data line per level v = 0..vib_max, "COD, nu = " I2 ": J_max = "
+// I2, the marker "###" and an empty separator line. read_catalogue gives it back.
+std::string write_catalogue(const StateCatalogue& catalogue, std::string_view title = {});
+
 // The catalogue of the file at `path`; the built-in one when the file cannot be read (or is
 // not a regular file) or is malformed.
-StateCatalogue load_catalogue(store::FileSystem& files, const std::string& path);
+StateCatalogue load_catalogue(FileSystem& files, const std::string& path);
 
-} // namespace sigmat::app
+} // namespace sigmat::store

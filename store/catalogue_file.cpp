@@ -1,4 +1,4 @@
-#include "app/state_catalogue.h"
+#include "store/catalogue_file.h"
 
 #include "store/number_fields.h"
 #include "store/text_lines.h"
@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string_view>
 
-namespace sigmat::app {
+namespace sigmat::store {
 namespace {
 
 // One line without its line end (LF or CRLF); false at the end of the text.
-bool next_line(store::LineCursor& lines, std::string& line) {
+bool next_line(LineCursor& lines, std::string& line) {
     std::string_view view;
     if (!lines.next(view))
         return false;
@@ -38,8 +38,8 @@ struct DataLine {
 std::optional<DataLine> read_data_line(std::string_view line) {
     if (line.size() < data_line_length)
         return std::nullopt;
-    auto level = store::read_int_field(line.substr(level_column, level_width));
-    auto rot = store::read_int_field(line.substr(rot_column, rot_width));
+    auto level = read_int_field(line.substr(level_column, level_width));
+    auto rot = read_int_field(line.substr(rot_column, rot_width));
     if (!level || !rot || *level < 0 || *level > highest_vib_level || *rot < 0 ||
         *rot > highest_rot_level)
         return std::nullopt;
@@ -94,13 +94,13 @@ StateCatalogue builtin_catalogue() {
 }
 
 std::optional<StateCatalogue> read_catalogue(std::istream& stream) {
-    const std::string text = store::read_stream(stream);
-    store::LineCursor in(text);
+    const std::string text = read_stream(stream);
+    LineCursor in(text);
     std::string line;
     if (!next_line(in, line))
         return std::nullopt;
     // N is two columns wide, so at most 99 molecules.
-    auto count = store::read_int_field(store::field_at(line, 0, 2));
+    auto count = read_int_field(field_at(line, 0, 2));
     if (!count || *count < 1)
         return std::nullopt;
 
@@ -143,13 +143,30 @@ std::optional<StateCatalogue> read_catalogue(std::istream& stream) {
     return c;
 }
 
-StateCatalogue load_catalogue(store::FileSystem& files, const std::string& path) {
-    store::FileBytes bytes;
-    if (files.read(path, bytes) != store::ReadStatus::ok)
+std::string write_catalogue(const StateCatalogue& catalogue, std::string_view title) {
+    std::string out = format_i(static_cast<std::int64_t>(catalogue.codes.size()), 2);
+    if (!title.empty())
+        out.append("  ").append(title);
+    out += '\n';
+    for (std::size_t k = 0; k < catalogue.codes.size(); ++k) {
+        std::string code = catalogue.codes[k].substr(0, code_width);
+        code.resize(code_width, ' ');
+        const auto index = static_cast<std::int32_t>(k + 1);
+        for (std::int32_t v = 0; v <= catalogue.vib_max(index); ++v)
+            out += code + ", nu = " + format_i(v, 2) +
+                   ": J_max = " + format_i(catalogue.rot_max(index, v), 2) + "\n";
+        out += "###\n\n";
+    }
+    return out;
+}
+
+StateCatalogue load_catalogue(FileSystem& files, const std::string& path) {
+    FileBytes bytes;
+    if (files.read(path, bytes) != ReadStatus::ok)
         return builtin_catalogue();
     std::istringstream in{std::string(bytes.text())};
     auto read = read_catalogue(in);
     return read ? std::move(*read) : builtin_catalogue();
 }
 
-} // namespace sigmat::app
+} // namespace sigmat::store

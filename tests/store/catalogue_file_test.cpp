@@ -1,15 +1,19 @@
-#include "app/state_catalogue.h"
+#include "store/catalogue_file.h"
 
-#include "app_fixture.h"
+#include "store/number_fields.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace sigmat::app {
+namespace sigmat::store {
 namespace {
 
-using testing::catalogue_line;
+// One data line as the layout has it; the tests put odd text around such lines.
+std::string catalogue_line(const std::string& code, int v, int j) {
+    return code + ", nu = " + format_i(v, 2) + ": J_max = " + format_i(j, 2) + "\n";
+}
 
 std::optional<StateCatalogue> read_text(const std::string& text) {
     std::istringstream in(text);
@@ -83,6 +87,22 @@ TEST(StateCatalogue, MalformedFilesAreRefused) {
         EXPECT_FALSE(read_text(c.text)) << c.why;
 }
 
+TEST(StateCatalogue, TheWriterGivesBackWhatTheReaderReads) {
+    StateCatalogue c;
+    c.codes = {"HCl", "D2 ", "Cl2"};
+    c.vibMax = {2, 0, 10};
+    c.rotMax = {{30, 28, 25}, {7}, {99, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}};
+    c.moleculeCount = 3;
+    const std::string text = write_catalogue(c, "molecules");
+    EXPECT_EQ(text.substr(0, 15), " 3  molecules\nH");
+    const auto back = read_text(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->codes, c.codes);
+    EXPECT_EQ(back->vibMax, c.vibMax);
+    EXPECT_EQ(back->rotMax, c.rotMax);
+    EXPECT_EQ(write_catalogue(*back, "molecules"), text);
+}
+
 TEST(StateCatalogue, LoadFallsBackToTheBuiltInCatalogue) {
     test::TempDir dir;
     test::write_file(dir / "bad.dat", " 3\n" + catalogue_line("H2 ", 0, 1) + "###\n\n");
@@ -128,4 +148,4 @@ TEST(StateCatalogue, ArbitraryInputNeverBreaksTheBounds) {
 }
 
 } // namespace
-} // namespace sigmat::app
+} // namespace sigmat::store

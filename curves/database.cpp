@@ -1,0 +1,203 @@
+#include "curves/database.h"
+
+#include "curves/export.h"
+#include "curves/measured.h"
+#include "curves/state_curves.h"
+#include "curves/thermal.h"
+#include "store/number_fields.h"
+#include "store/paths.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace sigmat::curves {
+namespace {
+
+std::string file_name_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The text of a user's file, or why it cannot be had.
+store::Result<std::string> text_of(store::FileSystem& files, const std::string& path) {
+    store::FileBytes bytes;
+    if (files.read(path, bytes) != store::ReadStatus::ok)
+        return store::io_error(path, "cannot be read", 0);
+    return std::string(bytes.text());
+}
+
+} // namespace
+
+store::Result<Database> Database::open(store::FileSystem& files, std::string folder,
+                                       unsigned threads) {
+    if (files.stat(folder).kind != store::PathKind::directory)
+        return store::io_error({}, "the database directory " + folder + " is not a folder", 0);
+    std::string path = store::find_in_tree(files, folder, {catalogue_file_name});
+    const bool present = files.stat(path).kind == store::PathKind::regular;
+    store::StateCatalogue catalogue = store::load_catalogue(files, path);
+    return Database(files, std::move(folder), std::move(catalogue), present, std::move(path),
+                    threads);
+}
+
+Database::Database(store::FileSystem& files, std::string folder, store::StateCatalogue catalogue,
+                   bool catalogue_file, std::string catalogue_path, unsigned threads)
+    : files_(&files), folder_(std::move(folder)), catalogue_(std::move(catalogue)),
+      catalogue_file_(catalogue_file), catalogue_path_(std::move(catalogue_path)),
+      threads_(threads == 0 ? 1 : threads) {}
+
+std::string Database::molecule_code(std::string_view given) const {
+    for (const std::string& code : catalogue_.codes) {
+        const std::string_view trimmed = store::trim_right(code);
+        if (store::equal_ignoring_case(trimmed, given))
+            return std::string(trimmed);
+    }
+    return std::string(given);
+}
+
+store::Result<CurveSelector> Database::selector(std::string_view text) const {
+    store::Result<CurveSelector> read = parse_curve_selector(text);
+    if (read)
+        read->molecule = molecule_code(read->molecule);
+    return read;
+}
+
+store::Result<std::vector<LevelRow>> Database::states(std::string_view molecule) const {
+    std::vector<LevelRow> rows;
+    for (std::size_t k = 0; k < catalogue_.codes.size(); ++k) {
+        const std::string code(store::trim_right(catalogue_.codes[k]));
+        if (!molecule.empty() && !store::equal_ignoring_case(code, molecule))
+            continue;
+        const auto index = static_cast<std::int32_t>(k + 1);
+        for (std::int32_t v = 0; v <= catalogue_.vib_max(index); ++v)
+            rows.push_back({code, v, catalogue_.rot_max(index, v)});
+    }
+    if (rows.empty())
+        return store::data_error({}, 0, "the catalogue lists no molecule " + std::string(molecule));
+    return rows;
+}
+
+store::Result<Curve> Database::curve(const CurveSelector& selector) const {
+    if (selector.kind == CurveKind::thermal)
+        return thermal_curve(*files_, folder_, selector.molecule, {&selector.temperatures, 1},
+                             selector.fwhm_mev, threads_);
+    return state_curve(*files_, folder_, selector);
+}
+
+store::Result<Curve> Database::scan(std::string_view molecule,
+                                    std::span<const TemperaturePair> pairs,
+                                    std::optional<std::int32_t> fwhm_mev) const {
+    return thermal_curve(*files_, folder_, molecule_code(molecule), pairs, fwhm_mev, threads_);
+}
+
+store::Result<RateTable> curve_rates(const Curve& curve,
+                                     const std::optional<CurveSelector>& selector,
+                                     std::span<const double> temperatures_k,
+                                     std::optional<double> mass_u) {
+    for (double t : temperatures_k)
+        if (!(t > 0.0 && std::isfinite(t)))
+            return store::usage_error("temperatures above 0 K");
+    if (mass_u && !(*mass_u > 0.0 && std::isfinite(*mass_u)))
+        return store::usage_error("a mass above 0 u");
+    RateTable table;
+    if (mass_u) {
+        table.mass_u = *mass_u;
+    } else if (selector &&
+               (selector->kind == CurveKind::aed || selector->kind == CurveKind::aed_total)) {
+        // In associative detachment the anion meets the atom: the reduced mass of the two.
+        const auto reduced = reduced_mass_u(selector->molecule);
+        if (!reduced)
+            return store::data_error({}, 0,
+                                     "the reduced mass of " + selector->molecule +
+                                         " is not known: give the mass");
+        table.mass_u = *reduced;
+    }
+    auto points = maxwellian_rates(curve.energy, curve.sigma, temperatures_k, table.mass_u);
+    if (!points)
+        return store::data_error({}, 0,
+                                 "the curve's table cannot be integrated (energies below 0 or "
+                                 "not rising, or values that are not finite)");
+    table.points = std::move(*points);
+    return table;
+}
+
+store::Result<LxcatBlock> Database::lxcat(const Curve& curve, const CurveSelector& selector) const {
+    return lxcat_block(curve, selector, molecule_code(selector.molecule),
+                       newest_source(*files_, curve));
+}
+
+store::Result<std::vector<LxcatBlock>> Database::lxcat_file(const std::string& path) const {
+    store::Result<std::string> text = text_of(*files_, path);
+    if (!text)
+        return std::move(text).error();
+    std::istringstream in(std::move(*text));
+    return read_lxcat(in, path);
+}
+
+store::Result<OutsideCurve> Database::measured(const std::string& path,
+                                               std::optional<std::int32_t> block,
+                                               SigmaUnit columns_unit) const {
+    OutsideCurve out;
+    out.path = path;
+    out.label = file_name_of(path);
+    if (!block) {
+        store::Result<std::string> text = text_of(*files_, path);
+        if (!text)
+            return std::move(text).error();
+        std::istringstream in(std::move(*text));
+        store::Result<MeasuredCurve> read = read_measured_curve(in, path);
+        if (!read)
+            return std::move(read).error();
+        out.energy = std::move(read->energy_ev);
+        const double factor = 1.0 / from_a2(columns_unit);
+        for (double s : read->sigma)
+            out.sigma.push_back(s * factor);
+        return out;
+    }
+    store::Result<std::vector<LxcatBlock>> blocks = lxcat_file(path);
+    if (!blocks)
+        return std::move(blocks).error();
+    if (blocks->empty())
+        return store::data_error(path, 0, "the file holds no LXCat block");
+    if (*block < 1 || static_cast<std::size_t>(*block) > blocks->size())
+        return store::data_error(path, 0,
+                                 "the file holds " + std::to_string(blocks->size()) +
+                                     " LXCat blocks, not " + std::to_string(*block));
+    LxcatBlock& b = (*blocks)[static_cast<std::size_t>(*block - 1)];
+    out.energy = b.energy_ev;
+    for (double s : b.sigma_m2)
+        out.sigma.push_back(s / m2_per_a2);
+    if (!b.process.empty())
+        out.label = b.process;
+    out.block_number = *block;
+    out.block = std::move(b);
+    return out;
+}
+
+store::Result<CheckReport> Database::check(std::string_view molecule) const {
+    std::vector<ListedMolecule> listed;
+    for (std::size_t k = 0; k < catalogue_.codes.size(); ++k) {
+        const std::string code(store::trim_right(catalogue_.codes[k]));
+        if (!molecule.empty() && !store::equal_ignoring_case(code, molecule))
+            continue;
+        ListedMolecule m{code, {}};
+        const auto index = static_cast<std::int32_t>(k + 1);
+        if (catalogue_file_)
+            for (std::int32_t v = 0; v <= catalogue_.vib_max(index); ++v)
+                m.j_max.push_back(catalogue_.rot_max(index, v));
+        // Without index.dat, the built-in molecules that have a folder.
+        if (catalogue_file_ || files_->stat(store::find_in_tree(*files_, folder_, {code})).kind ==
+                                   store::PathKind::directory)
+            listed.push_back(std::move(m));
+    }
+    if (listed.empty() && !molecule.empty())
+        return store::data_error({}, 0, "the catalogue lists no molecule " + std::string(molecule));
+    CheckReport report = check_database(*files_, folder_, listed, std::string(catalogue_file_name));
+    if (!catalogue_file_)
+        report.findings.insert(report.findings.begin(),
+                               {true, catalogue_path_, 0,
+                                "missing or malformed: the built-in list of eleven molecules "
+                                "stands in"});
+    return report;
+}
+
+} // namespace sigmat::curves
