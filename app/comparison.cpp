@@ -8,7 +8,7 @@
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "jobs/job_steps.h"
-#include "platform/figure_file.h"
+#include "process/figure_file.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
 
@@ -368,9 +368,9 @@ void ComparisonLogic::plot_together() {
     }
     const PlotterPlace place = plotter_place(app_);
     // Not waited for: the dialog goes on taking input, and the window stays after Exit.
-    const platform::PlotterResult started =
+    const process::PlotterResult started =
         platform_.start_plotter_on_text(place.directory, place.program, *script, false);
-    if (started.status == platform::PlotterStatus::not_started)
+    if (started.status == process::PlotterStatus::not_started)
         show_error(platform_, "An error occured while calling gnuplot");
 }
 
@@ -409,7 +409,7 @@ void ComparisonLogic::export_figure() {
         figure.height_cm = answer->height;
         break;
     }
-    const store::Status written = platform::render_figure_file(
+    const store::Status written = process::render_figure_file(
         figure, answer->path, [&](const std::string& directory, const std::string& text) {
             return platform_.start_plotter_on_text(directory, place.program, text, true);
         });

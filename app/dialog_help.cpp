@@ -5,7 +5,7 @@
 #include "curves/curve.h"
 #include "curves/export.h"
 #include "jobs/plot_jobs.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
 
@@ -156,7 +156,7 @@ std::string about_text(platform::Platform& p, const Application& app) {
     const std::string work = store::resolve_path(s.startupDir, used_directory(s.workDir));
     const std::string configured =
         store::join_path(used_directory(s.gnuplotDir), jobs::plotter_executable);
-    const std::string found = platform::resolve_plotter_program(work, configured);
+    const std::string found = process::resolve_plotter_program(work, configured);
     std::string text = "Sigmat " + std::string(curves::program_version()) + "\n\n" +
                        "Electron\u2013molecule collision cross sections (DEA, VE, AED), folded, "
                        "averaged over a thermal gas and plotted with gnuplot.\n\n" +

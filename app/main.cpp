@@ -4,7 +4,7 @@
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "curves/export.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
-    sigmat::platform::ignore_file_size_signal();
+    sigmat::process::ignore_file_size_signal();
     QApplication qt_app(argc, argv);
     QApplication::setApplicationName("Sigmat");
     QApplication::setApplicationVersion(

@@ -125,7 +125,7 @@ void DialogJobHost::set_waiting(bool on) {
     platform_.flush();
 }
 
-platform::PlotterResult DialogJobHost::start_plotter(const std::string& directory,
+process::PlotterResult DialogJobHost::start_plotter(const std::string& directory,
                                                      const std::string& program,
                                                      const std::string& script) {
     return platform_.start_plotter(directory, program, script);

@@ -21,7 +21,7 @@ class DialogJobHost final : public jobs::JobHost {
     void show_error(std::string_view message) override;
     bool ask_recalculate() override;
     void set_waiting(bool on) override;
-    platform::PlotterResult start_plotter(const std::string& directory, const std::string& program,
+    process::PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                           const std::string& script) override;
     store::FileSystem& files() override { return files_; }
     // The states of a temperature average and the share of the population they hold, on the

@@ -22,7 +22,7 @@ std::string file_name_of(const std::string& path) {
 store::Result<std::string> text_of(store::FileSystem& files, const std::string& path) {
     store::FileBytes bytes;
     if (files.read(path, bytes) != store::ReadStatus::ok)
-        return store::io_error(path, "cannot be read", 0);
+        return store::io_error(path, path + ": cannot be read", 0);
     return std::string(bytes.text());
 }
 
@@ -31,7 +31,7 @@ store::Result<std::string> text_of(store::FileSystem& files, const std::string& 
 store::Result<Database> Database::open(store::FileSystem& files, std::string folder,
                                        unsigned threads) {
     if (files.stat(folder).kind != store::PathKind::directory)
-        return store::io_error({}, "the database directory " + folder + " is not a folder", 0);
+        return store::io_error(folder, "the database directory " + folder + " is not a folder", 0);
     std::string path = store::find_in_tree(files, folder, {catalogue_file_name});
     const bool present = files.stat(path).kind == store::PathKind::regular;
     store::StateCatalogue catalogue = store::load_catalogue(files, path);

@@ -99,7 +99,8 @@ class BlockReader {
             blocks.push_back(std::move(block));
         }
         if (lines_.broken())
-            return store::io_error(file_, "the file could not be read to its end", 0);
+            return store::io_error(
+                file_, std::string(file_) + ": the file could not be read to its end", 0);
         return blocks;
     }
 

@@ -58,7 +58,8 @@ store::Result<MeasuredCurve> read_measured_curve(std::istream& in, std::string_v
         curve.sigma.push_back(values[1]);
     }
     if (lines.broken())
-        return store::io_error(file_name, "the file could not be read to its end", 0);
+        return store::io_error(
+            file_name, std::string(file_name) + ": the file could not be read to its end", 0);
     if (curve.energy_ev.empty())
         return fail(0, "no data row (two columns: energy in eV and cross section)");
     return curve;

@@ -7,7 +7,7 @@
 // treats specially at the start of a file name; and the name's bytes survive the way into
 // the dialog and back.
 #include "fuzz_support.h"
-#include "platform/text_bytes.h"
+#include "process/text_bytes.h"
 #include "store/paths.h"
 #include "store/plot_scripts.h"
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(anchored.size() >= name.size(), "nothing is cut");
         check(anchored.substr(anchored.size() - name.size()) == name, "the name follows");
     }
-    check(platform::utf16_to_bytes(platform::bytes_to_utf16(name)) == name,
+    check(process::utf16_to_bytes(process::bytes_to_utf16(name)) == name,
           "bytes survive the dialog");
     return 0;
 }

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "curves/curve.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "store/file_system.h"
 
 #include <string>
@@ -28,7 +28,7 @@ class JobHost {
     virtual void set_waiting(bool on) = 0;
     // Starts `program` on `script` (a name relative to `directory`) in `directory` and returns
     // when it has ended. `program` is the configured path, before any PATH search.
-    virtual platform::PlotterResult start_plotter(const std::string& directory,
+    virtual process::PlotterResult start_plotter(const std::string& directory,
                                                   const std::string& program,
                                                   const std::string& script) = 0;
     virtual store::FileSystem& files() = 0;

@@ -122,14 +122,14 @@ void show_read_failure(JobHost& host, const store::DataError& error) {
 JobOutcome launch(JobHost& host, const Directories& dirs, const Places& places,
                   const std::string& script) {
     const std::string program = store::join_path(dirs.gnuplot, plotter_executable);
-    const platform::PlotterResult result = host.start_plotter(places.work, program, script);
+    const process::PlotterResult result = host.start_plotter(places.work, program, script);
     switch (result.status) {
-    case platform::PlotterStatus::finished:
+    case process::PlotterStatus::finished:
         return JobOutcome::plotted;
-    case platform::PlotterStatus::not_started:
+    case process::PlotterStatus::not_started:
         host.show_error("An error occured while calling gnuplot");
         break;
-    case platform::PlotterStatus::reported_error:
+    case process::PlotterStatus::reported_error:
         host.show_error("gnuplot reported an error:\n" + result.error_output);
         break;
     }

@@ -12,7 +12,7 @@ ComparisonPanel::~ComparisonPanel() = default;
 PlotterResult Platform::start_plotter_on_text(const std::string& directory,
                                               const std::string& program,
                                               const std::string& script_text, bool wait) {
-    return run_plotter_on_text(directory, program, script_text, wait);
+    return process::run_plotter_on_text(directory, program, script_text, wait);
 }
 
 std::string Platform::current_directory() {

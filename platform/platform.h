@@ -10,7 +10,7 @@
 // the action attached to that control; only the user's own input does.
 #pragma once
 
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 
 #include <cstddef>
 #include <functional>
@@ -20,6 +20,10 @@
 #include <vector>
 
 namespace sigmat::platform {
+
+// A plotter start's outcome, as the process layer reports it.
+using process::PlotterResult;
+using process::PlotterStatus;
 
 enum class Event { clicked, text_changed, selection_changed, position_changed };
 

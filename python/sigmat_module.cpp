@@ -5,8 +5,8 @@
 #include "curves/database.h"
 #include "curves/export.h"
 #include "curves/state_curves.h"
+#include "docstrings.h"
 #include "numerics/convolution.h"
-#include "python/docstrings.h"
 #include "store/number_fields.h"
 
 #include <pybind11/numpy.h>
@@ -101,19 +101,12 @@ py::dict provenance_of(const PyCurve& c) {
 std::shared_ptr<PyCurve> make_curve(std::shared_ptr<const curves::Database> db, curves::Curve curve,
                                     curves::SigmaUnit unit, std::string selector,
                                     std::optional<curves::CurveSelector> parsed, bool scan) {
-    auto c = std::make_shared<PyCurve>();
-    c->db = std::move(db);
-    c->unit = unit;
-    c->selector = std::move(selector);
-    c->parsed = std::move(parsed);
-    c->scan = scan;
-    const double factor = curves::from_a2(unit);
-    c->sigma = curve.sigma;
-    if (factor != 1.0)
-        for (double& s : c->sigma)
-            s *= factor;
-    c->curve = std::move(curve);
-    return c;
+    std::vector<double> sigma = curve.sigma;
+    for (double& s : sigma)
+        s *= curves::from_a2(unit);
+    return std::make_shared<PyCurve>(PyCurve{std::move(db), std::move(curve), unit,
+                                             std::move(selector), std::move(parsed), scan,
+                                             std::move(sigma)});
 }
 
 // A value of the session, or the exception that stands for its error: sigmat.DataError for a
@@ -135,21 +128,26 @@ std::vector<std::int32_t> kelvins(const py::object& value, const char* what) {
     return take(curves::kelvin_values(raw, what));
 }
 
-void take_status(store::Status status) {
-    if (!status)
-        throw py::value_error(status.error().message);
-}
-
 unsigned all_cores() {
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void take_status(store::Status status) {
+    if (!status)
+        throw py::value_error(store::describe(status.error()));
 }
 
 // The session on a database folder, for Python.
 class Database {
   public:
-    explicit Database(const std::string& path)
-        : db_(std::make_shared<const curves::Database>(
-              take(curves::Database::open(store::real_file_system(), path, all_cores())))) {}
+    // A path that is no folder is a ValueError, as documented.
+    explicit Database(const std::string& path) {
+        store::Result<curves::Database> db =
+            curves::Database::open(store::real_file_system(), path, all_cores());
+        if (!db)
+            throw py::value_error(store::describe(db.error()));
+        db_ = std::make_shared<const curves::Database>(std::move(db).value());
+    }
 
     std::vector<std::string> molecules() const {
         std::vector<std::string> out;

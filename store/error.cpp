@@ -6,7 +6,7 @@ namespace sigmat::store {
 
 std::string describe(const DataError& error) {
     std::string out;
-    if (!error.path.empty()) {
+    if (error.kind != ErrorKind::io && !error.path.empty()) {
         out = error.path;
         if (error.line > 0)
             out += ", line " + std::to_string(error.line);

@@ -5,7 +5,8 @@
 //   data   a file's content is not what its layout says (the line is 1-based; 0 for the file
 //          as a whole, or for a file that is missing where its absence is the fault);
 //   io     the system refused (a file or folder that cannot be read, listed or written):
-//          sys_errno keeps the system's reason for the message;
+//          the message is the whole sentence with the path in it ("cannot write PATH"), and
+//          sys_errno keeps the system's reason, which describe() adds in the system's words;
 //   usage  a request that cannot be served as asked (a selector out of its ranges, a
 //          process a format cannot carry); no file is at fault.
 // Each face maps it to its own convention: the dialog's message boxes with their texts, exit
@@ -44,8 +45,9 @@ inline DataError usage_error(std::string_view message) {
     return DataError{ErrorKind::usage, {}, 0, std::string(message), 0};
 }
 
-// "PATH, line N: MESSAGE", "PATH: MESSAGE" (line 0), or the message alone (no path), with
-// ": " and the system's words for sys_errno after it when there is one.
+// data, usage: "PATH, line N: MESSAGE", "PATH: MESSAGE" (line 0), or the message alone (no
+// path). io: the message, then ": " and the system's words for sys_errno when there is one
+// ("cannot write out.tsv: No space left on device").
 std::string describe(const DataError& error);
 
 // A value, or the error that stands in its place.

@@ -11,9 +11,9 @@
 #include "curves/database.h"
 #include "curves/export.h"
 #include "curves/figure.h"
-#include "platform/figure_file.h"
-#include "platform/output_file.h"
-#include "platform/plotter_process.h"
+#include "process/figure_file.h"
+#include "process/output_file.h"
+#include "process/plotter_process.h"
 #include "store/number_fields.h"
 #include "store/settings_file.h"
 
@@ -78,7 +78,7 @@ bool display_available(const Io& io) {
 void emit(const Io& io, const std::string& output, const std::string& text) {
     if (output.empty())
         io.out << text << std::flush;
-    else if (const store::Status written = platform::write_output(io.files, output, text); !written)
+    else if (const store::Status written = process::write_output(io.files, output, text); !written)
         stop(written.error());
 }
 
@@ -190,15 +190,15 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
     const std::string program = o.gnuplot.empty() ? std::string("gnuplot") : o.gnuplot;
     if (figure.output == curves::FigureOutput::window) {
         const std::string script = take(curves::figure_script(figure));
-        if (platform::run_plotter_on_text("", program, script, false).status ==
-            platform::PlotterStatus::not_started)
+        if (process::run_plotter_on_text("", program, script, false).status ==
+            process::PlotterStatus::not_started)
             throw Stop{1, "gnuplot could not be started"};
         return;
     }
     // Whole or not at all: rendered beside the output and moved into place.
-    const store::Status written = platform::render_figure_file(
+    const store::Status written = process::render_figure_file(
         figure, o.output, [&](const std::string& directory, const std::string& text) {
-            return platform::run_plotter_on_text(directory, program, text, true);
+            return process::run_plotter_on_text(directory, program, text, true);
         });
     if (!written)
         stop(written.error());

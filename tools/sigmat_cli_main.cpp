@@ -1,5 +1,5 @@
 // The sigmat-cli program: the command line on the real file system and the process's streams.
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "tools/sigmat_cli.h"
 
 #include <cstdlib>
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    sigmat::platform::ignore_file_size_signal();
+    sigmat::process::ignore_file_size_signal();
     std::error_code ec;
     const std::filesystem::path here = std::filesystem::current_path(ec);
     sigmat::cli::Io io{sigmat::store::real_file_system(), std::cout, std::cerr,

@@ -6,7 +6,7 @@
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 
 #include <charconv>
 #include <fstream>
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
     }
     std::istream& in = argc == 2 ? static_cast<std::istream&>(file) : std::cin;
 
-    sigmat::platform::ignore_file_size_signal();
+    sigmat::process::ignore_file_size_signal();
     HeadlessPlatform platform(sigmat::app::main_dialog_description());
     platform.on_record = print_record;
     sigmat::app::Application application;

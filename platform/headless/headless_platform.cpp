@@ -1,6 +1,6 @@
 #include "platform/headless/headless_platform.h"
 
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 
 namespace sigmat::platform {
 namespace {
@@ -260,7 +260,7 @@ PlotterResult HeadlessPlatform::start_plotter(const std::string& directory,
     r.program = program;
     r.script = script;
     return launch(std::move(r),
-                  [&] { return run_plotter_process(directory, program, script, {}); });
+                  [&] { return process::run_plotter_process(directory, program, script, {}); });
 }
 
 // A launch is recorded when the plotter starts: always in the simulated modes, only when the
@@ -304,7 +304,7 @@ PlotterResult HeadlessPlatform::start_plotter_on_text(const std::string& directo
     r.script_text = script_text;
     r.wait = wait;
     return launch(std::move(r),
-                  [&] { return run_plotter_on_text(directory, program, script_text, wait); });
+                  [&] { return process::run_plotter_on_text(directory, program, script_text, wait); });
 }
 
 void HeadlessPlatform::set_tooltip(int id, std::string_view text) {

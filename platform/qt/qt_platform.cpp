@@ -1,6 +1,6 @@
 #include "platform/qt/qt_platform.h"
 
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "platform/qt/qt_windows.h"
 
 #include <QAbstractButton>
@@ -958,7 +958,7 @@ PlotterResult QtPlatform::start_plotter(const std::string& directory, const std:
     // input that Qt would hold back until later and any that reaches a widget directly.
     InputBlocker blocker;
     plotting_ = true;
-    PlotterResult result = run_plotter_process(directory, program, script, [] {
+    PlotterResult result = process::run_plotter_process(directory, program, script, [] {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
     // Deliver what was held back while the blocker still swallows it.
@@ -971,11 +971,11 @@ PlotterResult QtPlatform::start_plotter_on_text(const std::string& directory,
                                                 const std::string& program,
                                                 const std::string& script_text, bool wait) {
     if (!wait)
-        return run_plotter_on_text(directory, program, script_text, false);
+        return process::run_plotter_on_text(directory, program, script_text, false);
     // A figure rendered to a file: short, and the dialog takes no input meanwhile.
     InputBlocker blocker;
     plotting_ = true;
-    PlotterResult result = run_plotter_on_text(directory, program, script_text, true);
+    PlotterResult result = process::run_plotter_on_text(directory, program, script_text, true);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     plotting_ = false;
     return result;

@@ -1,6 +1,6 @@
 #include "platform/qt/qt_windows.h"
 
-#include "platform/text_bytes.h"
+#include "process/text_bytes.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -22,13 +22,13 @@ namespace sigmat::platform {
 // lone surrogates that come back as the same bytes (a folder name need not be valid UTF-8,
 // and Qt's own decoding would turn such bytes into U+FFFD).
 QString to_qt(std::string_view text) {
-    const std::u16string wide = bytes_to_utf16(text);
+    const std::u16string wide = process::bytes_to_utf16(text);
     return QString(reinterpret_cast<const QChar*>(wide.data()),
                    static_cast<qsizetype>(wide.size()));
 }
 
 std::string from_qt(const QString& text) {
-    return utf16_to_bytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+    return process::utf16_to_bytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                               static_cast<std::size_t>(text.size())));
 }
 

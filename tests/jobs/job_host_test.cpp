@@ -43,7 +43,7 @@ class RecordingHost final : public jobs::JobHost {
         return yes;
     }
     void set_waiting(bool on) override { events.push_back(on ? "wait on" : "wait off"); }
-    platform::PlotterResult start_plotter(const std::string& directory, const std::string& program,
+    process::PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                           const std::string& script) override {
         events.push_back("plot " + directory + " | " + program + " | " + script);
         return {};

@@ -4,7 +4,7 @@
 // must plot the right file without running anything, or the job refuses the name.
 #include "job_fixture.h"
 
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "store/plot_scripts.h"
 
 #include <cmath>
@@ -37,7 +37,7 @@ class ScriptSafety : public JobTest {
     // Runs the launched script with real gnuplot in the folder the job gave the plotter,
     // through the plotter start the dialog uses; its plot goes to a table of points.
     struct Run {
-        platform::PlotterResult result;
+        process::PlotterResult result;
         int points = 0;
     };
     Run run_launched() {
@@ -50,7 +50,7 @@ class ScriptSafety : public JobTest {
         write_file(wrapper, "#!/bin/sh\nexec gnuplot -e \"set table 'points.txt'\" \"$@\"\n");
         ::chmod(wrapper.c_str(), 0755);
         ::setenv("GNUTERM", "dumb", 1);
-        r.result = platform::run_plotter_process(l[0].cwd, wrapper, l[0].script, {});
+        r.result = process::run_plotter_process(l[0].cwd, wrapper, l[0].script, {});
         const std::string table = read_file(fs::path(l[0].cwd) / "points.txt");
         for (std::size_t at = 0; (at = table.find(" i\n", at)) != std::string::npos; ++at)
             ++r.points;
@@ -120,7 +120,7 @@ TEST_F(ScriptSafety, HostileFolderNamesArePlottedAsNamesOrRefused) {
         } else {
             ASSERT_TRUE(messages().empty()) << messages()[0];
             const Run r = run_launched();
-            EXPECT_EQ(r.result.status, platform::PlotterStatus::finished) << r.result.error_output;
+            EXPECT_EQ(r.result.status, process::PlotterStatus::finished) << r.result.error_output;
             EXPECT_GT(r.points, 10) << "the right file is plotted";
         }
         EXPECT_FALSE(injected());

@@ -37,7 +37,7 @@ using sigmat::platform::ControlDescription;
 using sigmat::platform::ControlKind;
 using sigmat::platform::Event;
 using sigmat::platform::no_id;
-using sigmat::platform::PlotterStatus;
+using sigmat::process::PlotterStatus;
 using sigmat::platform::QtPlatform;
 namespace id = sigmat::app::id;
 

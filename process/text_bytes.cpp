@@ -1,8 +1,8 @@
-#include "platform/text_bytes.h"
+#include "process/text_bytes.h"
 
 #include <cstdint>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 namespace {
 
 constexpr char16_t escaped_byte_base = 0xDC00; // U+DC80..U+DCFF hold the bytes 0x80..0xFF
@@ -110,4 +110,4 @@ std::string utf16_to_bytes(std::u16string_view text) {
     return out;
 }
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

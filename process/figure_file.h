@@ -5,13 +5,13 @@
 #pragma once
 
 #include "curves/figure.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "store/error.h"
 
 #include <functional>
 #include <string>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 
 // Runs a plotter on a script text in a folder and waits for it.
 using TextPlotter =
@@ -23,4 +23,4 @@ using TextPlotter =
 [[nodiscard]] store::Status render_figure_file(curves::Figure figure, const std::string& output,
                                                const TextPlotter& run);
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

@@ -1,4 +1,4 @@
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,7 +21,7 @@
 extern char** environ;
 #endif
 
-namespace sigmat::platform {
+namespace sigmat::process {
 namespace {
 
 // The last few non-empty lines of the plotter's error output.
@@ -483,4 +483,4 @@ PlotterResult wait_for(pid_t pid, int err_fd, const std::function<void()>& while
 
 #endif
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

@@ -1,4 +1,4 @@
-#include "platform/figure_file.h"
+#include "process/figure_file.h"
 
 #include <filesystem>
 #include <system_error>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-namespace sigmat::platform {
+namespace sigmat::process {
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,13 +30,13 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
     std::error_code ec;
     const fs::path target = fs::absolute(fs::path(output), ec);
     if (ec || figure.output == curves::FigureOutput::window) {
-        return store::io_error({}, "cannot write " + output, ec.value());
+        return store::io_error(output, "cannot write " + output, ec.value());
     }
     const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
                                                     std::to_string(process_id()) + ".tmp");
     fs::create_directory(folder, ec);
     if (ec) {
-        return store::io_error({}, "cannot write " + output, ec.value());
+        return store::io_error(output, "cannot write " + output, ec.value());
     }
     figure.output_path = target.filename().string();
     std::vector<fs::path> made = {target.filename()};
@@ -48,7 +48,8 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
         const fs::file_status there = fs::symlink_status(target.parent_path() / name, ec);
         if (fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
             clean();
-            return store::io_error({}, "cannot write " + (target.parent_path() / name).string(), 0);
+            return store::io_error((target.parent_path() / name).string(),
+                                   "cannot write " + (target.parent_path() / name).string(), 0);
         }
     }
     const store::Result<std::string> script = curves::figure_script(figure);
@@ -69,7 +70,8 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
         fs::rename(folder / name, target.parent_path() / name, ec);
         if (ec) {
             clean();
-            return store::io_error({}, "cannot write " + (target.parent_path() / name).string(),
+            return store::io_error((target.parent_path() / name).string(),
+                                   "cannot write " + (target.parent_path() / name).string(),
                                    ec.value());
         }
     }
@@ -77,4 +79,4 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
     return {};
 }
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

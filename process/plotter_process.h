@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 
 // What became of one plotter start.
 enum class PlotterStatus {
@@ -53,4 +53,4 @@ PlotterResult run_plotter_on_text(const std::string& directory, const std::strin
 // plotter gets the default disposition back.
 void ignore_file_size_signal();
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

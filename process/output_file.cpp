@@ -1,9 +1,9 @@
-#include "platform/output_file.h"
+#include "process/output_file.h"
 
 #include <filesystem>
 #include <fstream>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 
 store::Status write_output(store::FileSystem& files, const std::string& path,
                            std::string_view text) {
@@ -18,12 +18,12 @@ store::Status write_output(store::FileSystem& files, const std::string& path,
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.close();
         if (!out)
-            return store::io_error({}, "cannot write " + path, 0);
+            return store::io_error(path, "cannot write " + path, 0);
         return {};
     }
     if (!files.write(path, text))
-        return store::io_error({}, "cannot write " + path, 0);
+        return store::io_error(path, "cannot write " + path, 0);
     return {};
 }
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

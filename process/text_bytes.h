@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 
 std::u16string bytes_to_utf16(std::string_view bytes);
 
@@ -16,4 +16,4 @@ std::u16string bytes_to_utf16(std::string_view bytes);
 // with U+FFFD for a lone surrogate outside U+DC80..U+DCFF.
 std::string utf16_to_bytes(std::u16string_view text);
 
-} // namespace sigmat::platform
+} // namespace sigmat::process

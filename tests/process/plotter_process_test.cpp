@@ -3,7 +3,7 @@
 // (tests/support/wgnuplot_stand_in.cpp).
 #include "app/resources/main_dialog_description.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/plotter_process.h"
+#include "process/plotter_process.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,10 @@
 #include <windows.h>
 #endif
 
-namespace sigmat::platform {
+namespace sigmat::process {
 namespace {
+
+using platform::HeadlessPlatform;
 
 // Sets (or, with nullptr, removes) an environment variable for one test.
 class EnvOverride {
@@ -272,4 +274,4 @@ TEST_F(PlotterStandIn, HeadlessRealModeRecordsTheStartAsConfigured) {
 #endif
 
 } // namespace
-} // namespace sigmat::platform
+} // namespace sigmat::process

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-namespace sigmat::platform {
+namespace sigmat::process {
 
 // An io error "cannot write PATH" when the file cannot be written.
 [[nodiscard]] store::Status write_output(store::FileSystem& files, const std::string& path,
                                          std::string_view text);
 
-} // namespace sigmat::platform
+} // namespace sigmat::process
