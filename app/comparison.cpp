@@ -51,31 +51,6 @@ PlotterPlace plotter_place(const Application& app) {
     return place;
 }
 
-// The energy range of the dialog when it is on and its bounds read.
-std::optional<std::pair<double, double>> dialog_range(Platform& p, const PlotSettings& s) {
-    if (!s.useEnergyRange)
-        return std::nullopt;
-    std::string from, to;
-    p.get_text(id::energy_min, from);
-    p.get_text(id::energy_max, to);
-    const auto lo = store::read_real_item(from), hi = store::read_real_item(to);
-    if (!lo.ok() || !hi.ok() || !(lo.value < hi.value))
-        return std::nullopt;
-    return std::pair{lo.value, hi.value};
-}
-
-// The FWHM of the dialog when the resolution is on and the field holds one.
-std::optional<std::int32_t> dialog_fwhm(Platform& p, const PlotSettings& s) {
-    if (!s.useResolution)
-        return std::nullopt;
-    std::string text;
-    p.get_text(id::fwhm, text);
-    const auto fwhm = store::read_whole_item(text);
-    if (!fwhm.ok() || fwhm.value < curves::fwhm_lowest_mev || fwhm.value > curves::fwhm_highest_mev)
-        return std::nullopt;
-    return fwhm.value;
-}
-
 // The database session on `folder` with the catalogue the dialog read at start-up.
 curves::Database session(const Application& app, const std::string& folder) {
     return curves::Database(*app.files, folder, app.catalogue, true, {}, 1);
@@ -145,17 +120,14 @@ store::Result<ComparedCurve> outside_curve(const curves::Database& db, const std
     return c;
 }
 
-curves::Figure comparison_figure(const std::vector<ComparedCurve>& list,
-                                 const jobs::ViewOptions& view,
-                                 std::optional<std::pair<double, double>> range) {
-    curves::Figure figure;
-    figure.logx = view.log_energy;
-    figure.logy = view.log_sigma;
-    figure.unit = view.unit;
+store::Figure comparison_figure(const std::vector<ComparedCurve>& list, const store::View& view,
+                                std::optional<std::pair<double, double>> range) {
+    store::Figure figure;
+    figure.view = view;
     figure.range = range;
     const double factor = curves::from_a2(view.unit);
     for (const ComparedCurve& c : list) {
-        curves::FigureCurve f{c.label, c.curve.energy, {}};
+        store::FigureCurve f{c.label, c.curve.energy, {}};
         f.sigma.reserve(c.curve.energy.size());
         for (std::size_t i = 0; i < c.curve.energy.size(); ++i)
             f.sigma.push_back(c.curve.sigma[i] * factor);
@@ -220,26 +192,13 @@ LxcatText comparison_lxcat(const curves::Database& db, const std::vector<Compare
 }
 
 std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool thermal) {
-    curves::CurveSelector selector;
-    jobs::Directories dirs;
-    if (thermal) {
-        auto request = read_thermal_request(p, app.settings);
-        if (!request)
-            return std::nullopt;
-        selector.molecule = request->molecule;
-        selector.kind = curves::CurveKind::thermal;
-        selector.temperatures = request->temperatures;
-        selector.fwhm_mev = request->fwhm_mev;
-        dirs = request->dirs;
-    } else {
-        auto request = read_single_request(p, app.settings);
-        if (!request)
-            return std::nullopt;
-        selector = jobs::curve_selector(*request);
-        dirs = request->dirs;
-    }
+    const auto request =
+        thermal ? read_thermal_request(p, app.settings) : read_single_request(p, app.settings);
+    if (!request)
+        return std::nullopt;
+    const curves::CurveSelector& selector = request->curve;
     DialogJobHost host(p, *app.files);
-    const auto places = jobs::steps::enter(host, dirs);
+    const auto places = jobs::steps::enter(host, request->dirs);
     if (!places)
         return std::nullopt;
     store::Result<curves::Curve> read = session(app, places->database).curve(selector);
@@ -335,7 +294,7 @@ void ComparisonLogic::add_file() {
         return;
     }
     std::optional<std::int32_t> fwhm;
-    if (const auto dialog = dialog_fwhm(platform_, app_.settings)) {
+    if (const auto dialog = current_fwhm(platform_, app_.settings)) {
         if (platform_.ask_yes_no("Fold the curve", "Fold " + file_name_of(answer->path) +
                                                        " with the dialog's resolution, FWHM " +
                                                        std::to_string(*dialog) + " meV?"))
@@ -359,9 +318,9 @@ void ComparisonLogic::plot_together() {
         show_error(platform_, "The comparison holds no curve: add one from the Compare menu.");
         return;
     }
-    const curves::Figure figure = comparison_figure(app_.comparison.curves, app_.settings.view,
-                                                    dialog_range(platform_, app_.settings));
-    const store::Result<std::string> script = curves::figure_script(figure);
+    const store::Figure figure = comparison_figure(app_.comparison.curves, app_.settings.view,
+                                                   current_range(platform_, app_.settings));
+    const store::Result<std::string> script = store::figure_script(figure);
     if (!script) {
         show_error(platform_, "Cannot plot the comparison: " + script.error().message);
         return;
@@ -390,25 +349,13 @@ void ComparisonLogic::export_figure() {
     const PlotterPlace place = plotter_place(app_);
     platform::FigureFileAnswer suggestion;
     suggestion.path = store::join_path(place.directory, "sigmat-figure.png");
+    suggestion.format.output = store::FigureOutput::png;
     const auto answer = platform_.ask_figure_file(suggestion);
     if (!answer)
         return;
-    curves::Figure figure =
-        comparison_figure(*list, app_.settings.view, dialog_range(platform_, app_.settings));
-    switch (answer->format) {
-    case platform::FigureFormat::png:
-        figure.output = curves::FigureOutput::png;
-        figure.width_px = static_cast<int>(answer->width);
-        figure.height_px = static_cast<int>(answer->height);
-        break;
-    case platform::FigureFormat::pdf:
-    case platform::FigureFormat::svg:
-        figure.output = answer->format == platform::FigureFormat::pdf ? curves::FigureOutput::pdf
-                                                                      : curves::FigureOutput::svg;
-        figure.width_cm = answer->width;
-        figure.height_cm = answer->height;
-        break;
-    }
+    store::Figure figure =
+        comparison_figure(*list, app_.settings.view, current_range(platform_, app_.settings));
+    figure.format = answer->format;
     const store::Status written = process::render_figure_file(
         figure, answer->path, [&](const std::string& directory, const std::string& text) {
             return platform_.start_plotter_on_text(directory, place.program, text, true);

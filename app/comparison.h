@@ -9,13 +9,13 @@
 #include "curves/curve.h"
 #include "curves/database.h"
 #include "curves/export.h"
-#include "curves/figure.h"
 #include "curves/lxcat.h"
 #include "curves/measured.h"
 #include "jobs/plot_jobs.h"
 #include "platform/platform.h"
 #include "store/error.h"
 #include "store/file_system.h"
+#include "store/plot_scripts.h"
 
 #include <cstddef>
 #include <memory>
@@ -60,9 +60,9 @@ outside_curve(const curves::Database& db, const std::string& path, OutsideFormat
               std::optional<std::int32_t> block, std::optional<std::int32_t> fwhm_mev);
 
 // The figure of the curves: legend entries, points in the view's unit, log axes, the range.
-[[nodiscard]] curves::Figure comparison_figure(const std::vector<ComparedCurve>& curves,
-                                               const jobs::ViewOptions& view,
-                                               std::optional<std::pair<double, double>> range);
+[[nodiscard]] store::Figure comparison_figure(const std::vector<ComparedCurve>& curves,
+                                              const store::View& view,
+                                              std::optional<std::pair<double, double>> range);
 
 // The curves as one table: a row per point, "curve" (1, 2, ... in list order), "E_eV" and the
 // cross section in `unit`; the "#" lines name each curve, its source and its provenance.

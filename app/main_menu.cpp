@@ -12,7 +12,7 @@ using platform::Platform;
 
 // The View entries hold the options; a script or a figure made afterwards follows them.
 void on_view(Platform& p, Application& app) {
-    jobs::ViewOptions& view = app.settings.view;
+    store::View& view = app.settings.view;
     bool on = false;
     view.log_energy = p.get_checked(id::log_energy, on) && on;
     view.log_sigma = p.get_checked(id::log_sigma, on) && on;
@@ -28,7 +28,7 @@ void start_menus(Platform& p, Application& app) {
         app.compare = std::make_unique<ComparisonLogic>(p, app);
     ComparisonLogic& compare = *app.compare;
 
-    const jobs::ViewOptions& view = app.settings.view;
+    const store::View& view = app.settings.view;
     p.set_checked(id::log_energy, view.log_energy);
     p.set_checked(id::log_sigma, view.log_sigma);
     p.set_checked(view.unit == curves::SigmaUnit::cm2  ? id::unit_cm2

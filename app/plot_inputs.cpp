@@ -69,28 +69,39 @@ bool read_whole_checked(Platform& p, int control, std::int32_t lowest, std::int3
     return true;
 }
 
+// Whether a failed input shows its message (a Plot button) or not (the comparison's reading of
+// what a Plot button would plot).
+enum class Messages { shown, quiet };
+
 // The energy range, read only when switched on: "Set the electron energy range.".
-bool read_range(Platform& p, const PlotSettings& s, jobs::EnergyRange& range) {
+bool read_range(Platform& p, const PlotSettings& s, jobs::EnergyRange& range,
+                Messages messages = Messages::shown) {
     range.on = s.useEnergyRange;
     if (!range.on)
         return true;
     Read r = read_real(p, id::energy_min, range.from);
     if (r == Read::ok)
         r = read_real(p, id::energy_max, range.to);
-    if (r == Read::failed)
+    if (r == Read::failed && messages == Messages::shown)
         show_error(p, "Set the electron energy range.");
     return r == Read::ok;
 }
 
 // The FWHM, read only when the resolution is on: whole meV within the three digits of the
 // file names, else "Set the resolution.".
-bool read_fwhm(Platform& p, const PlotSettings& s, std::optional<std::int32_t>& fwhm) {
+bool read_fwhm(Platform& p, const PlotSettings& s, std::optional<std::int32_t>& fwhm,
+               Messages messages = Messages::shown) {
     if (!s.useResolution)
         return true;
     std::int32_t value = 0;
-    if (!read_whole_checked(p, id::fwhm, curves::fwhm_lowest_mev, curves::fwhm_highest_mev,
-                            "Set the resolution.", value))
+    const Read r = read_whole(p, id::fwhm, value);
+    if (r == Read::silent)
         return false;
+    if (r == Read::failed || value < curves::fwhm_lowest_mev || value > curves::fwhm_highest_mev) {
+        if (messages == Messages::shown)
+            show_error(p, "Set the resolution.");
+        return false;
+    }
     fwhm = value;
     return true;
 }
@@ -126,8 +137,8 @@ void DialogJobHost::set_waiting(bool on) {
 }
 
 process::PlotterResult DialogJobHost::start_plotter(const std::string& directory,
-                                                     const std::string& program,
-                                                     const std::string& script) {
+                                                    const std::string& program,
+                                                    const std::string& script) {
     return platform_.start_plotter(directory, program, script);
 }
 
@@ -142,43 +153,45 @@ void DialogJobHost::report_average(const curves::Curve& average) {
     platform_.set_status(text, warning);
 }
 
-std::optional<jobs::SingleRequest> read_single_request(Platform& p, PlotSettings& s) {
-    jobs::SingleRequest r;
-    r.process = jobs::ProcessKind::aed_total;
+std::optional<jobs::PlotRequest> read_single_request(Platform& p, PlotSettings& s) {
+    jobs::PlotRequest r;
+    curves::CurveSelector& c = r.curve;
+    c.kind = curves::ProcessKind::aed_total;
     bool on = false;
     if (p.get_checked(id::dea, on) && on)
-        r.process = jobs::ProcessKind::dea;
+        c.kind = curves::ProcessKind::dea;
     else if (p.get_checked(id::ve, on) && on)
-        r.process = jobs::ProcessKind::ve;
+        c.kind = curves::ProcessKind::ve;
     else if (p.get_checked(id::aed, on) && on)
-        r.process = jobs::ProcessKind::aed;
-    if (!read_molecule(p, r.molecule))
+        c.kind = curves::ProcessKind::aed;
+    if (!read_molecule(p, c.molecule))
         return std::nullopt;
     constexpr std::int32_t any_low = INT32_MIN, any_high = INT32_MAX;
     bool ok = true;
-    switch (r.process) {
-    case jobs::ProcessKind::dea:
-    case jobs::ProcessKind::ve:
+    switch (c.kind) {
+    case curves::ProcessKind::dea:
+    case curves::ProcessKind::ve:
         // A state that does not fit two digits has no file: "Data file not found." later.
         ok = read_whole_checked(p, id::vib_initial, any_low, any_high,
-                                "Select the initial vibrational state of the molecule.", r.v) &&
+                                "Select the initial vibrational state of the molecule.", c.v) &&
              read_whole_checked(p, id::rot_initial, any_low, any_high,
-                                "Select the initial rotational state of the molecule.", r.j) &&
+                                "Select the initial rotational state of the molecule.", c.j) &&
              read_range(p, s, r.range) &&
-             (r.process != jobs::ProcessKind::ve ||
+             (c.kind != curves::ProcessKind::ve ||
               read_whole_checked(p, id::vib_final, 0, curves::ve_final_highest,
-                                 "Select the final vibrational state of the molecule.", r.vf)) &&
-             read_fwhm(p, s, r.fwhm_mev);
+                                 "Select the final vibrational state of the molecule.", c.vf)) &&
+             read_fwhm(p, s, c.fwhm_mev);
         break;
-    case jobs::ProcessKind::aed:
+    case curves::ProcessKind::aed:
         ok = read_whole_checked(p, id::vib_final, 0, curves::aed_final_highest,
-                                "Select the final vibrational state of the molecule.", r.vf) &&
+                                "Select the final vibrational state of the molecule.", c.vf) &&
              read_whole_checked(p, id::rot_initial, any_low, any_high,
-                                "Select the rotational state of the molecule.", r.j) &&
-             read_range(p, s, r.range) && read_fwhm(p, s, r.fwhm_mev);
+                                "Select the rotational state of the molecule.", c.j) &&
+             read_range(p, s, r.range) && read_fwhm(p, s, c.fwhm_mev);
         break;
-    case jobs::ProcessKind::aed_total:
-        ok = read_range(p, s, r.range) && read_fwhm(p, s, r.fwhm_mev);
+    case curves::ProcessKind::aed_total:
+    case curves::ProcessKind::thermal:
+        ok = read_range(p, s, r.range) && read_fwhm(p, s, c.fwhm_mev);
         break;
     }
     if (!ok)
@@ -187,19 +200,35 @@ std::optional<jobs::SingleRequest> read_single_request(Platform& p, PlotSettings
     return r;
 }
 
-std::optional<jobs::ThermalRequest> read_thermal_request(Platform& p, PlotSettings& s) {
-    jobs::ThermalRequest r;
+std::optional<jobs::PlotRequest> read_thermal_request(Platform& p, PlotSettings& s) {
+    jobs::PlotRequest r;
+    curves::CurveSelector& c = r.curve;
+    c.kind = curves::ProcessKind::thermal;
     // Temperatures are whole kelvins within the four digits of the file names; 0 K is the
     // zero-temperature limit.
-    if (!read_molecule(p, r.molecule) || !read_range(p, s, r.range) ||
+    if (!read_molecule(p, c.molecule) || !read_range(p, s, r.range) ||
         !read_whole_checked(p, id::temp_vib, 0, curves::temperature_highest_k,
-                            "Set the vibrational temperature", r.temperatures.tv_k) ||
+                            "Set the vibrational temperature", c.temperatures.tv_k) ||
         !read_whole_checked(p, id::temp_rot, 0, curves::temperature_highest_k,
-                            "Set the rotational temperature", r.temperatures.tj_k) ||
-        !read_fwhm(p, s, r.fwhm_mev))
+                            "Set the rotational temperature", c.temperatures.tj_k) ||
+        !read_fwhm(p, s, c.fwhm_mev))
         return std::nullopt;
     fill_common(p, s, r.dirs, r.style);
     return r;
+}
+
+std::optional<std::pair<double, double>> current_range(Platform& p, const PlotSettings& s) {
+    jobs::EnergyRange range;
+    if (!read_range(p, s, range, Messages::quiet) || !range.on || !(range.from < range.to))
+        return std::nullopt;
+    return std::pair{range.from, range.to};
+}
+
+std::optional<std::int32_t> current_fwhm(Platform& p, const PlotSettings& s) {
+    std::optional<std::int32_t> fwhm;
+    if (!read_fwhm(p, s, fwhm, Messages::quiet))
+        return std::nullopt;
+    return fwhm;
 }
 
 void on_plot_single(Platform& p, PlotSettings& s, store::FileSystem& files, platform::Event event) {

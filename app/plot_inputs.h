@@ -9,6 +9,7 @@
 #include "store/file_system.h"
 
 #include <optional>
+#include <utility>
 
 namespace sigmat::app {
 
@@ -22,7 +23,7 @@ class DialogJobHost final : public jobs::JobHost {
     bool ask_recalculate() override;
     void set_waiting(bool on) override;
     process::PlotterResult start_plotter(const std::string& directory, const std::string& program,
-                                          const std::string& script) override;
+                                         const std::string& script) override;
     store::FileSystem& files() override { return files_; }
     // The states of a temperature average and the share of the population they hold, on the
     // status line (in the warning colour below 99 %).
@@ -37,11 +38,19 @@ class DialogJobHost final : public jobs::JobHost {
 // The single cross section of the selected process (button 30002): the first of DEA (1007),
 // VE (1042), AED (1043) that is on, otherwise total AED. Nothing when a check failed (its
 // message shown) or a control's text could not be read (silently).
-std::optional<jobs::SingleRequest> read_single_request(platform::Platform& platform,
-                                                       PlotSettings& settings);
+std::optional<jobs::PlotRequest> read_single_request(platform::Platform& platform,
+                                                     PlotSettings& settings);
 // The temperature-averaged DEA (button 30003).
-std::optional<jobs::ThermalRequest> read_thermal_request(platform::Platform& platform,
-                                                         PlotSettings& settings);
+std::optional<jobs::PlotRequest> read_thermal_request(platform::Platform& platform,
+                                                      PlotSettings& settings);
+
+// The energy range (when it is on, both bounds read and the lower below the upper) and the
+// FWHM (when the resolution is on and the field holds one in range) as a Plot button would read
+// them, without showing a message: what the comparison takes from the dialog.
+std::optional<std::pair<double, double>> current_range(platform::Platform& platform,
+                                                       const PlotSettings& settings);
+std::optional<std::int32_t> current_fwhm(platform::Platform& platform,
+                                         const PlotSettings& settings);
 
 // The buttons' click actions; any other event is ignored.
 void on_plot_single(platform::Platform& platform, PlotSettings& settings, store::FileSystem& files,

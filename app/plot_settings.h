@@ -29,7 +29,7 @@ struct PlotSettings {
     bool useResolution = false;
     std::int32_t moleculeIndex = 1; // 1-based position in the catalogue
     // The View menu; held for the session only (Sigmat.ini keeps its five lines).
-    jobs::ViewOptions view;
+    store::View view;
 };
 
 // The held fields of the settings, and back.

@@ -178,7 +178,7 @@ void ve_parse_with(benchmark::State& state, bool wide_path) {
     const WidePath wide(wide_path);
     for (auto _ : state) {
         auto read = sigmat::store::read_cross_section_table(
-            sigmat::store::real_file_system(), data().ve_path, sigmat::store::DataFileKind::ve);
+            sigmat::store::real_file_system(), data().ve_path, sigmat::store::ProcessKind::ve);
         if (!read.ok() || read->rows != ve_rows || read->columns != ve_columns + 1)
             state.SkipWithError("the VE file was not read");
         benchmark::DoNotOptimize(read->values.data());

@@ -13,6 +13,8 @@
 // not reach hold 0), optionally folded with a Gaussian of the given FWHM.
 #pragma once
 
+#include "store/process_kind.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,7 +23,7 @@
 
 namespace sigmat::curves {
 
-enum class CurveKind { dea, ve, aed, aed_total, thermal };
+using store::ProcessKind;
 
 // Input ranges that every front end keeps to: the FWHM fits the three digits of the result
 // names, temperatures the four, final states the two-digit column of a plot command.
@@ -38,7 +40,7 @@ struct TemperaturePair {
 
 struct CurveSelector {
     std::string molecule; // the code without trailing blanks
-    CurveKind kind = CurveKind::dea;
+    ProcessKind kind = ProcessKind::dea;
     std::int32_t v = 0;           // dea, ve: initial vibrational state
     std::int32_t j = 0;           // dea, ve: initial rotational state; aed: the final J
     std::int32_t vf = 0;          // ve, aed: the final vibrational state

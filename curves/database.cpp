@@ -77,7 +77,7 @@ store::Result<std::vector<LevelRow>> Database::states(std::string_view molecule)
 }
 
 store::Result<Curve> Database::curve(const CurveSelector& selector) const {
-    if (selector.kind == CurveKind::thermal)
+    if (selector.kind == ProcessKind::thermal)
         return thermal_curve(*files_, folder_, selector.molecule, {&selector.temperatures, 1},
                              selector.fwhm_mev, threads_);
     return state_curve(*files_, folder_, selector);
@@ -102,7 +102,7 @@ store::Result<RateTable> curve_rates(const Curve& curve,
     if (mass_u) {
         table.mass_u = *mass_u;
     } else if (selector &&
-               (selector->kind == CurveKind::aed || selector->kind == CurveKind::aed_total)) {
+               (selector->kind == ProcessKind::aed || selector->kind == ProcessKind::aed_total)) {
         // In associative detachment the anion meets the atom: the reduced mass of the two.
         const auto reduced = reduced_mass_u(selector->molecule);
         if (!reduced)

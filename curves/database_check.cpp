@@ -14,7 +14,7 @@
 namespace sigmat::curves {
 namespace {
 
-using store::DataFileKind;
+using store::ProcessKind;
 
 std::string number(double x) {
     char buffer[32];
@@ -71,7 +71,7 @@ struct FileChecker {
 
     // The rows of one data file against its own header. Returns the text's level energy
     // (DEA: line 3) when it can be read.
-    std::optional<double> check(const std::string& path, DataFileKind kind) {
+    std::optional<double> check(const std::string& path, ProcessKind kind) {
         ++report.files;
         store::FileBytes bytes;
         if (files.read(path, bytes) != store::ReadStatus::ok) {
@@ -86,18 +86,18 @@ struct FileChecker {
         }
         store::LineCursor cursor(text);
         std::string_view line;
-        const std::int32_t header = kind == DataFileKind::dea         ? 8
-                                    : kind == DataFileKind::aed_total ? 6
-                                                                      : 9;
+        const std::int32_t header = kind == ProcessKind::dea         ? 8
+                                    : kind == ProcessKind::aed_total ? 6
+                                                                     : 9;
         std::optional<double> level;
         std::optional<store::GridHeader> grid;
         for (std::int32_t n = 1; n <= header && cursor.next(line); ++n) {
-            if (kind == DataFileKind::dea && n == 3)
+            if (kind == ProcessKind::dea && n == 3)
                 level = store::read_state_energy_line(line);
-            if (n == (kind == DataFileKind::aed_total ? 3 : 5))
+            if (n == (kind == ProcessKind::aed_total ? 3 : 5))
                 grid = store::read_grid_line(line);
         }
-        if (kind == DataFileKind::dea && !level)
+        if (kind == ProcessKind::dea && !level)
             add(true, path, 3, "the level energy cannot be read");
         const double step = grid->resolution_mev * 0.001;
         const double top = std::trunc(grid->max_energy / step) * step;
@@ -202,7 +202,7 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
         const auto dea = state_files(files, store::find_in_tree(files, db, {mol.code, "DA"}), "da");
         std::map<std::pair<int, int>, double> levels;
         for (const auto& [state, path] : dea)
-            if (const auto level = checker.check(path, DataFileKind::dea))
+            if (const auto level = checker.check(path, ProcessKind::dea))
                 levels[state] = *level;
 
         // The listing against the files, both ways.
@@ -240,12 +240,11 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
         // VE: the rows, and each threshold into a higher level against the state energies.
         const auto ve = state_files(files, store::find_in_tree(files, db, {mol.code, "VE"}), "ve");
         for (const auto& [state, path] : ve) {
-            checker.check(path, DataFileKind::ve);
+            checker.check(path, ProcessKind::ve);
             store::FileBytes bytes;
             if (files.read(path, bytes) != store::ReadStatus::ok)
                 continue;
-            const auto table =
-                store::read_cross_section_table(bytes.text(), DataFileKind::ve, path);
+            const auto table = store::read_cross_section_table(bytes.text(), ProcessKind::ve, path);
             if (!table || levels.count(state) == 0)
                 continue;
             const auto [v, j] = state;
@@ -277,10 +276,10 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
                 if (e.kind != store::PathKind::regular)
                     continue;
                 if (name == "adtot.dat")
-                    checker.check(store::join_path(ad, e.name), DataFileKind::aed_total);
+                    checker.check(store::join_path(ad, e.name), ProcessKind::aed_total);
                 else if (name.size() == 9 && name.rfind("adj", 0) == 0 &&
                          name.compare(5, 4, ".dat") == 0 && two_digits(name, 3))
-                    checker.check(store::join_path(ad, e.name), DataFileKind::aed_state);
+                    checker.check(store::join_path(ad, e.name), ProcessKind::aed);
             }
         }
     }

@@ -253,19 +253,19 @@ store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& s
         molecule + "(v=" + std::to_string(selector.v) + ",J=" + std::to_string(selector.j) + ")";
     std::string process_name;
     switch (selector.kind) {
-    case CurveKind::dea:
+    case ProcessKind::dea:
         b.kind = LxcatKind::attachment;
         b.process = state + " -> " + attachment_products(molecule);
         process_name = "Attachment";
         break;
-    case CurveKind::thermal:
+    case ProcessKind::thermal:
         b.kind = LxcatKind::attachment;
         b.process = molecule + "(Tv=" + std::to_string(selector.temperatures.tv_k) +
                     "K,TJ=" + std::to_string(selector.temperatures.tj_k) + "K) -> " +
                     attachment_products(molecule);
         process_name = "Attachment";
         break;
-    case CurveKind::ve:
+    case ProcessKind::ve:
         if (selector.vf <= selector.v) {
             return store::data_error(
                 {}, 0,
@@ -280,8 +280,8 @@ store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& s
         b.line3 = *curve.provenance.threshold_ev;
         process_name = "Excitation";
         break;
-    case CurveKind::aed:
-    case CurveKind::aed_total:
+    case ProcessKind::aed:
+    case ProcessKind::aed_total:
         return store::data_error(
             {}, 0,
             "LXCat has no keyword for associative detachment (an ion-atom collision); "

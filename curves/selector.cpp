@@ -62,11 +62,11 @@ store::Result<CurveSelector> parse_curve_selector(std::string_view text) {
         kind_part = kind_part.substr(0, comma);
     }
     const std::string kind = store::to_lower(kind_part);
-    const std::map<std::string, CurveKind> kinds = {{"dea", CurveKind::dea},
-                                                    {"ve", CurveKind::ve},
-                                                    {"aed", CurveKind::aed},
-                                                    {"aedtot", CurveKind::aed_total},
-                                                    {"thermal", CurveKind::thermal}};
+    const std::map<std::string, ProcessKind> kinds = {{"dea", ProcessKind::dea},
+                                                      {"ve", ProcessKind::ve},
+                                                      {"aed", ProcessKind::aed},
+                                                      {"aedtot", ProcessKind::aed_total},
+                                                      {"thermal", ProcessKind::thermal}};
     const auto found = kinds.find(kind);
     if (found == kinds.end()) {
         return store::usage_error("the kind of curve is dea, ve, aed, aedtot or thermal, not " +
@@ -91,18 +91,18 @@ store::Result<CurveSelector> parse_curve_selector(std::string_view text) {
     // The keys each kind needs, then the optional fold.
     std::vector<std::string> needed;
     switch (selector.kind) {
-    case CurveKind::dea:
+    case ProcessKind::dea:
         needed = {"v", "j"};
         break;
-    case CurveKind::ve:
+    case ProcessKind::ve:
         needed = {"v", "j", "vf"};
         break;
-    case CurveKind::aed:
+    case ProcessKind::aed:
         needed = {"vf", "j"};
         break;
-    case CurveKind::aed_total:
+    case ProcessKind::aed_total:
         break;
-    case CurveKind::thermal:
+    case ProcessKind::thermal:
         needed = {"tv", "tj"};
         break;
     }
@@ -136,7 +136,7 @@ store::Result<CurveSelector> parse_curve_selector(std::string_view text) {
     const bool states_ok =
         selector.v >= 0 && selector.v <= 99 && selector.j >= 0 && selector.j <= 99 &&
         selector.vf >= 0 &&
-        selector.vf <= (selector.kind == CurveKind::aed ? aed_final_highest : ve_final_highest);
+        selector.vf <= (selector.kind == ProcessKind::aed ? aed_final_highest : ve_final_highest);
     const bool temperatures_ok =
         selector.temperatures.tv_k >= 0 && selector.temperatures.tv_k <= temperature_highest_k &&
         selector.temperatures.tj_k >= 0 && selector.temperatures.tj_k <= temperature_highest_k;
@@ -158,19 +158,19 @@ std::string selector_text(const CurveSelector& selector) {
     std::string out = selector.molecule + ":";
     const auto n = [](std::int32_t x) { return std::to_string(x); };
     switch (selector.kind) {
-    case CurveKind::dea:
+    case ProcessKind::dea:
         out += "dea:v=" + n(selector.v) + ",J=" + n(selector.j);
         break;
-    case CurveKind::ve:
+    case ProcessKind::ve:
         out += "ve:v=" + n(selector.v) + ",J=" + n(selector.j) + ",vf=" + n(selector.vf);
         break;
-    case CurveKind::aed:
+    case ProcessKind::aed:
         out += "aed:vf=" + n(selector.vf) + ",J=" + n(selector.j);
         break;
-    case CurveKind::aed_total:
+    case ProcessKind::aed_total:
         out += "aedtot";
         break;
-    case CurveKind::thermal:
+    case ProcessKind::thermal:
         out +=
             "thermal:tv=" + n(selector.temperatures.tv_k) + ",tj=" + n(selector.temperatures.tj_k);
         break;
@@ -242,70 +242,29 @@ store::Result<std::vector<double>> parse_number_list(std::string_view text) {
     return values;
 }
 
-std::optional<SigmaUnit> parse_sigma_unit(std::string_view text) {
-    const std::string u = store::to_lower(text);
-    if (u == "a2")
-        return SigmaUnit::a2;
-    if (u == "cm2")
-        return SigmaUnit::cm2;
-    if (u == "m2")
-        return SigmaUnit::m2;
-    return std::nullopt;
-}
-
-std::string_view unit_name(SigmaUnit unit) {
-    switch (unit) {
-    case SigmaUnit::a2:
-        return "A2";
-    case SigmaUnit::cm2:
-        return "cm2";
-    case SigmaUnit::m2:
-        return "m2";
-    }
-    return "A2";
-}
-
-double from_a2(SigmaUnit unit) {
-    switch (unit) {
-    case SigmaUnit::a2:
-        return 1.0;
-    case SigmaUnit::cm2:
-        return 1e-16;
-    case SigmaUnit::m2:
-        return 1e-20;
-    }
-    return 1.0;
-}
-
 std::string curve_title(const CurveSelector& s) {
     const auto n = [](std::int32_t x) { return std::to_string(x); };
     std::string t = s.molecule + " ";
     switch (s.kind) {
-    case CurveKind::dea:
+    case ProcessKind::dea:
         t += "DEA v=" + n(s.v) + " J=" + n(s.j);
         break;
-    case CurveKind::ve:
+    case ProcessKind::ve:
         t += "VE v=" + n(s.v) + " J=" + n(s.j) + " -> v'=" + n(s.vf);
         break;
-    case CurveKind::aed:
+    case ProcessKind::aed:
         t += "AED -> v'=" + n(s.vf) + " J=" + n(s.j);
         break;
-    case CurveKind::aed_total:
+    case ProcessKind::aed_total:
         t += "AED total";
         break;
-    case CurveKind::thermal:
+    case ProcessKind::thermal:
         t += "DEA Tv=" + n(s.temperatures.tv_k) + " K TJ=" + n(s.temperatures.tj_k) + " K";
         break;
     }
     if (s.fwhm_mev)
         t += ", FWHM " + n(*s.fwhm_mev) + " meV";
     return t;
-}
-
-store::Result<SigmaUnit> sigma_unit(std::string_view text, std::string_view what) {
-    if (const auto unit = parse_sigma_unit(text))
-        return *unit;
-    return store::usage_error(std::string(what) + " " + std::string(text) + ": A2, cm2 or m2");
 }
 
 store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> values,

@@ -16,6 +16,7 @@
 
 #include "curves/curve.h"
 #include "store/error.h"
+#include "store/units.h"
 
 #include <cstdint>
 #include <optional>
@@ -61,13 +62,11 @@ struct OutsideSelector {
 [[nodiscard]] store::Result<std::optional<std::int32_t>>
 fwhm_value(std::optional<std::int32_t> fwhm, std::string_view what);
 
-// Cross-section units of tables and figures.
-enum class SigmaUnit { a2, cm2, m2 };
-[[nodiscard]] std::optional<SigmaUnit> parse_sigma_unit(std::string_view text); // A2, cm2, m2
-// The same, or a usage error naming the argument `what`.
-[[nodiscard]] store::Result<SigmaUnit> sigma_unit(std::string_view text, std::string_view what);
-[[nodiscard]] std::string_view unit_name(SigmaUnit unit); // "A2", ...
-// A^2 times this is the value in `unit`.
-[[nodiscard]] double from_a2(SigmaUnit unit);
+// Cross-section units (store/units.h).
+using store::from_a2;
+using store::parse_sigma_unit;
+using store::sigma_unit;
+using store::SigmaUnit;
+using store::unit_name;
 
 } // namespace sigmat::curves

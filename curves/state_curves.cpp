@@ -10,25 +10,25 @@ namespace sigmat::curves {
 StateFile state_file(store::FileSystem& files, std::string_view db, const CurveSelector& selector) {
     StateFile f;
     switch (selector.kind) {
-    case CurveKind::dea:
-    case CurveKind::thermal:
+    case ProcessKind::dea:
+    case ProcessKind::thermal:
         f.path = store::state_file_path(files, db, "DA", selector.molecule, selector.v, selector.j);
-        f.kind = store::DataFileKind::dea;
+        f.kind = store::ProcessKind::dea;
         f.column = 2;
         break;
-    case CurveKind::ve:
+    case ProcessKind::ve:
         f.path = store::state_file_path(files, db, "VE", selector.molecule, selector.v, selector.j);
-        f.kind = store::DataFileKind::ve;
+        f.kind = store::ProcessKind::ve;
         f.column = selector.vf + 2;
         break;
-    case CurveKind::aed:
+    case ProcessKind::aed:
         f.path = store::aed_state_file_path(files, db, selector.molecule, selector.j);
-        f.kind = store::DataFileKind::aed_state;
+        f.kind = store::ProcessKind::aed;
         f.column = selector.vf + 3;
         break;
-    case CurveKind::aed_total:
+    case ProcessKind::aed_total:
         f.path = store::aed_total_file_path(files, db, selector.molecule);
-        f.kind = store::DataFileKind::aed_total;
+        f.kind = store::ProcessKind::aed_total;
         f.column = 2;
         break;
     }
@@ -90,7 +90,7 @@ store::Result<Curve> state_curve(store::FileSystem& files, std::string_view db,
         return std::move(read).error();
     const store::CrossSectionTable& table = *read;
     if (file.column < 2 || file.column > table.columns)
-        return store::data_error(file.path, file.kind == store::DataFileKind::dea ? 9 : 8,
+        return store::data_error(file.path, file.kind == store::ProcessKind::dea ? 9 : 8,
                                  store::cannot_read_message);
     Curve curve;
     const auto energies = table.column(1);

@@ -17,7 +17,7 @@ namespace sigmat::curves {
 // The data file of a state-resolved curve and its layout.
 struct StateFile {
     std::string path; // as spelt on disk where it exists (names match ignoring case)
-    store::DataFileKind kind = store::DataFileKind::dea;
+    store::ProcessKind kind = store::ProcessKind::dea;
     std::int32_t column = 2; // the table column that holds the curve
 };
 

@@ -18,14 +18,14 @@ using sigmat::fuzz::check;
 
 namespace {
 
-constexpr std::int32_t first_data_line(store::DataFileKind kind) {
+constexpr std::int32_t first_data_line(store::ProcessKind kind) {
     switch (kind) {
-    case store::DataFileKind::dea:
+    case store::ProcessKind::dea:
         return 9;
-    case store::DataFileKind::ve:
-    case store::DataFileKind::aed_state:
+    case store::ProcessKind::ve:
+    case store::ProcessKind::aed:
         return 10;
-    case store::DataFileKind::aed_total:
+    case store::ProcessKind::aed_total:
         return 7;
     }
     return 0;
@@ -35,9 +35,9 @@ constexpr std::int32_t first_data_line(store::DataFileKind kind) {
 // zero-filled, which takes long enough to stall the fuzzer. Inputs whose grid line asks for
 // more than a few million values (but not so many that the reader refuses them) are passed
 // over, so the fuzzer spends its time on the parsing.
-bool too_large_to_try(std::string_view text, store::DataFileKind kind) {
+bool too_large_to_try(std::string_view text, store::ProcessKind kind) {
     const auto lines = fuzz::split_lines(text);
-    const std::size_t grid_index = kind == store::DataFileKind::aed_total ? 2 : 4;
+    const std::size_t grid_index = kind == store::ProcessKind::aed_total ? 2 : 4;
     if (lines.size() <= grid_index)
         return false;
     std::string_view grid_line = lines[grid_index];
@@ -47,13 +47,13 @@ bool too_large_to_try(std::string_view text, store::DataFileKind kind) {
     if (!grid || grid->resolution_mev <= 0 || !std::isfinite(grid->max_energy))
         return false;
     double columns = 2.0;
-    if (kind == store::DataFileKind::ve || kind == store::DataFileKind::aed_state)
+    if (kind == store::ProcessKind::ve || kind == store::ProcessKind::aed)
         columns = lines.size() > 7 ? 1.0 + static_cast<double>(lines[7].size()) / 11.0 : 2.0;
     const double rows = grid->max_energy * 1000.0 / grid->resolution_mev;
     return rows * columns > 4e6;
 }
 
-store::Result<store::CrossSectionTable> read(const std::string& text, store::DataFileKind kind) {
+store::Result<store::CrossSectionTable> read(const std::string& text, store::ProcessKind kind) {
     std::istringstream in(text);
     return store::read_cross_section_table(in, kind, "fuzz.dat");
 }
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     check_line_readers(std::string(fuzz::as_text(data + 1, size - 1)));
-    const auto kind = static_cast<store::DataFileKind>(data[0] % 4);
+    const auto kind = static_cast<store::ProcessKind>(data[0] % 4);
     const std::string text(fuzz::as_text(data + 1, size - 1));
     if (too_large_to_try(text, kind))
         return 0;
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(static_cast<std::int64_t>(t.values.size()) ==
                   static_cast<std::int64_t>(t.rows) * t.columns,
               "table size");
-        if (kind == store::DataFileKind::dea || kind == store::DataFileKind::aed_total)
+        if (kind == store::ProcessKind::dea || kind == store::ProcessKind::aed_total)
             check(t.columns == 2, "one cross section per row");
         for (double v : t.values)
             check(std::isfinite(v), "every table value is finite");

@@ -17,42 +17,9 @@ bool JobHost::wants_average_report() const {
     return false;
 }
 
-std::string_view process_code(ProcessKind kind) {
-    switch (kind) {
-    case ProcessKind::dea:
-        return "DA";
-    case ProcessKind::ve:
-        return "VE";
-    case ProcessKind::aed:
-        return "AD";
-    case ProcessKind::aed_total:
-        return "AT";
-    }
-    return "DA";
-}
-
 namespace steps {
 
-store::ScriptView script_view(const ViewOptions& view) {
-    store::ScriptView out;
-    out.log_x = view.log_energy;
-    out.log_y = view.log_sigma;
-    switch (view.unit) {
-    case curves::SigmaUnit::a2:
-        break;
-    case curves::SigmaUnit::cm2:
-        out.sigma_unit = "cm^2";
-        out.sigma_factor = "1e-16";
-        break;
-    case curves::SigmaUnit::m2:
-        out.sigma_unit = "m^2";
-        out.sigma_factor = "1e-20";
-        break;
-    }
-    return out;
-}
-
-std::string range_in_script(JobHost& host, const EnergyRange& range, const ViewOptions& view,
+std::string range_in_script(JobHost& host, const EnergyRange& range, const store::View& view,
                             const std::string& plotted) {
     if (!(range.on && view.log_energy && range.from <= 0.0))
         return store::range_text(range.on, range.from, range.to);

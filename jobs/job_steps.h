@@ -45,12 +45,9 @@ bool write_file(JobHost& host, const std::string& path, std::string_view content
 // The message of a failed read: its text, and the file below it where the message names one.
 void show_read_failure(JobHost& host, const store::DataError& error);
 
-// The script lines of a view.
-store::ScriptView script_view(const ViewOptions& view);
-
 // The x range of a plot command ("[:]", "[0.50:3.00]"). On a log energy axis a lower bound at
 // or below 0 becomes the first positive energy of `plotted`, the file the command plots.
-std::string range_in_script(JobHost& host, const EnergyRange& range, const ViewOptions& view,
+std::string range_in_script(JobHost& host, const EnergyRange& range, const store::View& view,
                             const std::string& plotted);
 
 // Starts the plotter on `script` in the work directory and waits for it.

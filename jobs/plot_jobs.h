@@ -12,6 +12,7 @@
 #include "curves/curve.h"
 #include "curves/selector.h"
 #include "jobs/job_host.h"
+#include "store/plot_scripts.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,10 +21,7 @@
 
 namespace sigmat::jobs {
 
-// The process of the single-cross-section box; its code is also a folder and file-name part
-// of the database ("DA", "VE", "AD").
-enum class ProcessKind { dea, ve, aed, aed_total };
-std::string_view process_code(ProcessKind kind); // "DA", "VE", "AD", "AT"
+using store::ProcessKind;
 
 inline constexpr std::string_view error_caption = "Error processing command";
 
@@ -41,23 +39,12 @@ struct Directories {
     std::string base; // what a relative work directory is taken from
 };
 
-// The View menu: log axes and the unit of the cross-section axis. Off (the default), the
-// scripts are what they have always been; each option changes only its own lines.
-struct ViewOptions {
-    bool log_energy = false; // "set logscale x"; a range's lower bound at or below 0 becomes
-                             // the first positive energy of the plotted file
-    bool log_sigma = false;  // "set logscale y"
-    curves::SigmaUnit unit = curves::SigmaUnit::a2; // other units: the column scaled, the
-                                                    // y label naming the unit
-    friend bool operator==(const ViewOptions&, const ViewOptions&) = default;
-};
-
 // How the script is worded: the data style ("l ", "p ", "lp") and the gnuplot 4 wording
 // ("set style data") or the older one ("set data style"), and the view.
 struct ScriptStyle {
     std::string data_style = "l ";
     bool gnuplot_v4 = true;
-    ViewOptions view;
+    store::View view;
 };
 
 struct EnergyRange {
@@ -65,23 +52,12 @@ struct EnergyRange {
     double from = 0.0, to = 0.0; // eV, written into the plot command as typed
 };
 
-// DEA or VE from (v, J), VE into vf (0..97); AED into (vf, J) (vf 0..96); total AED.
-struct SingleRequest {
-    ProcessKind process = ProcessKind::dea;
-    std::string molecule; // the code without trailing blanks
-    std::int32_t v = 0, j = 0, vf = 0;
+// What one press of a Plot button asks for: the curve (process, molecule, states,
+// temperatures and FWHM, as the curves library names a curve; within the ranges of
+// curves/curve.h), the energy range, the directories and the script's wording.
+struct PlotRequest {
+    curves::CurveSelector curve;
     EnergyRange range;
-    std::optional<std::int32_t> fwhm_mev; // 1..999 when the resolution is on
-    Directories dirs;
-    ScriptStyle style;
-};
-
-// DEA of a thermal gas at Tv and TJ (0..9999 K).
-struct ThermalRequest {
-    std::string molecule;
-    curves::TemperaturePair temperatures;
-    EnergyRange range;
-    std::optional<std::int32_t> fwhm_mev;
     Directories dirs;
     ScriptStyle style;
 };
@@ -92,9 +68,9 @@ enum class JobOutcome {
     stopped,        // ended with a message before the plotter
 };
 
-JobOutcome plot_single(JobHost& host, const SingleRequest& request);
-// The curve that a single-cross-section request plots, as the curves library names it.
-curves::CurveSelector curve_selector(const SingleRequest& request);
-JobOutcome plot_thermal(JobHost& host, const ThermalRequest& request);
+// The single cross section (dea, ve, aed, aed_total).
+JobOutcome plot_single(JobHost& host, const PlotRequest& request);
+// The thermal average (thermal).
+JobOutcome plot_thermal(JobHost& host, const PlotRequest& request);
 
 } // namespace sigmat::jobs

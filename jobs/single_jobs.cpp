@@ -25,7 +25,7 @@ struct Names {
     bool blank_before_using; // a blank between the result file's name and "u"
 };
 
-Names names_of(const SingleRequest& r) {
+Names names_of(const curves::CurveSelector& r) {
     Names n;
     const std::string& mol = r.molecule;
     const std::string jj = format_i(r.j, 2, 2), ff = format_i(r.vf, 2, 2);
@@ -33,10 +33,11 @@ Names names_of(const SingleRequest& r) {
     const std::string fwhm = r.fwhm_mev ? format_i(*r.fwhm_mev, 3) : std::string();
     const std::string with_fwhm = r.fwhm_mev ? "FWHM" + fff : std::string();
     const std::string changed = " process with changed resolution.";
-    switch (r.process) {
+    switch (r.kind) {
     case ProcessKind::dea:
+    case ProcessKind::thermal:
     case ProcessKind::ve: {
-        const bool ve = r.process == ProcessKind::ve;
+        const bool ve = r.kind == ProcessKind::ve;
         const std::string vv = format_i(r.v, 2, 2);
         const std::string state = mol + "(" + format_i(r.v, 2) + "," + format_i(r.j, 2) + ")";
         n.title = ve ? "VE, " + state + "->(" + format_i(r.vf, 2) + "," + format_i(r.j, 2) + ")"
@@ -44,8 +45,8 @@ Names names_of(const SingleRequest& r) {
         n.column = ve ? format_i(r.vf + 2, 2) : std::string("2");
         n.script = (ve ? mol + "_VE" + vv + "-" + ff + "J" + jj : mol + "_DA" + vv + "J" + jj) +
                    with_fwhm + ".plt";
-        n.result =
-            mol + "_" + std::string(process_code(r.process)) + vv + "J" + jj + with_fwhm + ".dat";
+        n.result = mol + "_" + std::string(store::process_code(r.kind)) + vv + "J" + jj +
+                   with_fwhm + ".dat";
         n.title_line = "# " + mol + ", cross section of the " + (ve ? "VE" : "DEA") + changed;
         n.fwhm_title = ", FWHM " + fwhm + "meV";
         n.blank_before_using = false;
@@ -75,47 +76,22 @@ Names names_of(const SingleRequest& r) {
 
 } // namespace
 
-curves::CurveSelector curve_selector(const SingleRequest& r) {
-    curves::CurveSelector selector;
-    selector.molecule = r.molecule;
-    selector.v = r.v;
-    selector.j = r.j;
-    selector.vf = r.vf;
-    switch (r.process) {
-    case ProcessKind::dea:
-        selector.kind = curves::CurveKind::dea;
-        break;
-    case ProcessKind::ve:
-        selector.kind = curves::CurveKind::ve;
-        break;
-    case ProcessKind::aed:
-        selector.kind = curves::CurveKind::aed;
-        break;
-    case ProcessKind::aed_total:
-        selector.kind = curves::CurveKind::aed_total;
-        break;
-    }
-    if (r.fwhm_mev)
-        selector.fwhm_mev = r.fwhm_mev;
-    return selector;
-}
-
-JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
+JobOutcome plot_single(JobHost& host, const PlotRequest& r) {
     const auto places = steps::enter(host, r.dirs);
     if (!places)
         return JobOutcome::stopped;
     store::FileSystem& files = host.files();
-    const curves::StateFile input = curves::state_file(files, places->database, curve_selector(r));
+    const curves::StateFile input = curves::state_file(files, places->database, r.curve);
     // The database file must be a readable regular file; nothing else is tested here.
     const store::PathInfo info = files.stat(input.path);
     if (info.kind != store::PathKind::regular || !info.readable) {
         host.show_error(store::not_found_message);
         return JobOutcome::stopped;
     }
-    const Names n = names_of(r);
-    const store::ScriptView view = steps::script_view(r.style.view);
+    const Names n = names_of(r.curve);
+    const store::View& view = r.style.view;
 
-    if (!r.fwhm_mev) {
+    if (!r.curve.fwhm_mev) {
         const std::string range = steps::range_in_script(host, r.range, r.style.view, input.path);
         const auto file =
             steps::quoted_path(host, steps::database_path_in_script(r.dirs, *places, input.path));
@@ -148,13 +124,14 @@ JobOutcome plot_single(JobHost& host, const SingleRequest& r) {
             steps::show_read_failure(host, read.error());
             return JobOutcome::stopped;
         }
-        if (store::Status folded = curves::fold_table(*read, *r.fwhm_mev, input.path); !folded) {
+        if (store::Status folded = curves::fold_table(*read, *r.curve.fwhm_mev, input.path);
+            !folded) {
             host.set_waiting(false);
             steps::show_read_failure(host, folded.error());
             return JobOutcome::stopped;
         }
         std::string text;
-        store::append_result_file(text, n.title_line, *r.fwhm_mev, *read);
+        store::append_result_file(text, n.title_line, *r.curve.fwhm_mev, *read);
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
     }

@@ -10,15 +10,16 @@
 
 namespace sigmat::jobs {
 
-JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
+JobOutcome plot_thermal(JobHost& host, const PlotRequest& r) {
     using store::format_i;
     const auto places = steps::enter(host, r.dirs);
     if (!places)
         return JobOutcome::stopped;
-    const std::int32_t tv = r.temperatures.tv_k, tj = r.temperatures.tj_k;
-    std::string stem = r.molecule + "_Tv" + format_i(tv, 4, 4) + "TJ" + format_i(tj, 4, 4) + "K";
-    if (r.fwhm_mev)
-        stem += "_FWHM" + format_i(*r.fwhm_mev, 3, 3);
+    const std::int32_t tv = r.curve.temperatures.tv_k, tj = r.curve.temperatures.tj_k;
+    std::string stem =
+        r.curve.molecule + "_Tv" + format_i(tv, 4, 4) + "TJ" + format_i(tj, 4, 4) + "K";
+    if (r.curve.fwhm_mev)
+        stem += "_FWHM" + format_i(*r.curve.fwhm_mev, 3, 3);
     const std::string script = stem + ".plt";
     const std::string result_path =
         store::join_path(store::join_path(places->work, "data"), stem + ".dat");
@@ -26,11 +27,11 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
     if (!file || !steps::data_folder(host, *places))
         return JobOutcome::stopped;
 
-    const curves::TemperaturePair pair = r.temperatures;
+    const curves::TemperaturePair pair = r.curve.temperatures;
     if (!steps::keep_old_result(host, result_path)) {
         host.set_waiting(true);
         store::Result<curves::Curve> average = curves::thermal_curve(
-            host.files(), places->database, r.molecule, {&pair, 1}, r.fwhm_mev);
+            host.files(), places->database, r.curve.molecule, {&pair, 1}, r.curve.fwhm_mev);
         if (!average) {
             host.set_waiting(false);
             steps::show_read_failure(host, average.error());
@@ -38,7 +39,8 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
         }
         std::string text;
         store::append_thermal_result(
-            text, {r.molecule, tv, tj, r.fwhm_mev.has_value(), r.fwhm_mev.value_or(0)},
+            text,
+            {r.curve.molecule, tv, tj, r.curve.fwhm_mev.has_value(), r.curve.fwhm_mev.value_or(0)},
             average->energy, average->sigma);
         if (!steps::write_file(host, result_path, text, true))
             return JobOutcome::stopped;
@@ -46,22 +48,22 @@ JobOutcome plot_thermal(JobHost& host, const ThermalRequest& r) {
     } else if (host.wants_average_report()) {
         // The states and weights do not depend on the fold: the unfolded average tells them.
         const store::Result<curves::Curve> average =
-            curves::thermal_curve(host.files(), places->database, r.molecule, {&pair, 1}, {});
+            curves::thermal_curve(host.files(), places->database, r.curve.molecule, {&pair, 1}, {});
         if (average)
             host.report_average(*average);
     }
 
     // The script is written only once the result is complete.
-    std::string title =
-        "DEA, " + r.molecule + ", Tv = " + format_i(tv, 4) + "K, TJ = " + format_i(tj, 4) + "K";
-    if (r.fwhm_mev)
-        title += ", FWHM = " + format_i(*r.fwhm_mev, 3) + " meV";
+    std::string title = "DEA, " + r.curve.molecule + ", Tv = " + format_i(tv, 4) +
+                        "K, TJ = " + format_i(tj, 4) + "K";
+    if (r.curve.fwhm_mev)
+        title += ", FWHM = " + format_i(*r.curve.fwhm_mev, 3) + " meV";
     const auto quoted_title = steps::quoted_path(host, title);
     if (!quoted_title) {
         host.set_waiting(false);
         return JobOutcome::stopped;
     }
-    const store::ScriptView view = steps::script_view(r.style.view);
+    const store::View& view = r.style.view;
     const std::string command =
         "plot " + steps::range_in_script(host, r.range, r.style.view, result_path) + " " + *file +
         " u " + store::using_columns("2", view) + " t " + *quoted_title;

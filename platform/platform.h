@@ -11,6 +11,7 @@
 #pragma once
 
 #include "process/plotter_process.h"
+#include "store/plot_scripts.h"
 
 #include <cstddef>
 #include <functional>
@@ -55,13 +56,10 @@ struct FileAnswer {
 
 // Where a figure goes, in which format, and how large: pixels for PNG, centimetres for PDF
 // and SVG.
-enum class FigureFormat { png, pdf, svg };
-inline constexpr double png_default_width = 1200, png_default_height = 800;
-inline constexpr double page_default_width = 16, page_default_height = 10;
+// A figure file the user names: its path, its format (PNG, PDF or SVG) and size.
 struct FigureFileAnswer {
     std::string path;
-    FigureFormat format = FigureFormat::png;
-    double width = png_default_width, height = png_default_height;
+    store::FigureFormat format{store::FigureOutput::png};
 };
 
 enum class DocumentKind { about, guide };

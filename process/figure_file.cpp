@@ -25,11 +25,11 @@ std::uint64_t process_id() {
 
 } // namespace
 
-store::Status render_figure_file(curves::Figure figure, const std::string& output,
+store::Status render_figure_file(store::Figure figure, const std::string& output,
                                  const TextPlotter& run) {
     std::error_code ec;
     const fs::path target = fs::absolute(fs::path(output), ec);
-    if (ec || figure.output == curves::FigureOutput::window) {
+    if (ec || figure.format.output == store::FigureOutput::window) {
         return store::io_error(output, "cannot write " + output, ec.value());
     }
     const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
@@ -40,7 +40,7 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
     }
     figure.output_path = target.filename().string();
     std::vector<fs::path> made = {target.filename()};
-    if (figure.output == curves::FigureOutput::tex)
+    if (figure.format.output == store::FigureOutput::tex)
         made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
     const auto clean = [&] { fs::remove_all(folder, ec); };
     // A rename would put the figure in place of a device, a FIFO or a folder of that name.
@@ -52,7 +52,7 @@ store::Status render_figure_file(curves::Figure figure, const std::string& outpu
                                    "cannot write " + (target.parent_path() / name).string(), 0);
         }
     }
-    const store::Result<std::string> script = curves::figure_script(figure);
+    const store::Result<std::string> script = store::figure_script(figure);
     if (!script) {
         clean();
         return script.error();

@@ -4,9 +4,9 @@
 // is named by its .tex as it will be, so both move together.
 #pragma once
 
-#include "curves/figure.h"
 #include "process/plotter_process.h"
 #include "store/error.h"
+#include "store/plot_scripts.h"
 
 #include <functional>
 #include <string>
@@ -20,7 +20,7 @@ using TextPlotter =
 // Writes `figure` to `output` (its format is figure.output, which must not be a window). An io
 // error names the file that could not be written (with the system's reason where there is
 // one) or the plotter's failure; a usage error the script's.
-[[nodiscard]] store::Status render_figure_file(curves::Figure figure, const std::string& output,
+[[nodiscard]] store::Status render_figure_file(store::Figure figure, const std::string& output,
                                                const TextPlotter& run);
 
 } // namespace sigmat::process

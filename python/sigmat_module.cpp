@@ -203,7 +203,7 @@ class Database {
         if (pairs.size() == 1) {
             curves::CurveSelector selector;
             selector.molecule = code;
-            selector.kind = curves::CurveKind::thermal;
+            selector.kind = curves::ProcessKind::thermal;
             selector.temperatures = pairs[0];
             selector.fwhm_mev = fold;
             parsed = selector;

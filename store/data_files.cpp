@@ -31,14 +31,15 @@ struct Layout {
     std::int32_t first_data_line = 0;
 };
 
-std::optional<Layout> layout_of(DataFileKind kind) {
+std::optional<Layout> layout_of(ProcessKind kind) {
     switch (kind) {
-    case DataFileKind::dea:
+    case ProcessKind::dea:
+    case ProcessKind::thermal: // the states' DEA files
         return Layout{5, 0, 9};
-    case DataFileKind::ve:
-    case DataFileKind::aed_state:
+    case ProcessKind::ve:
+    case ProcessKind::aed:
         return Layout{5, 8, 10};
-    case DataFileKind::aed_total:
+    case ProcessKind::aed_total:
         return Layout{3, 0, 7};
     }
     return std::nullopt;
@@ -148,7 +149,7 @@ std::optional<double> read_state_energy_line(std::string_view line) {
     return read_real_field(field_at(line, state_energy_column, 11));
 }
 
-Result<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
+Result<CrossSectionTable> read_cross_section_table(std::string_view text, ProcessKind kind,
                                                    std::string_view file_name) {
     auto layout = layout_of(kind);
     if (!layout)
@@ -253,13 +254,13 @@ Result<CrossSectionTable> read_cross_section_table(std::string_view text, DataFi
     return table;
 }
 
-Result<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
+Result<CrossSectionTable> read_cross_section_table(std::istream& in, ProcessKind kind,
                                                    std::string_view file_name) {
     return read_cross_section_table(read_stream(in), kind, file_name);
 }
 
 Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                   DataFileKind kind) {
+                                                   ProcessKind kind) {
     // The text's buffer is kept for the thread's next file: a fresh one would be set to zero
     // and mapped page by page on every read. One of a very large file is not kept.
     constexpr std::size_t kept_bytes = std::size_t{64} << 20;

@@ -9,7 +9,7 @@
 //   kind       lines read                          first data row   columns
 //   dea        5: maximum energy and resolution    line 9           2
 //   ve         5: the same; 8: thresholds          line 10          1 + thresholds
-//   aed_state  5: the same; 8: thresholds          line 10          1 + thresholds
+//   aed        5: the same; 8: thresholds          line 10          1 + thresholds
 //   aed_total  3: maximum energy and resolution    line 7           2
 //
 // Line 3 of a DEA file holds the energy of its initial state; the temperature average reads
@@ -18,6 +18,7 @@
 
 #include "store/error.h"
 #include "store/file_system.h"
+#include "store/process_kind.h"
 
 #include <cstdint>
 #include <istream>
@@ -29,8 +30,6 @@
 #include <vector>
 
 namespace sigmat::store {
-
-enum class DataFileKind { dea, ve, aed_state, aed_total };
 
 // The numbers of a table. They are allocated without being set: the reader writes every
 // value itself, and setting megabytes to 0 first would cost a tenth of the reading.
@@ -95,14 +94,14 @@ inline constexpr std::int64_t max_table_values = 10'000'000;
 // header line unreadable, a resolution of 0 or below, a thresholds line without any
 // threshold, a table that would exceed max_table_values, a line above max_line_bytes.
 // CRLF and LF line ends both work.
-Result<CrossSectionTable> read_cross_section_table(std::string_view text, DataFileKind kind,
+Result<CrossSectionTable> read_cross_section_table(std::string_view text, ProcessKind kind,
                                                    std::string_view file_name);
-Result<CrossSectionTable> read_cross_section_table(std::istream& in, DataFileKind kind,
+Result<CrossSectionTable> read_cross_section_table(std::istream& in, ProcessKind kind,
                                                    std::string_view file_name);
 // The same for a file: one that is missing, not a regular file or cannot be opened gives
 // not_found_message and line 0; one above max_file_bytes cannot_read_message.
 Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                   DataFileKind kind);
+                                                   ProcessKind kind);
 
 // Header numbers at their fixed positions. Each gives nothing when a field is not a number.
 // "# Max. energy = " ES10.4 " eV   resolution = " I3: maximum energy (eV) and grid step (meV).

@@ -3,6 +3,9 @@
 #include "store/number_fields.h"
 #include "store/paths.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace sigmat::store {
 
 bool usable_in_script(std::string_view text) {
@@ -56,17 +59,41 @@ std::string range_text(bool use_range, double from, double to) {
 
 namespace {
 
-std::string y_label(const ScriptView& view) {
-    return "set ylabel 'Cross section [" + std::string(view.sigma_unit) + "]'";
+// The unit as the dialog's scripts name it, and the factor its column is scaled by.
+std::string_view script_unit(SigmaUnit unit) {
+    switch (unit) {
+    case SigmaUnit::cm2:
+        return "cm^2";
+    case SigmaUnit::m2:
+        return "m^2";
+    case SigmaUnit::a2:
+        break;
+    }
+    return "A^2";
+}
+std::string_view script_factor(SigmaUnit unit) {
+    switch (unit) {
+    case SigmaUnit::cm2:
+        return "1e-16";
+    case SigmaUnit::m2:
+        return "1e-20";
+    case SigmaUnit::a2:
+        break;
+    }
+    return {};
+}
+
+std::string y_label(const View& view) {
+    return "set ylabel 'Cross section [" + std::string(script_unit(view.unit)) + "]'";
 }
 
 // The log axes go right before the plot command.
-void append_log_axes(std::string& out, const ScriptView& view) {
-    if (view.log_x) {
+void append_log_axes(std::string& out, const View& view) {
+    if (view.log_energy) {
         out += "set logscale x";
         out += line_end;
     }
-    if (view.log_y) {
+    if (view.log_sigma) {
         out += "set logscale y";
         out += line_end;
     }
@@ -74,17 +101,18 @@ void append_log_axes(std::string& out, const ScriptView& view) {
 
 } // namespace
 
-std::string using_columns(std::string_view column, const ScriptView& view) {
-    if (view.sigma_factor.empty())
+std::string using_columns(std::string_view column, const View& view) {
+    const std::string_view factor = script_factor(view.unit);
+    if (factor.empty())
         return "1:" + std::string(column);
     const std::size_t first = column.find_first_not_of(' ');
     const std::string_view number =
         first == std::string_view::npos ? std::string_view() : column.substr(first);
-    return "1:($" + std::string(number) + "*" + std::string(view.sigma_factor) + ")";
+    return "1:($" + std::string(number) + "*" + std::string(factor) + ")";
 }
 
 void append_plot_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                        std::string_view plot_command, const ScriptView& view) {
+                        std::string_view plot_command, const View& view) {
     const std::string_view eol = line_end;
     const std::string style = data_style_line(data_style, gnuplot_v4);
     const std::string ylabel = y_label(view);
@@ -111,7 +139,7 @@ bool write_plot_script(std::ostream& out, std::string_view data_style, bool gnup
 }
 
 void append_thermal_script(std::string& out, std::string_view data_style, bool gnuplot_v4,
-                           std::string_view plot_command, const ScriptView& view) {
+                           std::string_view plot_command, const View& view) {
     const std::string style = data_style_line(data_style, gnuplot_v4);
     const std::string ylabel = y_label(view);
 #ifdef _WIN32
@@ -134,6 +162,175 @@ void append_thermal_script(std::string& out, std::string_view data_style, bool g
         out += line;
         out += line_end;
     }
+}
+
+// ---- figures ---------------------------------------------------------------------------------
+
+namespace {
+
+std::string number(double value) {
+    char buffer[32];
+    const int n = std::snprintf(buffer, sizeof buffer, "%.10g", value);
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string lower_extension(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find_first_of("/\\", dot) != std::string_view::npos)
+        return {};
+    return to_lower(path.substr(dot + 1));
+}
+
+// LaTeX reads the texts of a cairolatex figure: its special characters are written as text.
+std::string latex_text(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '#':
+        case '$':
+        case '%':
+        case '&':
+        case '_':
+        case '{':
+        case '}':
+            out += '\\';
+            out += c;
+            break;
+        case '~':
+            out += "\\textasciitilde{}";
+            break;
+        case '^':
+            out += "\\textasciicircum{}";
+            break;
+        case '\\':
+            out += "\\textbackslash{}";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string unit_label(SigmaUnit unit, bool tex) {
+    switch (unit) {
+    case SigmaUnit::a2:
+        return tex ? "\\AA$^2$" : "Å^2";
+    case SigmaUnit::cm2:
+        return tex ? "cm$^2$" : "cm^2";
+    case SigmaUnit::m2:
+        return tex ? "m$^2$" : "m^2";
+    }
+    return "";
+}
+
+} // namespace
+
+std::optional<FigureOutput> figure_output_of(std::string_view path) {
+    const std::string ext = lower_extension(path);
+    if (ext == "png")
+        return FigureOutput::png;
+    if (ext == "pdf")
+        return FigureOutput::pdf;
+    if (ext == "svg")
+        return FigureOutput::svg;
+    if (ext == "tex")
+        return FigureOutput::tex;
+    return std::nullopt;
+}
+
+Result<std::string> figure_script(const Figure& f) {
+    const bool tex = f.format.output == FigureOutput::tex;
+    std::string s = "set encoding utf8\n";
+    const auto cm = [](double x) { return number(x) + "cm"; };
+    // SVG sizes are pixels of 1/96 inch.
+    const auto svg_px = [](double centimetres) {
+        return std::to_string(static_cast<int>(std::lround(centimetres / 2.54 * 96.0)));
+    };
+    switch (f.format.output) {
+    case FigureOutput::window:
+        break;
+    case FigureOutput::png:
+        s += "set terminal pngcairo enhanced size " + std::to_string(f.format.width_px) + "," +
+             std::to_string(f.format.height_px) + " font 'Sans,14'\n";
+        break;
+    case FigureOutput::pdf:
+        s += "set terminal pdfcairo enhanced size " + cm(f.format.width_cm) + "," +
+             cm(f.format.height_cm) + " font 'Sans,10'\n";
+        break;
+    case FigureOutput::svg:
+        s += "set terminal svg enhanced size " + svg_px(f.format.width_cm) + "," +
+             svg_px(f.format.height_cm) + " font 'Sans,12'\n";
+        break;
+    case FigureOutput::tex:
+        s += "set terminal cairolatex pdf size " + cm(f.format.width_cm) + "," +
+             cm(f.format.height_cm) + "\n";
+        break;
+    }
+    if (f.format.output != FigureOutput::window) {
+        const auto out = gnuplot_quoted(f.output_path);
+        if (!out) {
+            return data_error({}, 0, "the output path cannot be written into a plot script");
+        }
+        s += "set output " + *out + "\n";
+    }
+    s += "set xlabel 'Energy (eV)'\n";
+    s += "set ylabel 'Cross section (" + unit_label(f.view.unit, tex) + ")'\n";
+    s += "set key top right\nset grid\n";
+    if (f.view.log_energy)
+        s += "set logscale x\n";
+    if (f.view.log_sigma)
+        s += std::string("set logscale y\nset format y ") + (tex ? "'$10^{%L}$'" : "'10^{%L}'") +
+             "\n";
+    if (f.range) {
+        double lo = f.range->first;
+        // On a log energy axis a lower bound at or below 0 becomes the first positive energy.
+        if (f.view.log_energy && lo <= 0.0) {
+            double first = HUGE_VAL;
+            for (const FigureCurve& c : f.curves)
+                for (double e : c.energy_ev)
+                    if (e > 0.0 && e < first)
+                        first = e;
+            lo = std::isfinite(first) ? first : 1e-3;
+        }
+        s += "set xrange [" + number(lo) + ":" + number(f.range->second) + "]\n";
+    }
+
+    std::string plot;
+    int blocks = 0;
+    for (const FigureCurve& c : f.curves) {
+        std::string rows;
+        for (std::size_t i = 0; i < c.energy_ev.size() && i < c.sigma.size(); ++i) {
+            const double e = c.energy_ev[i], y = c.sigma[i];
+            if (!std::isfinite(e) || !std::isfinite(y) || (f.view.log_energy && e <= 0.0) ||
+                (f.view.log_sigma && y <= 0.0))
+                continue;
+            rows += number(e) + " " + number(y) + "\n";
+        }
+        if (rows.empty())
+            continue;
+        const auto title = gnuplot_quoted(tex ? latex_text(c.title) : c.title);
+        if (!title) {
+            return data_error({}, 0,
+                              "a curve's title cannot be written into a plot script: " + c.title);
+        }
+        const std::string name = "$curve" + std::to_string(++blocks);
+        s += name;
+        s += " << EOD\n";
+        s += rows;
+        s += "EOD\n";
+        plot += std::string(plot.empty() ? "plot " : ", ") + name +
+                " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
+    }
+    if (blocks == 0) {
+        return data_error({}, 0, "no curve has a point to plot");
+    }
+    s += plot + "\n";
+    if (f.format.output == FigureOutput::window)
+        s += "pause mouse close\n";
+    else
+        s += "set output\n";
+    return s;
 }
 
 } // namespace sigmat::store

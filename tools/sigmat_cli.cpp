@@ -10,11 +10,11 @@
 #include "curves/coverage.h"
 #include "curves/database.h"
 #include "curves/export.h"
-#include "curves/figure.h"
 #include "process/figure_file.h"
 #include "process/output_file.h"
 #include "process/plotter_process.h"
 #include "store/number_fields.h"
+#include "store/plot_scripts.h"
 #include "store/settings_file.h"
 
 #include <CLI/CLI.hpp>
@@ -148,10 +148,10 @@ void rate_command(const Io& io, const curves::Database& db, const Options& o) {
 }
 
 void plot_command(const Io& io, const curves::Database& db, const Options& o) {
-    curves::Figure figure;
-    figure.unit = take(curves::sigma_unit(o.units, "--units"));
-    figure.logx = o.logx;
-    figure.logy = o.logy;
+    store::Figure figure;
+    figure.view.unit = take(curves::sigma_unit(o.units, "--units"));
+    figure.view.log_energy = o.logx;
+    figure.view.log_sigma = o.logy;
     if (!o.range.empty()) {
         const auto colon = o.range.find(':');
         const auto lo = store::read_real_item(o.range.substr(0, colon));
@@ -162,19 +162,20 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
         figure.range = std::pair{lo.value, hi.value};
     }
     if (!o.output.empty()) {
-        const auto kind = curves::figure_output_of(o.output);
+        const auto kind = store::figure_output_of(o.output);
         if (!kind)
             usage("-o " + o.output + ": a figure is written as .png, .pdf, .svg or .tex");
-        figure.output = *kind;
+        figure.format.output = *kind;
     } else if (!display_available(io)) {
         throw Stop{1, "no display to show the figure on: write it to a file with -o"};
     }
-    const double factor = curves::from_a2(figure.unit);
+    const double factor = curves::from_a2(figure.view.unit);
     for (const std::string& text : o.selectors) {
         if (const auto outside = curves::parse_outside_selector(text)) {
             const bool lxcat = outside->kind == curves::OutsideSelector::Kind::lxcat;
-            curves::OutsideCurve c = take(db.measured(
-                outside->path, lxcat ? std::optional(outside->block) : std::nullopt, figure.unit));
+            curves::OutsideCurve c = take(
+                db.measured(outside->path, lxcat ? std::optional(outside->block) : std::nullopt,
+                            figure.view.unit));
             for (double& s : c.sigma)
                 s *= factor;
             figure.curves.push_back({c.label, std::move(c.energy), std::move(c.sigma)});
@@ -188,8 +189,8 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
             {curves::curve_title(selector), std::move(curve.energy), std::move(curve.sigma)});
     }
     const std::string program = o.gnuplot.empty() ? std::string("gnuplot") : o.gnuplot;
-    if (figure.output == curves::FigureOutput::window) {
-        const std::string script = take(curves::figure_script(figure));
+    if (figure.format.output == store::FigureOutput::window) {
+        const std::string script = take(store::figure_script(figure));
         if (process::run_plotter_on_text("", program, script, false).status ==
             process::PlotterStatus::not_started)
             throw Stop{1, "gnuplot could not be started"};

@@ -303,8 +303,9 @@ PlotterResult HeadlessPlatform::start_plotter_on_text(const std::string& directo
     r.script = "-";
     r.script_text = script_text;
     r.wait = wait;
-    return launch(std::move(r),
-                  [&] { return process::run_plotter_on_text(directory, program, script_text, wait); });
+    return launch(std::move(r), [&] {
+        return process::run_plotter_on_text(directory, program, script_text, wait);
+    });
 }
 
 void HeadlessPlatform::set_tooltip(int id, std::string_view text) {
@@ -383,15 +384,11 @@ HeadlessPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {
     FigureFileAnswer answer = suggestion;
     answer.path = *path;
     const std::string ext = lower_extension(*path);
-    if (ext == ".pdf" || ext == ".svg") {
-        answer.format = ext == ".pdf" ? FigureFormat::pdf : FigureFormat::svg;
-        answer.width = page_default_width;
-        answer.height = page_default_height;
-    } else if (ext == ".png") {
-        answer.format = FigureFormat::png;
-        answer.width = png_default_width;
-        answer.height = png_default_height;
-    }
+    // The format the name's extension says, at its default size.
+    if (ext == ".pdf" || ext == ".svg" || ext == ".png")
+        answer.format = store::FigureFormat{ext == ".pdf"   ? store::FigureOutput::pdf
+                                            : ext == ".svg" ? store::FigureOutput::svg
+                                                            : store::FigureOutput::png};
     return answer;
 }
 

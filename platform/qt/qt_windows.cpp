@@ -16,6 +16,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace sigmat::platform {
 
 // Texts cross between the logic and Qt byte for byte: valid UTF-8 as it is, other bytes as
@@ -28,8 +30,8 @@ QString to_qt(std::string_view text) {
 }
 
 std::string from_qt(const QString& text) {
-    return process::utf16_to_bytes(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                              static_cast<std::size_t>(text.size())));
+    return process::utf16_to_bytes(std::u16string_view(
+        reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 // ---- comparison window ---------------------------------------------------------------------
@@ -149,8 +151,17 @@ void ComparisonWindow::refresh() {
 
 namespace {
 
+// The format box lists PNG, PDF and SVG in this order.
 const char* extension_of(int format) {
     return format == 1 ? ".pdf" : format == 2 ? ".svg" : ".png";
+}
+store::FigureOutput output_of(int format) {
+    return format == 1   ? store::FigureOutput::pdf
+           : format == 2 ? store::FigureOutput::svg
+                         : store::FigureOutput::png;
+}
+int index_of(store::FigureOutput output) {
+    return output == store::FigureOutput::pdf ? 1 : output == store::FigureOutput::svg ? 2 : 0;
 }
 
 } // namespace
@@ -203,10 +214,12 @@ FigureFileDialog::FigureFileDialog(const FigureFileAnswer& suggestion, QWidget* 
                 format_->setCurrentIndex(format);
         }
     });
-    format_->setCurrentIndex(static_cast<int>(suggestion.format));
-    width_->setValue(suggestion.width);
-    height_->setValue(suggestion.height);
-    width_->setSuffix(suggestion.format == FigureFormat::png ? " px" : " cm");
+    const store::FigureFormat& f = suggestion.format;
+    const bool png = f.output == store::FigureOutput::png;
+    format_->setCurrentIndex(index_of(f.output));
+    width_->setValue(png ? f.width_px : f.width_cm);
+    height_->setValue(png ? f.height_px : f.height_cm);
+    width_->setSuffix(png ? " px" : " cm");
     height_->setSuffix(width_->suffix());
     QObject::connect(format_, &QComboBox::currentIndexChanged, this,
                      &FigureFileDialog::format_changed);
@@ -216,8 +229,9 @@ void FigureFileDialog::format_changed(int index) {
     const bool png = index == 0;
     width_->setSuffix(png ? " px" : " cm");
     height_->setSuffix(png ? " px" : " cm");
-    width_->setValue(png ? png_default_width : page_default_width);
-    height_->setValue(png ? png_default_height : page_default_height);
+    const store::FigureFormat defaults;
+    width_->setValue(png ? defaults.width_px : defaults.width_cm);
+    height_->setValue(png ? defaults.height_px : defaults.height_cm);
     QString path = path_->text();
     const QFileInfo info(path);
     if (!info.suffix().isEmpty())
@@ -228,9 +242,14 @@ void FigureFileDialog::format_changed(int index) {
 FigureFileAnswer FigureFileDialog::answer() const {
     FigureFileAnswer a;
     a.path = from_qt(path_->text());
-    a.format = static_cast<FigureFormat>(std::max(0, format_->currentIndex()));
-    a.width = width_->value();
-    a.height = height_->value();
+    a.format.output = output_of(format_->currentIndex());
+    if (a.format.output == store::FigureOutput::png) {
+        a.format.width_px = static_cast<int>(std::lround(width_->value()));
+        a.format.height_px = static_cast<int>(std::lround(height_->value()));
+    } else {
+        a.format.width_cm = width_->value();
+        a.format.height_cm = height_->value();
+    }
     return a;
 }
 

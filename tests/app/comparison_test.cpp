@@ -75,7 +75,7 @@ TEST_F(Compare, MenuEntriesActAsControlsAndTheViewOptionsFollowThem) {
 
     struct Step {
         int entry;
-        jobs::ViewOptions view;
+        store::View view;
     } const steps[] = {
         {id::log_energy, {true, false, curves::SigmaUnit::a2}},
         {id::log_sigma, {true, true, curves::SigmaUnit::a2}},

@@ -16,8 +16,8 @@
 namespace sigmat::test {
 namespace {
 
-using curves::CurveKind;
 using curves::CurveSelector;
+using curves::ProcessKind;
 
 double level(int v, int j) {
     return 0.36 * v + 0.0013 * j * (j + 1);
@@ -77,7 +77,7 @@ class CurveApi : public JobTest {
                    total_file(2.0, 10, [](double e) { return 1e-17 / (1 + e * e); }));
     }
 
-    store::Result<curves::Curve> curve(CurveKind kind, std::int32_t vf,
+    store::Result<curves::Curve> curve(ProcessKind kind, std::int32_t vf,
                                        std::optional<std::int32_t> fwhm = std::nullopt) {
         CurveSelector selector;
         selector.molecule = "HCl";
@@ -93,24 +93,24 @@ class CurveApi : public JobTest {
 TEST_F(CurveApi, StateResolvedCurvesAreTheReadersColumnsAndTheDialogsFolds) {
     struct Case {
         const char* what;
-        CurveKind kind;
+        ProcessKind kind;
         int radio;
         std::int32_t vf;
         std::string file; // under the database's HCl folder
-        store::DataFileKind file_kind;
+        store::ProcessKind file_kind;
         std::int32_t column; // of the file's table
         std::string result;  // the dialog's result file with FWHM 30 meV
     } const cases[] = {
-        {"DEA", CurveKind::dea, id::dea, 0, "DA/nu00/DA00J03.dat", store::DataFileKind::dea, 2,
+        {"DEA", ProcessKind::dea, id::dea, 0, "DA/nu00/DA00J03.dat", store::ProcessKind::dea, 2,
          "HCl_DA00J03FWHM030.dat"},
-        {"VE into 0", CurveKind::ve, id::ve, 0, "VE/nu00/VE00J03.dat", store::DataFileKind::ve, 2,
+        {"VE into 0", ProcessKind::ve, id::ve, 0, "VE/nu00/VE00J03.dat", store::ProcessKind::ve, 2,
          "HCl_VE00J03FWHM030.dat"},
-        {"VE into 2", CurveKind::ve, id::ve, 2, "VE/nu00/VE00J03.dat", store::DataFileKind::ve, 4,
+        {"VE into 2", ProcessKind::ve, id::ve, 2, "VE/nu00/VE00J03.dat", store::ProcessKind::ve, 4,
          "HCl_VE00J03FWHM030.dat"},
-        {"AED into 1", CurveKind::aed, id::aed, 1, "AD/adJ03.dat", store::DataFileKind::aed_state,
-         4, "HCl_adJ03FWHM030.dat"},
-        {"AED total", CurveKind::aed_total, id::aed_total, 0, "AD/adTot.dat",
-         store::DataFileKind::aed_total, 2, "HCl_adTotalFWHM030.dat"},
+        {"AED into 1", ProcessKind::aed, id::aed, 1, "AD/adJ03.dat", store::ProcessKind::aed, 4,
+         "HCl_adJ03FWHM030.dat"},
+        {"AED total", ProcessKind::aed_total, id::aed_total, 0, "AD/adTot.dat",
+         store::ProcessKind::aed_total, 2, "HCl_adTotalFWHM030.dat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -225,13 +225,13 @@ TEST(CurveApiFailures, MissingFilesColumnsAndUnreadableStates) {
                    channel_file(1.0, 10, 2, [](double, int) { return 1e-17; }));
     CurveSelector selector;
     selector.molecule = "HCl";
-    selector.kind = CurveKind::ve;
+    selector.kind = ProcessKind::ve;
     selector.vf = 1;
     EXPECT_TRUE(curves::state_curve(files, "/db", selector).ok());
     selector.vf = 2; // the file has columns for v' = 0 and 1 only
     EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
               store::cannot_read_message);
-    selector.kind = CurveKind::aed_total;
+    selector.kind = ProcessKind::aed_total;
     EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
               store::not_found_message);
 

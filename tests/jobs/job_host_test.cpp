@@ -44,7 +44,7 @@ class RecordingHost final : public jobs::JobHost {
     }
     void set_waiting(bool on) override { events.push_back(on ? "wait on" : "wait off"); }
     process::PlotterResult start_plotter(const std::string& directory, const std::string& program,
-                                          const std::string& script) override {
+                                         const std::string& script) override {
         events.push_back("plot " + directory + " | " + program + " | " + script);
         return {};
     }
@@ -63,14 +63,23 @@ jobs::Directories dirs() {
     return {"/db", "/w", "/gp", "/start"};
 }
 
-jobs::SingleRequest dea_request(std::optional<std::int32_t> fwhm) {
-    jobs::SingleRequest r;
-    r.process = jobs::ProcessKind::dea;
-    r.molecule = "HCl";
-    r.j = 3;
-    r.fwhm_mev = fwhm;
+jobs::PlotRequest dea_request(std::optional<std::int32_t> fwhm) {
+    jobs::PlotRequest r;
+    r.curve.kind = jobs::ProcessKind::dea;
+    r.curve.molecule = "HCl";
+    r.curve.j = 3;
+    r.curve.fwhm_mev = fwhm;
     r.dirs = dirs();
     return r;
+}
+
+jobs::PlotRequest thermal_request() {
+    jobs::PlotRequest t;
+    t.curve.kind = jobs::ProcessKind::thermal;
+    t.curve.molecule = "HCl";
+    t.curve.temperatures = {300, 300};
+    t.dirs = dirs();
+    return t;
 }
 
 TEST(JobHost, SingleJobWithoutADialog) {
@@ -122,10 +131,7 @@ TEST(JobHost, FailedWritesLeaveTheNamesAsTheyWere) {
     thermal.fs.add_folder("/w");
     thermal.fs.add_file("/db/HCl/da/nu00/da00j00.dat", dea(0.0));
     thermal.fs.add_file("/db/HCl/da/nu00/da00j01.dat", dea(0.0026));
-    jobs::ThermalRequest t;
-    t.molecule = "HCl";
-    t.temperatures = {300, 300};
-    t.dirs = dirs();
+    const jobs::PlotRequest t = thermal_request();
     thermal.fs.faults.push_back({store::FileFault::Op::write, "K.dat", {}});
     EXPECT_EQ(jobs::plot_thermal(thermal, t), jobs::JobOutcome::stopped);
     EXPECT_EQ(thermal.fs.files(), (std::vector<std::string>{"/db/HCl/da/nu00/da00j00.dat",
@@ -201,11 +207,7 @@ TEST(JobHost, DiskStatesAndTheirMessages) {
         c.setup(host.fs);
         jobs::JobOutcome outcome;
         if (c.thermal) {
-            jobs::ThermalRequest t;
-            t.molecule = "HCl";
-            t.temperatures = {300, 300};
-            t.dirs = dirs();
-            outcome = jobs::plot_thermal(host, t);
+            outcome = jobs::plot_thermal(host, thermal_request());
         } else {
             outcome = jobs::plot_single(host, dea_request(10));
         }

@@ -13,7 +13,7 @@
 namespace sigmat::test {
 namespace {
 
-using store::DataFileKind;
+using store::ProcessKind;
 
 // A number as the data files and the result files hold it: ES10.4, five significant digits.
 double es10(double x) {
@@ -82,7 +82,7 @@ struct DataFile {
     std::vector<std::vector<double>> columns;
 };
 
-DataFile data_file(DataFileKind kind, int points, int step_mev, int first,
+DataFile data_file(ProcessKind kind, int points, int step_mev, int first,
                    const std::vector<Column>& xs) {
     const double step = step_mev * 0.001;
     const std::string grid = grid_line(points * step, step_mev);
@@ -91,15 +91,16 @@ DataFile data_file(DataFileKind kind, int points, int step_mev, int first,
         thresholds += " " + store::format_es(0.1 * static_cast<double>(c), 10, 4);
     DataFile f;
     switch (kind) {
-    case DataFileKind::dea:
+    case ProcessKind::dea:
+    case ProcessKind::thermal:
         f.text =
             "# DEA\n#\n# Energy = " + store::format_es(0.0, 11, 4) + "\n#\n" + grid + "#\n#\n#\n";
         break;
-    case DataFileKind::ve:
-    case DataFileKind::aed_state:
+    case ProcessKind::ve:
+    case ProcessKind::aed:
         f.text = "# channels\n#\n#\n#\n" + grid + "#\n#\n" + thresholds + "\n#\n";
         break;
-    case DataFileKind::aed_total:
+    case ProcessKind::aed_total:
         f.text = "# total\n#\n" + grid + "#\n#\n#\n";
         break;
     }
@@ -238,7 +239,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
     struct Case {
         const char* name;
         int process;
-        DataFileKind kind;
+        ProcessKind kind;
         std::vector<std::string> where; // below the molecule's folder
         std::string result;             // in the data folder
         int points, step_mev, first;
@@ -247,7 +248,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
     } const cases[] = {
         {"DEA from its threshold",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {"DA", "nu00", "DA00J03.dat"},
          "HCl_DA00J03FWHM050.dat",
          100,
@@ -257,7 +258,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          50},
         {"VE, four channels",
          id::ve,
-         DataFileKind::ve,
+         ProcessKind::ve,
          {"VE", "nu00", "VE00J03.dat"},
          "HCl_VE00J03FWHM030.dat",
          80,
@@ -268,7 +269,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          30},
         {"state-resolved AED, three channels",
          id::aed,
-         DataFileKind::aed_state,
+         ProcessKind::aed,
          {"AD", "adJ03.dat"},
          "HCl_adJ03FWHM070.dat",
          60,
@@ -278,7 +279,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          70},
         {"total AED",
          id::aed_total,
-         DataFileKind::aed_total,
+         ProcessKind::aed_total,
          {"AD", "adTot.dat"},
          "HCl_adTotalFWHM025.dat",
          90,
@@ -289,7 +290,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
         // A table of one point has no step width: it is written as read.
         {"DEA, one point",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {"DA", "nu00", "DA00J03.dat"},
          "HCl_DA00J03FWHM050.dat",
          1,
@@ -299,7 +300,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          50},
         {"VE, one point, two channels",
          id::ve,
-         DataFileKind::ve,
+         ProcessKind::ve,
          {"VE", "nu00", "VE00J03.dat"},
          "HCl_VE00J03FWHM050.dat",
          1,
@@ -309,7 +310,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          50},
         {"DEA, two points",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {"DA", "nu00", "DA00J03.dat"},
          "HCl_DA00J03FWHM050.dat",
          2,
@@ -319,7 +320,7 @@ TEST_F(JobNumbers, SingleJobsFoldEveryColumnWithTheTypedWidth) {
          50},
         {"total AED, two points",
          id::aed_total,
-         DataFileKind::aed_total,
+         ProcessKind::aed_total,
          {"AD", "adTot.dat"},
          "HCl_adTotalFWHM020.dat",
          2,
@@ -567,7 +568,7 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         const char* name;
         std::string molecule; // selected in the list
         int process;
-        DataFileKind kind;
+        ProcessKind kind;
         std::vector<File> files;
         double read; // the height of the file that is to be read
         std::string result;
@@ -575,7 +576,7 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         {"two spellings of the file, none exact: the first in byte order",
          "HCl",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {{{"HCl", "DA", "nu00", "da00j03.dat"}, 2e-17},
           {{"HCl", "DA", "nu00", "DA00J03.DAT"}, 1e-17},
           {{"HCl", "DA", "nu00", "Da00J03.dat"}, 4e-17}},
@@ -584,7 +585,7 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         {"the exact spelling wins",
          "HCl",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {{{"HCl", "DA", "nu00", "da00j03.dat"}, 2e-17},
           {{"HCl", "DA", "nu00", "DA00J03.DAT"}, 1e-17},
           {{"HCl", "DA", "nu00", "DA00J03.dat"}, 3e-17}},
@@ -593,7 +594,7 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         {"folders in several spellings, none exact",
          "HCl",
          id::ve,
-         DataFileKind::ve,
+         ProcessKind::ve,
          {{{"hcl", "VE", "nu00", "VE00J03.dat"}, 2e-17},
           {{"HCL", "VE", "nu00", "VE00J03.dat"}, 1e-17},
           {{"hCl", "VE", "nu00", "VE00J03.dat"}, 4e-17}},
@@ -602,21 +603,21 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         {"total AED spelt adtot.dat and ADTOT.DAT",
          "HCl",
          id::aed_total,
-         DataFileKind::aed_total,
+         ProcessKind::aed_total,
          {{{"HCl", "AD", "adtot.dat"}, 2e-17}, {{"HCl", "AD", "ADTOT.DAT"}, 1e-17}},
          1e-17,
          "HCl_adTotalFWHM050.dat"},
         {"a molecule whose Z is spelt in the other case",
          "ZnH",
          id::dea,
-         DataFileKind::dea,
+         ProcessKind::dea,
          {{{"znh", "DA", "nu00", "DA00J03.dat"}, 1e-17}},
          1e-17,
          "ZnH_DA00J03FWHM050.dat"},
         {"a molecule whose z is spelt in the other case",
          "Hz2",
          id::aed_total,
-         DataFileKind::aed_total,
+         ProcessKind::aed_total,
          {{{"HZ2", "AD", "adTot.dat"}, 1e-17}},
          1e-17,
          "Hz2_adTotalFWHM050.dat"},
@@ -635,7 +636,7 @@ TEST_F(JobNumbers, SingleJobsReadTheFileTheLookupFinds) {
         DataFile read;
         for (const File& f : c.files) {
             std::vector<Column> columns = {edge(0.05, f.height, 0.1)};
-            if (c.kind == DataFileKind::ve)
+            if (c.kind == ProcessKind::ve)
                 columns.push_back(edge(0.3, 2 * f.height, 0.05));
             const DataFile file = data_file(c.kind, points, step_mev, 5, columns);
             std::string path = db;

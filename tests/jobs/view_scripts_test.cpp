@@ -175,7 +175,7 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 // The golden script with exactly the lines that a view changes.
-std::string with_view(const std::string& golden_text, const jobs::ViewOptions& view,
+std::string with_view(const std::string& golden_text, const store::View& view,
                       const char* log_range) {
     std::vector<std::string> lines = split_lines(golden_text);
     auto plot = std::find_if(lines.begin(), lines.end(),
@@ -206,7 +206,7 @@ std::string with_view(const std::string& golden_text, const jobs::ViewOptions& v
 
 TEST_F(ViewScripts, EachViewOptionChangesExactlyItsOwnLines) {
     using curves::SigmaUnit;
-    const std::pair<const char*, jobs::ViewOptions> views[] = {
+    const std::pair<const char*, store::View> views[] = {
         {"log energy", {true, false, SigmaUnit::a2}},
         {"log cross section", {false, true, SigmaUnit::a2}},
         {"cm2", {false, false, SigmaUnit::cm2}},

@@ -36,13 +36,13 @@ std::string thresholds(int count) {
 }
 
 // A data file of the kind: header lines with the numbers at their places, then the rows.
-std::string file_text(DataFileKind kind, const std::string& grid_line, const Rows& rows,
+std::string file_text(ProcessKind kind, const std::string& grid_line, const Rows& rows,
                       const std::string& thr = thresholds(1), const std::string& eol = "\n") {
     Rows lines;
-    if (kind == DataFileKind::dea)
+    if (kind == ProcessKind::dea)
         lines = {"# DEA", "#", "# Energy = " + format_es(-4.4, 11, 4), "#", grid_line, "#",
                  "#",     "#"};
-    else if (kind == DataFileKind::aed_total)
+    else if (kind == ProcessKind::aed_total)
         lines = {"# AED", "#", grid_line, "#", "#", "#"};
     else
         lines = {"# VE", "#", "#", "#", grid_line, "#", "#", thr, "#"};
@@ -53,7 +53,7 @@ std::string file_text(DataFileKind kind, const std::string& grid_line, const Row
     return text;
 }
 
-Result<CrossSectionTable> read_text(DataFileKind kind, const std::string& content) {
+Result<CrossSectionTable> read_text(ProcessKind kind, const std::string& content) {
     test::TempDir dir;
     test::write_file(dir / "table.dat", content);
     return read_cross_section_table(real_file_system(), (dir / "table.dat").string(), kind);
@@ -82,7 +82,7 @@ TEST(DataFileReader, GridFromMaximumEnergyAndResolution) {
     };
     for (const auto& c : cases) {
         auto read =
-            read_text(DataFileKind::aed_total, file_text(DataFileKind::aed_total, c.grid_line, {}));
+            read_text(ProcessKind::aed_total, file_text(ProcessKind::aed_total, c.grid_line, {}));
         ASSERT_TRUE(read.ok()) << c.grid_line;
         ASSERT_EQ(read->rows, c.rows) << c.grid_line;
         EXPECT_EQ(read->values.size(), 2u * static_cast<std::size_t>(c.rows));
@@ -96,31 +96,31 @@ TEST(DataFileReader, GridFromMaximumEnergyAndResolution) {
 TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
     struct Case {
         const char* what;
-        DataFileKind kind;
+        ProcessKind kind;
         Rows rows;
         Filled filled;
     } const cases[] = {
         {"DEA from its threshold on",
-         DataFileKind::dea,
+         ProcessKind::dea,
          {row(0.05, {1e-17}), row(0.06, {2e-17}), row(0.07, {3e-17})},
          {5, 6, 7}},
         {"off-grid row stops",
-         DataFileKind::dea,
+         ProcessKind::dea,
          {row(0.01, {1e-17}), row(0.02, {1}), row(0.015, {1}), row(0.03, {1})},
          {1, 2}},
         {"energy alone ends",
-         DataFileKind::aed_total,
+         ProcessKind::aed_total,
          {row(0.01, {1e-16, 9, 9}), format_es(0.02, 10, 4) + "    ", row(0.03, {1})},
          {1}},
-        {"empty line ends", DataFileKind::dea, {row(0.01, {1}), "", row(0.02, {1})}, {1}},
-        {"text ends", DataFileKind::dea, {row(0.01, {1}), "# end", row(0.02, {1})}, {1}},
-        {"unreadable first row", DataFileKind::dea, {"1.0000E-0x 1.0000E-17"}, {}},
+        {"empty line ends", ProcessKind::dea, {row(0.01, {1}), "", row(0.02, {1})}, {1}},
+        {"text ends", ProcessKind::dea, {row(0.01, {1}), "# end", row(0.02, {1})}, {1}},
+        {"unreadable first row", ProcessKind::dea, {"1.0000E-0x 1.0000E-17"}, {}},
         {"blanks inside fields",
-         DataFileKind::dea,
+         ProcessKind::dea,
          {"1.00 0E-02 1.0000E-17", "2.0000E-02 1 .0E-17"},
          {1, 2}},
         {"text beyond the columns is ignored",
-         DataFileKind::dea,
+         ProcessKind::dea,
          {row(0.01, {1}) + " abcdefghij", row(0.02, {1})},
          {1, 2}},
     };
@@ -129,9 +129,8 @@ TEST(DataFileReader, RowsAreWalkedAlongTheGrid) {
         ASSERT_TRUE(read.ok()) << c.what;
         EXPECT_EQ(filled_rows((*read)), c.filled) << c.what;
     }
-    auto total =
-        read_text(DataFileKind::aed_total,
-                  file_text(DataFileKind::aed_total, grid(0.1, 10), {row(0.01, {2e-16, 9, 9})}));
+    auto total = read_text(ProcessKind::aed_total, file_text(ProcessKind::aed_total, grid(0.1, 10),
+                                                             {row(0.01, {2e-16, 9, 9})}));
     EXPECT_EQ(total->columns, 2);
     EXPECT_EQ(total->at(1, 2), 2e-16);
 }
@@ -147,12 +146,12 @@ TEST(DataFileReader, RowsWithoutDataAreZeroInEveryColumn) {
         gapped.push_back(row(0.01 * k, {1.0 * k, 2.0 * k, 3.0 * k}));
     for (int round = 0; round < 3; ++round) {
         const auto first = read_text(
-            DataFileKind::ve, file_text(DataFileKind::ve, grid(0.1, 10), full, thresholds(3)));
+            ProcessKind::ve, file_text(ProcessKind::ve, grid(0.1, 10), full, thresholds(3)));
         ASSERT_TRUE(first.ok());
         EXPECT_EQ(first->at(10, 4), 30.0);
     }
-    const auto read = read_text(DataFileKind::ve,
-                                file_text(DataFileKind::ve, grid(0.1, 10), gapped, thresholds(3)));
+    const auto read = read_text(ProcessKind::ve,
+                                file_text(ProcessKind::ve, grid(0.1, 10), gapped, thresholds(3)));
     ASSERT_TRUE(read.ok());
     ASSERT_EQ(read->rows, 10);
     ASSERT_EQ(read->columns, 4);
@@ -168,7 +167,7 @@ TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
     const Rows rows = {row(0.01, {1, 2, 3, 4}), row(0.02, {5, 6}), row(0.03, {7, 8, 9, 10, 11, 12}),
                        row(0.04, {1, 2}) + " abcdefghij", row(0.05, {1, 2, 3, 4})};
     const double expected[5][4] = {{1, 2, 3, 4}, {5, 6, 0, 0}, {7, 8, 9, 10}, {}, {}};
-    for (auto kind : {DataFileKind::ve, DataFileKind::aed_state}) {
+    for (auto kind : {ProcessKind::ve, ProcessKind::aed}) {
         for (std::string eol : {"\n", "\r\n"}) {
             auto read = read_text(kind, file_text(kind, grid(0.05, 10), rows, thresholds(4), eol));
             ASSERT_TRUE(read.ok());
@@ -183,7 +182,7 @@ TEST(DataFileReader, ThresholdsGiveColumnsAndShortRowsGetZeros) {
 }
 
 TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
-    using K = DataFileKind;
+    using K = ProcessKind;
     const std::string ok = grid(1.0, 10);
     struct Case {
         K kind;
@@ -198,7 +197,7 @@ TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
         {K::dea, "", 1},
         {K::ve, file_text(K::ve, ok, {}, "# Thrshld: 1.0000E+00 threshold2"), 8},
         {K::ve, file_text(K::ve, ok, {}, "# Thrshld:"), 8},
-        {K::aed_state, file_text(K::aed_state, "# Max. energy = 1.0 eV   resolution = ten", {}), 5},
+        {K::aed, file_text(K::aed, "# Max. energy = 1.0 eV   resolution = ten", {}), 5},
         {K::aed_total, file_text(K::aed_total, "# Max. energy = 1.0000E+0x eV   res. =  10", {}),
          3},
         {K::aed_total, file_text(K::aed_total, grid(9.9999e99, 1), {}), 3},
@@ -224,12 +223,12 @@ TEST(DataFileReader, UnusableHeaderIsRefusedWithFileAndLine) {
 TEST(DataFileReader, SurvivesArbitraryBytes) {
     std::mt19937 random(12345);
     const std::string base =
-        file_text(DataFileKind::ve, grid(0.5, 10), {row(0.01, {1, 2, 3})}, thresholds(3));
+        file_text(ProcessKind::ve, grid(0.5, 10), {row(0.01, {1, 2, 3})}, thresholds(3));
     for (int round = 0; round < 300; ++round) {
         std::string text = base;
         for (int flips = 0; flips < 8; ++flips)
             text[random() % text.size()] = static_cast<char>(random() % 256);
-        for (auto kind : {DataFileKind::dea, DataFileKind::ve, DataFileKind::aed_total}) {
+        for (auto kind : {ProcessKind::dea, ProcessKind::ve, ProcessKind::aed_total}) {
             std::istringstream in(text);
             auto read = read_cross_section_table(in, kind, "fuzz");
             if (read) {
@@ -242,7 +241,7 @@ TEST(DataFileReader, SurvivesArbitraryBytes) {
 
 TEST(StateFileHeader, GroundStateAndLevelEnergy) {
     const std::string text =
-        file_text(DataFileKind::dea, grid(5.0, 10), {row(0.01, {1e-17}), row(0.02, {2e-17})});
+        file_text(ProcessKind::dea, grid(5.0, 10), {row(0.01, {1e-17}), row(0.02, {2e-17})});
     auto ground = read_ground_state(text, "da00j00.dat");
     ASSERT_TRUE(ground.ok());
     EXPECT_EQ(ground->e00, -4.4);
@@ -262,14 +261,14 @@ TEST(StateFileHeader, GroundStateAndLevelEnergy) {
         std::int32_t line;
     } const cases[] = {
         {"#\n#\n# Energy = minus four\n", 3},
-        {file_text(DataFileKind::dea, "# Max. energy = x", {row(0.01, {1})}), 5},
-        {file_text(DataFileKind::dea, grid(5.0, 10), {"text"}), 9},
-        {file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1})}), 10},
+        {file_text(ProcessKind::dea, "# Max. energy = x", {row(0.01, {1})}), 5},
+        {file_text(ProcessKind::dea, grid(5.0, 10), {"text"}), 9},
+        {file_text(ProcessKind::dea, grid(5.0, 0), {row(0.01, {1})}), 10},
     };
     for (const auto& c : cases)
         EXPECT_EQ(read_ground_state(c.text, "f").error().line, c.line) << c.text;
     auto zero = read_ground_state(
-        file_text(DataFileKind::dea, grid(5.0, 0), {row(0.01, {1}), "2.0000E-02, 3"}), "f");
+        file_text(ProcessKind::dea, grid(5.0, 0), {row(0.01, {1}), "2.0000E-02, 3"}), "f");
     ASSERT_TRUE(zero.ok());
     EXPECT_EQ(zero->e2, 0.02);
 }

@@ -127,7 +127,7 @@ TEST(FastReading, LargeTableAcrossBlocks) {
     test::TempDir dir;
     test::write_file(dir / "ve.dat", text);
     const auto read =
-        read_cross_section_table(real_file_system(), (dir / "ve.dat").string(), DataFileKind::ve);
+        read_cross_section_table(real_file_system(), (dir / "ve.dat").string(), ProcessKind::ve);
     ASSERT_TRUE(read.ok());
     ASSERT_EQ(read->rows, rows);
     ASSERT_EQ(read->columns, columns + 1);
@@ -177,7 +177,7 @@ TEST(FastReading, VeRowsInOtherShapes) {
         test::TempDir dir;
         test::write_file(dir / "ve.dat", text);
         const auto read = read_cross_section_table(real_file_system(), (dir / "ve.dat").string(),
-                                                   DataFileKind::ve);
+                                                   ProcessKind::ve);
         ASSERT_TRUE(read.ok());
         ASSERT_EQ(read->rows, 2);
         bool readable = true;

@@ -117,8 +117,8 @@ TEST(RealFileSystem, FifoEndlessDeviceAndHugeFilesNeitherHangNorFillTheMemory) {
     }
     // The table reader says why: a FIFO is no data file, a huge one cannot be read.
     const int code = in_child([&] {
-        auto as_fifo = read_cross_section_table(real_file_system(), fifo, DataFileKind::dea);
-        auto as_huge = read_cross_section_table(real_file_system(), huge, DataFileKind::dea);
+        auto as_fifo = read_cross_section_table(real_file_system(), fifo, ProcessKind::dea);
+        auto as_huge = read_cross_section_table(real_file_system(), huge, ProcessKind::dea);
         return as_fifo.error().message == not_found_message &&
                        as_huge.error().message == cannot_read_message
                    ? 0
@@ -134,7 +134,7 @@ TEST(RealFileSystem, LineAboveTheCeilingIsRefused) {
     text += std::string(max_line_bytes + 1, '1') + "\n";
     test::write_file(dir / "long.dat", text);
     auto read = read_cross_section_table(real_file_system(), (dir / "long.dat").string(),
-                                         DataFileKind::aed_total);
+                                         ProcessKind::aed_total);
     EXPECT_FALSE(read.ok());
     EXPECT_EQ(read.error().message, cannot_read_message);
     EXPECT_EQ(read.error().line, 7);

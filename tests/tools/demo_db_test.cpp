@@ -14,7 +14,7 @@ namespace sigmat::test {
 namespace {
 
 namespace fs = std::filesystem;
-using store::DataFileKind;
+using store::ProcessKind;
 
 struct ProgramRun {
     int exit_code = -1;
@@ -48,7 +48,7 @@ class DemoDb : public ::testing::Test {
         db = generated().db;
     }
 
-    static store::CrossSectionTable read_ok(const std::string& path, DataFileKind kind) {
+    static store::CrossSectionTable read_ok(const std::string& path, ProcessKind kind) {
         auto r = store::read_cross_section_table(store::real_file_system(), path, kind);
         EXPECT_TRUE(r.ok()) << path << " line " << r.error().line << ": " << r.error().message;
         return (*r);
@@ -66,11 +66,11 @@ class DemoDb : public ::testing::Test {
     }
     store::CrossSectionTable dea(const std::string& mol, int v, int j) const {
         return read_ok(store::state_file_path(store::real_file_system(), db, "DA", mol, v, j),
-                       DataFileKind::dea);
+                       ProcessKind::dea);
     }
     store::CrossSectionTable ve(const std::string& mol, int v, int j) const {
         return read_ok(store::state_file_path(store::real_file_system(), db, "VE", mol, v, j),
-                       DataFileKind::ve);
+                       ProcessKind::ve);
     }
     // Column c of t at energy e, linear between the grid rows.
     static double interpolate(const store::CrossSectionTable& t, std::int32_t c, double e) {
@@ -133,13 +133,13 @@ TEST_F(DemoDb, EveryCataloguedStatePassesTheReadersWithData) {
         // AED into every J the rotational spin offers, a column v + 3 for every final v.
         for (std::int32_t j = 0; j <= rot_top; ++j) {
             auto t = read_ok(store::aed_state_file_path(store::real_file_system(), db, mol, j),
-                             DataFileKind::aed_state);
+                             ProcessKind::aed);
             ASSERT_EQ(t.columns, 10) << mol;
             ASSERT_GE(t.columns, vib_max + 3) << mol;
             EXPECT_GT(column_max(t, 3), 0.0) << mol << " AED v=0 J=" << j;
         }
         auto total = read_ok(store::aed_total_file_path(store::real_file_system(), db, mol),
-                             DataFileKind::aed_total);
+                             ProcessKind::aed_total);
         ASSERT_GT(total.rows, 1);
         EXPECT_GT(total.at(1, 2), total.at(total.rows, 2)) << mol << ": AED falls with energy";
     }

@@ -1,10 +1,10 @@
 // Figure scripts: each output's terminal and size, and what a log axis does to the range and
 // the points.
-#include "curves/figure.h"
+#include "store/plot_scripts.h"
 
 #include <gtest/gtest.h>
 
-namespace sigmat::curves {
+namespace sigmat::store {
 namespace {
 
 Figure two_curves() {
@@ -27,7 +27,7 @@ TEST(FigureScript, EachOutputHasItsTerminalAndSize) {
     };
     for (const Case& c : cases) {
         Figure f = two_curves();
-        f.output = c.output;
+        f.format.output = c.output;
         f.output_path = "out";
         const auto script = figure_script(f);
         ASSERT_TRUE(script) << script.error().message;
@@ -37,7 +37,7 @@ TEST(FigureScript, EachOutputHasItsTerminalAndSize) {
 
 TEST(FigureScript, ALogEnergyAxisStartsAtTheFirstPositiveEnergyAndDropsTheRest) {
     Figure f = two_curves();
-    f.logx = true;
+    f.view.log_energy = true;
     f.range = std::pair{0.0, 3.0};
     auto script = figure_script(f);
     ASSERT_TRUE(script) << script.error().message;
@@ -45,7 +45,7 @@ TEST(FigureScript, ALogEnergyAxisStartsAtTheFirstPositiveEnergyAndDropsTheRest) 
     EXPECT_EQ(script->find("\n0 1\n"), std::string::npos) << "E = 0 has no place on a log axis";
     // A positive lower bound is kept; a log cross section drops the zero value.
     f.range = std::pair{0.01, 3.0};
-    f.logy = true;
+    f.view.log_sigma = true;
     script = figure_script(f);
     ASSERT_TRUE(script);
     EXPECT_NE(script->find("set xrange [0.01:3]\n"), std::string::npos);
@@ -54,4 +54,4 @@ TEST(FigureScript, ALogEnergyAxisStartsAtTheFirstPositiveEnergyAndDropsTheRest) 
 }
 
 } // namespace
-} // namespace sigmat::curves
+} // namespace sigmat::store
