@@ -5,15 +5,10 @@
 //     against reading the file's bytes and writing the result's bytes;
 //   - a DEA database of 9 levels x 51 rotational states x 4000 rows: the whole
 //     temperature-averaged job against reading the bytes of its files.
-#include "app/plot_inputs.h"
-#include "app/plot_settings.h"
-#include "app/resources/main_dialog_description.h"
 #include "bench_support.h"
-#include "platform/headless/headless_platform.h"
+#include "jobs/plot_jobs.h"
 #include "store/data_files.h"
-#include "store/internal/es_layout.h"
 #include "store/number_fields.h"
-#include "support/dialog_setup.h"
 #include "support/test_support.h"
 
 #include <cmath>
@@ -27,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-namespace id = sigmat::app::id;
 using sigmat::store::format_es;
 using sigmat::store::format_i;
 
@@ -124,39 +118,44 @@ void make_data() {
         }
 }
 
-// The dialog as after start-up, with HCl, v = 0, J = 0 and the given process.
-struct Dialog {
-    sigmat::platform::HeadlessPlatform p{sigmat::app::main_dialog_description()};
-    sigmat::app::PlotSettings settings;
-
-    Dialog() {
-        const Data& d = data();
-        settings.databaseDir = d.db;
-        settings.workDir = d.work;
-        settings.gnuplotDir = (d.dir.path() / "gp").string();
-        sigmat::test::fill_dialog(p);
-        p.set_text(id::temp_vib, "1000");
+// What the jobs need from outside, as the dialog gives it but without a dialog: a request
+// built here, the real files, and a plotter start that is only counted.
+class BenchHost final : public sigmat::jobs::JobHost {
+  public:
+    void show_error(std::string_view) override { failed_ = true; }
+    bool ask_recalculate() override { return true; }
+    void set_waiting(bool) override {}
+    sigmat::process::PlotterResult start_plotter(const std::string&, const std::string&,
+                                                 const std::string&) override {
+        launched_ = true;
+        return {sigmat::process::PlotterStatus::finished, {}};
     }
-    void plot_single() {
-        sigmat::app::on_plot_single(p, settings, sigmat::store::real_file_system(),
-                                    sigmat::platform::Event::clicked);
-    }
-    void plot_thermal() {
-        sigmat::app::on_plot_thermal(p, settings, sigmat::store::real_file_system(),
-                                     sigmat::platform::Event::clicked);
-    }
+    sigmat::store::FileSystem& files() override { return sigmat::store::real_file_system(); }
     // Every run must end with the plotter started, or the figures mean nothing.
     bool launched() {
-        bool ok = false;
-        for (const auto& r : p.records()) {
-            if (r.kind == sigmat::platform::HeadlessRecord::Kind::message)
-                return false;
-            ok = ok || r.kind == sigmat::platform::HeadlessRecord::Kind::launch;
-        }
-        p.clear_records();
+        const bool ok = launched_ && !failed_;
+        launched_ = failed_ = false;
         return ok;
     }
+
+  private:
+    bool launched_ = false, failed_ = false;
 };
+
+// HCl, v = 0, J = 0 of `kind`, in the generated database; VE with a FWHM of 10 meV (into
+// v' = 0), the thermal average at Tv = 1000 K and TJ = 300 K.
+sigmat::jobs::PlotRequest request(sigmat::store::ProcessKind kind) {
+    const Data& d = data();
+    sigmat::jobs::PlotRequest r;
+    r.curve.molecule = "HCl";
+    r.curve.kind = kind;
+    if (kind == sigmat::store::ProcessKind::ve)
+        r.curve.fwhm_mev = 10;
+    if (kind == sigmat::store::ProcessKind::thermal)
+        r.curve.temperatures = {1000, 300};
+    r.dirs = {d.db, d.work, (d.dir.path() / "gp").string(), d.work};
+    return r;
+}
 
 void ve_bare_read(benchmark::State& state) {
     std::vector<char> buffer;
@@ -164,21 +163,15 @@ void ve_bare_read(benchmark::State& state) {
         benchmark::DoNotOptimize(sigmat::bench::read_bytes(data().ve_path, buffer));
 }
 
-// The readers' wide path (four fields at a time, where the processor has AVX2) switched on or
-// off for one benchmark, and back after: the "_narrow" runs read field by field.
-struct WidePath {
-    bool before = sigmat::store::es_fields_wide();
-    explicit WidePath(bool on) { sigmat::store::set_es_fields_wide(on && before); }
-    ~WidePath() { sigmat::store::set_es_fields_wide(before); }
-    WidePath(const WidePath&) = delete;
-    WidePath& operator=(const WidePath&) = delete;
-};
-
+// The readers convert four fields at a time where the processor has AVX2; the "_narrow" runs
+// read field by field.
 void ve_parse_with(benchmark::State& state, bool wide_path) {
-    const WidePath wide(wide_path);
+    const auto reading = wide_path ? sigmat::store::FieldReading::four_at_a_time
+                                   : sigmat::store::FieldReading::one_by_one;
     for (auto _ : state) {
         auto read = sigmat::store::read_cross_section_table(
-            sigmat::store::real_file_system(), data().ve_path, sigmat::store::ProcessKind::ve);
+            sigmat::store::real_file_system(), data().ve_path, sigmat::store::ProcessKind::ve,
+            reading);
         if (!read.ok() || read->rows != ve_rows || read->columns != ve_columns + 1)
             state.SkipWithError("the VE file was not read");
         benchmark::DoNotOptimize(read->values.data());
@@ -196,14 +189,12 @@ void ve_bare_read_write(benchmark::State& state) {
     }
 }
 
-void ve_job_with(benchmark::State& state, bool wide_path) {
-    const WidePath wide(wide_path);
-    Dialog dialog;
-    dialog.p.set_checked(id::ve, true);
-    dialog.settings.useResolution = true;
+void ve_job(benchmark::State& state) {
+    BenchHost host;
+    const sigmat::jobs::PlotRequest r = request(sigmat::store::ProcessKind::ve);
     for (auto _ : state) {
-        dialog.plot_single();
-        if (!dialog.launched())
+        sigmat::jobs::plot_single(host, r);
+        if (!host.launched())
             state.SkipWithError("the VE job did not finish");
     }
 }
@@ -215,26 +206,24 @@ void thermal_bare_read(benchmark::State& state) {
             benchmark::DoNotOptimize(sigmat::bench::read_bytes(path, buffer));
 }
 
-void thermal_job_with(benchmark::State& state, bool wide_path) {
-    const WidePath wide(wide_path);
-    Dialog dialog;
+void thermal_job(benchmark::State& state) {
+    BenchHost host;
+    const sigmat::jobs::PlotRequest r = request(sigmat::store::ProcessKind::thermal);
     for (auto _ : state) {
-        dialog.plot_thermal();
-        if (!dialog.launched())
+        sigmat::jobs::plot_thermal(host, r);
+        if (!host.launched())
             state.SkipWithError("the thermal job did not finish");
     }
 }
 
 // One VE job before the benchmarks, so that the bare write knows the size of the result.
 bool find_ve_result() {
-    Dialog dialog;
-    dialog.p.set_checked(id::ve, true);
-    dialog.settings.useResolution = true;
-    dialog.plot_single();
+    BenchHost host;
+    sigmat::jobs::plot_single(host, request(sigmat::store::ProcessKind::ve));
     for (const auto& entry : fs::directory_iterator(fs::path(data().work) / "data"))
         if (entry.path().extension() == ".dat")
             data().ve_result = entry.path().string();
-    return dialog.launched() && !data().ve_result.empty();
+    return host.launched() && !data().ve_result.empty();
 }
 
 } // namespace
@@ -242,6 +231,8 @@ bool find_ve_result() {
 BENCHMARK(ve_bare_read)->Unit(benchmark::kMillisecond);
 BENCHMARK(ve_bare_read_write)->Unit(benchmark::kMillisecond);
 BENCHMARK(thermal_bare_read)->Unit(benchmark::kMillisecond);
+BENCHMARK(ve_job)->Unit(benchmark::kMillisecond);
+BENCHMARK(thermal_job)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     make_data();
@@ -249,23 +240,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the VE job did not run on the generated data\n");
         return 1;
     }
-    // The parse and the jobs as built and, as "_narrow", field by field.
-    using Measured = void (*)(benchmark::State&, bool);
-    for (const auto& [name, measured] :
-         {std::pair<std::string, Measured>{"ve_parse", &ve_parse_with},
-          std::pair<std::string, Measured>{"ve_job", &ve_job_with},
-          std::pair<std::string, Measured>{"thermal_job", &thermal_job_with}})
-        for (const bool wide : {true, false})
-            benchmark::RegisterBenchmark((wide ? name : name + "_narrow").c_str(), measured, wide)
-                ->Unit(benchmark::kMillisecond);
+    // The parse as built and, as "_narrow", field by field.
+    for (const bool wide : {true, false})
+        benchmark::RegisterBenchmark(wide ? "ve_parse" : "ve_parse_narrow", &ve_parse_with, wide)
+            ->Unit(benchmark::kMillisecond);
     const int rc = sigmat::bench::run(
         argc, argv,
         {{"VE file: parse / bare read", "ve_parse", "ve_bare_read", "<= 3"},
          {"  field by field", "ve_parse_narrow", "ve_bare_read", ""},
          {"VE job, FWHM 10 meV: job / bare read+write", "ve_job", "ve_bare_read_write", "<= 3"},
-         {"  field by field", "ve_job_narrow", "ve_bare_read_write", ""},
          {"thermal job (9 x 51 files): job / bare read", "thermal_job", "thermal_bare_read",
-          "<= 2"},
-         {"  field by field", "thermal_job_narrow", "thermal_bare_read", ""}});
+          "<= 2"}});
     return rc;
 }

@@ -1,7 +1,5 @@
 #include "curves/scan_sums.h"
 
-#include <atomic>
-
 namespace sigmat::curves::detail {
 namespace {
 
@@ -94,42 +92,19 @@ void sums_narrow(const ScanSums& s) {
 
 #endif
 
-std::atomic<bool>& wide_switch() {
-#ifdef SIGMAT_SCAN_AVX2
-    static std::atomic<bool> on{processor_has_avx2()};
-#else
-    static std::atomic<bool> on{false};
-#endif
-    return on;
-}
-
 } // namespace
 
-void scan_sums(const ScanSums& s) {
+void scan_sums(const ScanSums& s, bool wide) {
 #ifdef SIGMAT_SCAN_AVX2
-    if (wide_switch().load(std::memory_order_relaxed)) {
+    static const bool has_avx2 = processor_has_avx2();
+    if (wide && has_avx2) {
         sums_wide(s);
         return;
     }
+#else
+    (void)wide;
 #endif
     sums_narrow(s);
-}
-
-std::size_t& scan_layout_limit() {
-    static std::size_t limit = std::size_t{1} << 27;
-    return limit;
-}
-
-bool scan_sums_wide() {
-    return wide_switch().load();
-}
-
-void set_scan_sums_wide(bool on) {
-#ifdef SIGMAT_SCAN_AVX2
-    wide_switch().store(on && processor_has_avx2());
-#else
-    (void)on;
-#endif
 }
 
 } // namespace sigmat::curves::detail

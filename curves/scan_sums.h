@@ -5,8 +5,8 @@
 // the states' contributions added one after the other in the order of the states, each
 // product rounded on its own, exactly as the run of one pair adds them. The work is blocked
 // over points and pairs so that the running sums stay in the processor's registers while the
-// states pass; 256-bit vectors are used where the processor has AVX2 (chosen at run time: the
-// numbers are the same either way, as no step is fused or reordered).
+// states pass; 256-bit vectors are used where asked and the processor has AVX2 (the numbers
+// are the same either way, as no step is fused or reordered).
 #pragma once
 
 #include <cstddef>
@@ -23,15 +23,8 @@ struct ScanSums {
     std::size_t sum_stride = 0;
 };
 
-// The sums of the block's points [0, points) of every pair.
-void scan_sums(const ScanSums& s);
-
-// Numbers up to which a scan lays the states' rows out on the whole grid (and sums them with
-// scan_sums); a larger scan sums each state's own rows instead. Settable to test both ways.
-std::size_t& scan_layout_limit();
-
-// Whether scan_sums takes 256-bit vectors; it can be switched off to test both ways.
-bool scan_sums_wide();
-void set_scan_sums_wide(bool on);
+// The sums of the block's points [0, points) of every pair, with 256-bit vectors when `wide`
+// and the processor has AVX2 (the same numbers either way).
+void scan_sums(const ScanSums& s, bool wide);
 
 } // namespace sigmat::curves::detail

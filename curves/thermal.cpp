@@ -3,7 +3,6 @@
 #include "curves/scan_sums.h"
 #include "curves/state_curves.h"
 
-#include "numerics/convolution.h"
 #include "numerics/thermal_average.h"
 #include "store/paths.h"
 #include "store/state_files.h"
@@ -20,8 +19,6 @@
 
 namespace sigmat::curves {
 namespace {
-
-using numerics::AddOutcome;
 
 // The ground state's grid and level energy, or why not.
 struct Ground {
@@ -61,84 +58,8 @@ double kt(std::int32_t kelvin) {
     return kelvin * numerics::boltzmann_ev_per_k;
 }
 
-// What the states' rows leave when the average is done: divided by the weight total, small
-// values cut, folded.
-store::Status finish_column(numerics::ThermalAverage& average, std::optional<std::int32_t> fwhm_mev,
-                            std::string_view path) {
-    numerics::finish_average(average);
-    if (fwhm_mev)
-        return fold_values(average.grid.energies, average.sums, *fwhm_mev, path);
-    return {};
-}
-
-// One pair, the states read and added one after the other as they come.
-store::Result<Curve> single_pair(store::FileSystem& files, std::string_view db,
-                                 std::string_view molecule, TemperaturePair pair,
-                                 std::optional<std::int32_t> fwhm_mev, const Ground& ground) {
-    numerics::ThermalAverage average =
-        numerics::start_average(ground.grid, kt(pair.tv_k), kt(pair.tj_k), ground.e00);
-    store::KnownEnergies known(average.sums.size());
-    Curve curve;
-    store::FileBytes bytes;
-    double ev0 = 0.0;
-    std::int32_t ended_level = -1; // a level whose file went missing while being read
-    for (const store::StateFile& state : store::list_state_files(files, db, molecule)) {
-        if (state.v == ended_level)
-            continue;
-        const store::ReadStatus status = files.read(state.path, bytes);
-        if (status == store::ReadStatus::missing || status == store::ReadStatus::not_regular) {
-            ended_level = state.v;
-            continue;
-        }
-        if (status != store::ReadStatus::ok) {
-            return store::data_error(state.path, 0, store::cannot_read_message);
-        }
-        store::LineCursor cursor(bytes.text());
-        const std::optional<double> evj = store::read_level_energy(cursor);
-        if (!evj) {
-            return store::data_error(state.path, 3, store::cannot_read_message);
-        }
-        if (state.j == 0)
-            ev0 = *evj;
-        // A level energy far below its reference gives a population beyond any double: such
-        // files do not belong together.
-        const double w =
-            numerics::state_weight(state.j, *evj, ev0, ground.e00, average.kTv, average.kTJ);
-        if (!std::isfinite(w)) {
-            return incompatible(state.path);
-        }
-        const store::StateSpan span = store::add_state_rows(average, w, cursor, known);
-        if (span.outcome == AddOutcome::incompatible) {
-            return incompatible(state.path);
-        }
-        if (span.outcome == AddOutcome::added)
-            curve.provenance.states.push_back({state.v, state.j, *evj, {w}, state.path});
-    }
-    // No state on the grid at all: nothing to average.
-    if (!(average.weight_total > 0.0)) {
-        return incompatible(store::ground_state_path(files, db, molecule));
-    }
-    curve.provenance.weight_totals.push_back(average.weight_total);
-    if (store::Status finished =
-            finish_column(average, fwhm_mev, store::ground_state_path(files, db, molecule));
-        !finished)
-        return std::move(finished).error();
-    curve.energy = std::move(average.grid.energies);
-    curve.sigma = std::move(average.sums);
-    return curve;
-}
-
-// A state read for a scan. Its rows on the grid (weight 1) are handed to the caller.
-struct LoadedState {
-    store::ReadStatus status = store::ReadStatus::ok;
-    bool level_read = false;
-    double evj = 0.0;
-    AddOutcome outcome = AddOutcome::skipped;
-    std::size_t first = 0;
-    std::vector<double> values; // the sparse way: grid points first, first + 1, ...
-};
-
-// Runs `work(k)` for k = 0..count-1 on `threads` threads, each taking every threads-th k.
+// Runs `work(k, thread)` for k = 0..count-1 on `threads` threads, each taking every
+// threads-th k.
 template <typename Work> void share(std::size_t count, unsigned threads, const Work& work) {
     const unsigned n = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(count)));
     if (n <= 1) {
@@ -156,61 +77,100 @@ template <typename Work> void share(std::size_t count, unsigned threads, const W
         thread.join();
 }
 
-// Reads every state file once, `threads` at a time; `keep(k, first, values, count)` takes the
-// rows of each state that was added (the cross sections themselves, weight 1, at grid points
-// first, first + 1, ...).
-template <typename Keep>
-void load_states(store::FileSystem& files, const std::vector<store::StateFile>& states,
-                 const Ground& ground, unsigned threads, std::vector<LoadedState>& loaded,
-                 const Keep& keep) {
-    loaded.assign(states.size(), LoadedState{});
-    struct Scratch {
-        store::FileBytes bytes;
-        numerics::ThermalAverage average;
-        store::KnownEnergies known{0};
-    };
-    const unsigned n = std::max(1u, threads);
-    std::vector<Scratch> scratch(n);
-    for (Scratch& s : scratch) {
-        s.average = numerics::start_average(ground.grid, 0.0, 0.0, ground.e00);
-        s.known = store::KnownEnergies(s.average.sums.size());
-    }
-    share(states.size(), n, [&](std::size_t k, unsigned t) {
-        Scratch& s = scratch[t];
-        LoadedState& out = loaded[k];
-        out.status = files.read(states[k].path, s.bytes);
-        if (out.status != store::ReadStatus::ok)
-            return;
-        store::LineCursor cursor(s.bytes.text());
-        const std::optional<double> evj = store::read_level_energy(cursor);
-        if (!evj)
-            return;
-        out.level_read = true;
-        out.evj = *evj;
-        // Weight 1: each sum then holds the cross section itself, exactly.
-        const store::StateSpan span = store::add_state_rows(s.average, 1.0, cursor, s.known);
-        out.outcome = span.outcome;
-        double* sums = s.average.sums.data();
-        if (span.outcome == AddOutcome::added) {
-            out.first = span.first;
-            keep(k, span.first, sums + span.first, span.last + 1 - span.first);
-            std::fill(sums + span.first, sums + span.last + 1, 0.0);
-        } else if (span.outcome == AddOutcome::incompatible) {
-            std::fill(s.average.sums.begin(), s.average.sums.end(), 0.0);
-        }
-    });
+// One state file as it was read: whether it could be, its level energy, and where its rows
+// landed on the grid (the rows themselves went to the caller's sink).
+struct StateRead {
+    store::ReadStatus status = store::ReadStatus::ok;
+    bool level_read = false;
+    double evj = 0.0;
+    store::StateSpan span;
+};
+
+// Reads one state file and hands its rows to `sink`.
+StateRead read_state(store::FileSystem& files, const store::StateFile& state,
+                     std::span<const double> grid, store::FileBytes& bytes,
+                     store::KnownEnergies& known, store::RowSink sink,
+                     store::FieldReading reading) {
+    StateRead out;
+    out.status = files.read(state.path, bytes);
+    if (out.status != store::ReadStatus::ok)
+        return out;
+    store::LineCursor cursor(bytes.text());
+    const std::optional<double> evj = store::read_level_energy(cursor);
+    if (!evj)
+        return out;
+    out.level_read = true;
+    out.evj = *evj;
+    out.span = store::read_state_rows(grid, cursor, known, sink, reading);
+    return out;
 }
 
-// Grid points that one thread sums at a time on the sparse way.
-constexpr std::size_t block_points = 512;
-// Points of one block of the laid-out rows: a block of every state's values fits the cache.
-constexpr std::size_t dense_block = 64;
+// The weights of the states for every pair, taken in the order of the states as the run of one
+// pair takes them: a level whose file went missing while being read ends there (the states
+// after it in the level count as never found); a file that cannot be read, a level energy that
+// cannot be read, rows off the grid or a weight beyond any number end the average.
+class Weights {
+  public:
+    Weights(std::span<const TemperaturePair> pairs, double e00) : pairs_(pairs), e00_(e00) {
+        totals_.assign(pairs.size(), 0.0);
+        weights_.resize(pairs.size());
+    }
+
+    // The next state of the walk: false when it is not to be looked at (its level ended).
+    bool wanted(const store::StateFile& state) const { return state.v != ended_level_; }
+
+    // Before the state's rows: its weights (one per pair) from its level energy; false when the
+    // state is not looked at further (its level ended here), or the error.
+    store::Result<bool> weigh(const store::StateFile& state, const StateRead& read) {
+        if (read.status == store::ReadStatus::missing ||
+            read.status == store::ReadStatus::not_regular) {
+            ended_level_ = state.v;
+            return false;
+        }
+        if (read.status != store::ReadStatus::ok || !read.level_read)
+            return store::data_error(state.path, read.status == store::ReadStatus::ok ? 3 : 0,
+                                     store::cannot_read_message);
+        if (state.j == 0)
+            ev0_ = read.evj;
+        for (std::size_t p = 0; p < pairs_.size(); ++p) {
+            // A level energy far below its reference gives a population beyond any double:
+            // such files do not belong together.
+            weights_[p] = numerics::state_weight(state.j, read.evj, ev0_, e00_, kt(pairs_[p].tv_k),
+                                                 kt(pairs_[p].tj_k));
+            if (!std::isfinite(weights_[p]))
+                return incompatible(state.path);
+        }
+        return true;
+    }
+
+    // After the state's rows: whether it entered the average (its weights then count), or the
+    // error.
+    store::Result<bool> count(const store::StateFile& state, const store::StateSpan& span) {
+        if (span.outcome == store::RowsOutcome::incompatible)
+            return incompatible(state.path);
+        if (span.outcome != store::RowsOutcome::on_grid)
+            return false;
+        for (std::size_t p = 0; p < pairs_.size(); ++p)
+            totals_[p] += weights_[p];
+        return true;
+    }
+
+    const std::vector<double>& weights() const { return weights_; }
+    const std::vector<double>& totals() const { return totals_; }
+
+  private:
+    std::span<const TemperaturePair> pairs_;
+    double e00_;
+    double ev0_ = 0.0;
+    std::int32_t ended_level_ = -1;
+    std::vector<double> weights_, totals_;
+};
 
 // Memory for the laid-out rows, all zero from the start. Tens of megabytes are written once:
 // where the system gives huge pages for it, a few page faults instead of thousands.
 class ZeroedBuffer {
   public:
-    explicit ZeroedBuffer(std::size_t count) : count_(count) {
+    explicit ZeroedBuffer(std::size_t count) {
 #if defined(__linux__)
         constexpr std::size_t huge = std::size_t{2} << 20;
         const std::size_t bytes = count * sizeof(double);
@@ -240,180 +200,262 @@ class ZeroedBuffer {
     double* data() {
         return data_;
     }
-    std::size_t size() const {
-        return count_;
-    }
 
   private:
-    std::size_t count_ = 0;
     double* data_ = nullptr;
     void* base_ = nullptr;
     std::size_t mapped_ = 0;
     std::vector<double> fallback_;
 };
 
-store::Result<Curve> scan(store::FileSystem& files, std::string_view db, std::string_view molecule,
-                          std::span<const TemperaturePair> pairs,
-                          std::optional<std::int32_t> fwhm_mev, const Ground& ground,
-                          unsigned threads) {
-    const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
-    const std::size_t n = ground.grid.energies.size();
-    const std::size_t state_count = states.size();
-    const std::size_t dense_blocks = (n + dense_block - 1) / dense_block;
-    // The states' rows laid out by blocks of points: a block holds every state's values at
-    // its points, one state after the other (0 where a file has no row: adding 0 leaves a
-    // sum as it is), so that a block stays in the cache while every pair is summed.
-    const bool dense = state_count * dense_blocks * dense_block <= detail::scan_layout_limit();
-    std::optional<ZeroedBuffer> layout;
-    if (dense)
-        layout.emplace(state_count * dense_blocks * dense_block);
-    std::vector<LoadedState> loaded;
-    load_states(files, states, ground, threads, loaded,
-                [&](std::size_t k, std::size_t first, const double* values, std::size_t count) {
-                    if (!dense) {
-                        loaded[k].values.assign(values, values + count);
-                        return;
-                    }
-                    double* out = layout->data();
-                    for (std::size_t r = 0; r < count; ++r) {
-                        const std::size_t i = first + r;
-                        out[((i / dense_block) * state_count + k) * dense_block + i % dense_block] =
-                            values[r];
-                    }
-                });
+// Points of one block of the laid-out rows: a block of every state's values fits the cache.
+constexpr std::size_t dense_block = 64;
+// Grid points that one thread sums at a time by state.
+constexpr std::size_t block_points = 512;
 
-    // The weights of every state for every pair, checked in the order of the states as a run
-    // of one pair would check them; states of a level whose file went missing while being
-    // read, and those after them in the level, count as never found.
-    const std::size_t pair_count = pairs.size();
-    std::vector<std::vector<double>> weights(pair_count, std::vector<double>(states.size(), 0.0));
-    std::vector<bool> used(states.size(), false);
-    std::vector<double> totals(pair_count, 0.0);
-    for (std::size_t p = 0; p < pair_count; ++p) {
-        const double ktv = kt(pairs[p].tv_k), ktj = kt(pairs[p].tj_k);
-        double ev0 = 0.0;
-        std::int32_t ended_level = -1;
-        for (std::size_t k = 0; k < states.size(); ++k) {
-            const store::StateFile& state = states[k];
-            const LoadedState& s = loaded[k];
-            if (state.v == ended_level)
-                continue;
-            if (s.status == store::ReadStatus::missing ||
-                s.status == store::ReadStatus::not_regular) {
-                ended_level = state.v;
-                continue;
-            }
-            if (s.status != store::ReadStatus::ok || !s.level_read) {
-                return store::data_error(state.path, s.status == store::ReadStatus::ok ? 3 : 0,
-                                         store::cannot_read_message);
-            }
-            if (state.j == 0)
-                ev0 = s.evj;
-            const double w = numerics::state_weight(state.j, s.evj, ev0, ground.e00, ktv, ktj);
-            if (!std::isfinite(w) || s.outcome == AddOutcome::incompatible) {
-                return incompatible(state.path);
-            }
-            if (s.outcome == AddOutcome::added) {
-                weights[p][k] = w;
-                totals[p] += w;
-                used[k] = true;
-            }
+// The sums of a scan: for each grid point and pair, the states' contributions in the order of
+// the states, each product rounded on its own, as the run of one pair adds them; so every way
+// gives the same bits. Columns are pair after pair, as Curve::sigma holds them.
+class Scan {
+  public:
+    Scan(store::FileSystem& files, const std::vector<store::StateFile>& states,
+         const Ground& ground, std::span<const TemperaturePair> pairs, unsigned threads,
+         const ScanOptions& options)
+        : files_(files), states_(states), grid_(ground.grid.energies), pairs_(pairs),
+          threads_(std::max(1u, threads)), options_(options), weights_(pairs, ground.e00),
+          columns_(pairs.size() * grid_.size(), 0.0) {}
+
+    store::Status run() {
+        switch (method()) {
+        case ScanMethod::streamed:
+            return streamed();
+        case ScanMethod::laid_out:
+            return batched(true);
+        case ScanMethod::automatic:
+        case ScanMethod::by_state:
+            break;
         }
-        if (!(totals[p] > 0.0)) {
-            return incompatible(store::ground_state_path(files, db, molecule));
-        }
+        return batched(false);
     }
 
-    // The sums: for each grid point and pair, the states' contributions in the order of the
-    // states, as the run of one pair adds them, straight into the curve's columns.
-    Curve curve;
-    curve.energy = ground.grid.energies;
-    curve.columns = pair_count;
-    curve.sigma.assign(pair_count * n, 0.0);
-    double* const columns = curve.sigma.data();
-    if (dense) {
-        // The weights by state (0 for a state that did not enter).
-        std::vector<double> by_state(state_count * pair_count, 0.0);
-        for (std::size_t k = 0; k < state_count; ++k)
-            for (std::size_t p = 0; p < pair_count; ++p)
-                by_state[k * pair_count + p] = weights[p][k];
-        share(dense_blocks, threads, [&](std::size_t b, unsigned) {
-            detail::ScanSums job;
-            job.values = layout->data() + b * state_count * dense_block;
-            job.value_stride = dense_block;
-            job.weights = by_state.data();
-            job.states = state_count;
-            job.pairs = pair_count;
-            job.points = std::min(dense_block, n - b * dense_block);
-            job.sums = columns + b * dense_block;
-            job.sum_stride = n;
-            detail::scan_sums(job);
+    std::vector<double>& columns() { return columns_; }
+    const std::vector<double>& totals() const { return weights_.totals(); }
+    std::vector<StateWeight>& entered() { return entered_; }
+
+  private:
+    ScanMethod method() const {
+        if (options_.method != ScanMethod::automatic)
+            return options_.method;
+        if (pairs_.size() <= streamed_pairs_limit)
+            return ScanMethod::streamed;
+        const std::size_t blocks = (grid_.size() + dense_block - 1) / dense_block;
+        return states_.size() * blocks * dense_block <= laid_out_limit ? ScanMethod::laid_out
+                                                                       : ScanMethod::by_state;
+    }
+
+    void enter(const store::StateFile& state, const StateRead& read,
+               const std::vector<double>& weights) {
+        entered_.push_back({state.v, state.j, read.evj, weights, state.path});
+    }
+
+    // One thread reads the states one after the other and adds each row to every pair's sum as
+    // it comes, with the state's weights known from its level energy before its rows: no more
+    // memory than the sums themselves.
+    store::Status streamed() {
+        const std::size_t n = grid_.size();
+        store::FileBytes bytes;
+        store::KnownEnergies known(n);
+        double* const columns = columns_.data();
+        const std::vector<double>& weights = weights_.weights();
+        auto add = [&](std::size_t first, const double* values, std::size_t count) {
+            for (std::size_t p = 0; p < weights.size(); ++p) {
+                const double w = weights[p];
+                double* sums = columns + p * n + first;
+                for (std::size_t k = 0; k < count; ++k)
+                    sums[k] += values[k] * w;
+            }
+        };
+        for (const store::StateFile& state : states_) {
+            if (!weights_.wanted(state))
+                continue;
+            StateRead read;
+            read.status = files_.read(state.path, bytes);
+            store::LineCursor cursor(read.status == store::ReadStatus::ok ? bytes.text()
+                                                                          : std::string_view());
+            if (read.status == store::ReadStatus::ok)
+                if (const auto evj = store::read_level_energy(cursor)) {
+                    read.level_read = true;
+                    read.evj = *evj;
+                }
+            const store::Result<bool> weighed = weights_.weigh(state, read);
+            if (!weighed)
+                return weighed.error();
+            if (!*weighed)
+                continue;
+            read.span = store::read_state_rows(grid_, cursor, known, add, options_.reading);
+            const store::Result<bool> entered = weights_.count(state, read.span);
+            if (!entered)
+                return entered.error();
+            if (*entered)
+                enter(state, read, weights);
+        }
+        return {};
+    }
+
+    // The states are read on all threads, their rows kept (laid out by blocks of points, or each
+    // state's own), then weighted in their order and summed block by block on all threads.
+    store::Status batched(bool laid_out) {
+        const std::size_t n = grid_.size();
+        const std::size_t count = states_.size();
+        const std::size_t dense_blocks = (n + dense_block - 1) / dense_block;
+        std::optional<ZeroedBuffer> layout;
+        if (laid_out)
+            layout.emplace(count * dense_blocks * dense_block);
+        std::vector<StateRead> reads(count);
+        std::vector<std::vector<double>> own(laid_out ? 0 : count);
+        struct Scratch {
+            store::FileBytes bytes;
+            store::KnownEnergies known{0};
+        };
+        std::vector<Scratch> scratch(threads_);
+        for (Scratch& s : scratch)
+            s.known = store::KnownEnergies(n);
+        share(count, threads_, [&](std::size_t k, unsigned t) {
+            auto keep = [&](std::size_t first, const double* values, std::size_t rows) {
+                if (!laid_out) {
+                    own[k].insert(own[k].end(), values, values + rows);
+                    return;
+                }
+                double* out = layout->data();
+                for (std::size_t r = 0; r < rows; ++r) {
+                    const std::size_t i = first + r;
+                    out[((i / dense_block) * count + k) * dense_block + i % dense_block] =
+                        values[r];
+                }
+            };
+            reads[k] = read_state(files_, states_[k], grid_, scratch[t].bytes, scratch[t].known,
+                                  keep, options_.reading);
         });
-    } else {
+
+        // The weights by state (0 for a state that did not enter), checked in the states' order.
+        const std::size_t pair_count = pairs_.size();
+        std::vector<double> by_state(count * pair_count, 0.0);
+        std::vector<bool> used(count, false);
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!weights_.wanted(states_[k]))
+                continue;
+            const store::Result<bool> weighed = weights_.weigh(states_[k], reads[k]);
+            if (!weighed)
+                return weighed.error();
+            if (!*weighed)
+                continue;
+            const store::Result<bool> entered = weights_.count(states_[k], reads[k].span);
+            if (!entered)
+                return entered.error();
+            if (!*entered)
+                continue;
+            const std::vector<double>& w = weights_.weights();
+            std::copy(w.begin(), w.end(),
+                      by_state.begin() + static_cast<std::ptrdiff_t>(k * pair_count));
+            used[k] = true;
+            enter(states_[k], reads[k], w);
+        }
+
+        double* const columns = columns_.data();
+        if (laid_out) {
+            share(dense_blocks, threads_, [&](std::size_t b, unsigned) {
+                detail::ScanSums job;
+                job.values = layout->data() + b * count * dense_block;
+                job.value_stride = dense_block;
+                job.weights = by_state.data();
+                job.states = count;
+                job.pairs = pair_count;
+                job.points = std::min(dense_block, n - b * dense_block);
+                job.sums = columns + b * dense_block;
+                job.sum_stride = n;
+                detail::scan_sums(job, options_.wide_sums);
+            });
+            return {};
+        }
         const std::size_t blocks = (n + block_points - 1) / block_points;
-        share(blocks, threads, [&](std::size_t b, unsigned) {
+        share(blocks, threads_, [&](std::size_t b, unsigned) {
             const std::size_t lo = b * block_points, hi = std::min(n, lo + block_points);
-            for (std::size_t k = 0; k < state_count; ++k) {
+            for (std::size_t k = 0; k < count; ++k) {
                 if (!used[k])
                     continue;
-                const LoadedState& st = loaded[k];
-                const std::size_t from = std::max(lo, st.first);
-                const std::size_t to = std::min(hi, st.first + st.values.size());
+                const std::size_t first = reads[k].span.first;
+                const std::size_t from = std::max(lo, first);
+                const std::size_t to = std::min(hi, first + own[k].size());
                 if (from >= to)
                     continue;
-                const double* row = st.values.data() + (from - st.first);
+                const double* row = own[k].data() + (from - first);
                 for (std::size_t p = 0; p < pair_count; ++p) {
-                    const double w = weights[p][k];
+                    const double w = by_state[k * pair_count + p];
                     double* sums = columns + p * n;
                     for (std::size_t i = from; i < to; ++i)
                         sums[i] += row[i - from] * w;
                 }
             }
         });
+        return {};
     }
-    std::vector<store::Status> folded(pair_count);
-    const std::string ground_path = store::ground_state_path(files, db, molecule);
-    share(pair_count, threads, [&](std::size_t p, unsigned) {
-        const std::span<double> column(columns + p * n, n);
-        numerics::finish_sums(column, totals[p]);
-        if (fwhm_mev)
-            folded[p] = fold_values(curve.energy, column, *fwhm_mev, ground_path);
-    });
-    for (store::Status& status : folded)
-        if (!status)
-            return std::move(status).error();
-    curve.provenance.weight_totals = totals;
-    for (std::size_t k = 0; k < states.size(); ++k)
-        if (used[k]) {
-            StateWeight sw{states[k].v, states[k].j, loaded[k].evj, {}, states[k].path};
-            for (std::size_t p = 0; p < pair_count; ++p)
-                sw.weights.push_back(weights[p][k]);
-            curve.provenance.states.push_back(std::move(sw));
-        }
-    return curve;
-}
+
+    store::FileSystem& files_;
+    const std::vector<store::StateFile>& states_;
+    std::span<const double> grid_;
+    std::span<const TemperaturePair> pairs_;
+    unsigned threads_;
+    ScanOptions options_;
+    Weights weights_;
+    std::vector<double> columns_;
+    std::vector<StateWeight> entered_;
+};
 
 } // namespace
 
 store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
                                    std::string_view molecule,
                                    std::span<const TemperaturePair> pairs,
-                                   std::optional<std::int32_t> fwhm_mev, unsigned threads) {
+                                   std::optional<std::int32_t> fwhm_mev, unsigned threads,
+                                   const ScanOptions& options) {
     store::Result<Ground> ground = read_ground(files, db, molecule);
     if (!ground)
         return std::move(ground).error();
-    store::Result<Curve> result =
-        pairs.size() == 1 ? single_pair(files, db, molecule, pairs[0], fwhm_mev, *ground)
-                          : scan(files, db, molecule, pairs, fwhm_mev, *ground, threads);
-    if (result) {
-        Provenance& p = result->provenance;
-        p.database = std::string(db);
-        p.fwhm_mev = fwhm_mev;
-        p.temperatures.assign(pairs.begin(), pairs.end());
-        for (const StateWeight& s : p.states)
-            p.source_files.push_back(s.file);
-    }
-    return result;
+    const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
+    Scan scan(files, states, *ground, pairs, threads, options);
+    if (store::Status done = scan.run(); !done)
+        return std::move(done).error();
+
+    // No state on the grid at all at some pair: nothing to average.
+    const std::string ground_path = store::ground_state_path(files, db, molecule);
+    for (const double total : scan.totals())
+        if (!(total > 0.0))
+            return incompatible(ground_path);
+    Curve curve;
+    curve.energy = ground->grid.energies;
+    curve.columns = pairs.size();
+    curve.sigma = std::move(scan.columns());
+    const std::size_t n = curve.energy.size();
+    std::vector<store::Status> folded(pairs.size());
+    share(pairs.size(), threads, [&](std::size_t p, unsigned) {
+        const std::span<double> column(curve.sigma.data() + p * n, n);
+        numerics::finish_sums(column, scan.totals()[p]);
+        if (fwhm_mev)
+            folded[p] = fold_values(curve.energy, column, *fwhm_mev, ground_path);
+    });
+    for (store::Status& status : folded)
+        if (!status)
+            return std::move(status).error();
+
+    Provenance& p = curve.provenance;
+    p.database = std::string(db);
+    p.fwhm_mev = fwhm_mev;
+    p.temperatures.assign(pairs.begin(), pairs.end());
+    p.weight_totals = scan.totals();
+    p.states = std::move(scan.entered());
+    for (const StateWeight& s : p.states)
+        p.source_files.push_back(s.file);
+    return curve;
 }
 
 } // namespace sigmat::curves

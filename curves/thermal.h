@@ -12,8 +12,10 @@
 
 #include "curves/curve.h"
 #include "store/error.h"
+#include "store/field_reading.h"
 #include "store/file_system.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -35,9 +37,31 @@ inline constexpr std::string_view incompatible_message = "Incompatible data file
 // weight beyond any number, or no state on the grid at all (incompatible_message). With
 // several pairs the first failure in the order of the states is reported, as the run of the
 // first pair that meets it would report it.
+//
+// How the sums are taken; every way gives the same bits, the choice is for memory and speed
+// (and for tests, which take each way):
+enum class ScanMethod {
+    automatic, // streamed up to streamed_pairs_limit pairs; above, laid_out when the states'
+               // rows on the grid come to at most laid_out_limit values, else by_state
+    streamed,  // one thread reads the states one after the other and adds each row to every
+               // pair's sum as it is read
+    laid_out,  // all threads read the states; their rows are laid out by blocks of points and
+               // summed a block of points and pairs at a time (curves/scan_sums.h)
+    by_state,  // all threads read the states; each state's own rows are kept and summed block by
+               // block
+};
+inline constexpr std::size_t streamed_pairs_limit = 1;
+inline constexpr std::size_t laid_out_limit = std::size_t{1} << 27;
+struct ScanOptions {
+    ScanMethod method = ScanMethod::automatic;
+    bool wide_sums = true; // laid_out: 256-bit sums where the processor has AVX2
+    store::FieldReading reading = store::FieldReading::automatic;
+};
+
 store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db,
                                    std::string_view molecule,
                                    std::span<const TemperaturePair> pairs,
-                                   std::optional<std::int32_t> fwhm_mev, unsigned threads = 1);
+                                   std::optional<std::int32_t> fwhm_mev, unsigned threads = 1,
+                                   const ScanOptions& options = {});
 
 } // namespace sigmat::curves

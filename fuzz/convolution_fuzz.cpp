@@ -74,10 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto fast = values;
     auto reference = values;
-    static const bool widest = numerics::detail::fold_rows_wide();
-    numerics::detail::set_fold_rows_wide(widest && !(flags & 8));
-    const numerics::FoldStatus fast_status =
-        numerics::convolve_with_resolution(fwhm, energies, fast);
+    const numerics::FoldStatus fast_status = numerics::convolve_with_resolution(
+        fwhm, energies, fast,
+        flags & 8 ? numerics::FoldMethod::narrow : numerics::FoldMethod::wide);
     const numerics::FoldStatus reference_status =
         numerics::convolve_reference(fwhm, energies, reference);
     check(fast_status == reference_status, "both folds refuse the same tables");

@@ -75,15 +75,13 @@ void check_readers(std::string_view text) {
     // and give its values bit for bit, at the VE pitch and the DEA row length, with the
     // wide path on and off; nothing past the text is read.
     for (const std::size_t stride : {std::size_t{11}, std::size_t{22}})
-        for (const bool wide : {true, false}) {
-            const bool before = store::es_fields_wide();
-            store::set_es_fields_wide(wide && before);
+        for (const auto reading :
+             {store::FieldReading::four_at_a_time, store::FieldReading::one_by_one}) {
             const std::size_t count = text.size() < 10 ? 0 : (text.size() - 10) / stride + 1;
             double runs[64];
             const std::size_t n = std::min<std::size_t>(count, 64);
-            const std::size_t read =
-                store::read_es_fields(text.data(), stride, n, text.data() + text.size(), runs);
-            store::set_es_fields_wide(before);
+            const std::size_t read = store::read_es_fields(
+                text.data(), stride, n, text.data() + text.size(), runs, reading);
             std::size_t expected = 0;
             double one = 0.0;
             while (expected < n && store::read_es_unsigned(text.data() + expected * stride, one)) {

@@ -1,5 +1,5 @@
-// The thermal average: the common grid, the population weights and the states' rows added
-// onto the grid.
+// The thermal average: the common grid, the population weights, the states' rows walked onto
+// the grid (store/state_files.h) and weighted, and the normalisation.
 //
 // Input text, items separated by blanks or commas:
 //   line 1         E1 Emax resolution E2                  (the grid, as from the ground state)
@@ -9,6 +9,7 @@
 #include "fuzz_support.h"
 #include "numerics/thermal_average.h"
 #include "store/number_fields.h"
+#include "store/state_files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,7 +44,8 @@ std::vector<double> numbers(std::string_view line) {
 
 struct State {
     double weight = 0.0;
-    std::vector<numerics::StateRow> rows;
+    std::string rows;                   // the row lines as given
+    std::vector<double> cross_sections; // of the rows that read
 };
 
 bool finite_all(std::initializer_list<double> values) {
@@ -98,61 +100,61 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (states.empty())
             continue;
-        numerics::StateRow row;
-        const auto r = numbers(line);
-        row.readable = r.size() >= 2;
-        if (row.readable) {
-            row.energy = r[0];
-            row.cross_section = r[1];
-        }
-        states.back().rows.push_back(row);
+        State& state = states.back();
+        state.rows.append(line).append("\n");
+        if (const auto r = numbers(line); r.size() >= 2)
+            state.cross_sections.push_back(r[1]);
     }
 
-    auto average = numerics::start_average(grid, 0.01, 0.01, 0.0);
-    check(average.sums.size() == grid.energies.size(), "one sum per grid point");
+    std::vector<double> sums(grid.energies.size(), 0.0);
+    double weight_total = 0.0;
     double largest = 0.0;
     bool rows_sound = true; // every cross section finite, >= 0 and of physical size
     bool incompatible = false;
     std::size_t added = 0;
     for (const State& s : states) {
-        const auto before_sums = average.sums;
-        const double before_weight = average.weight_total;
-        const auto outcome = numerics::add_state(average, s.weight, s.rows);
-        if (outcome == numerics::AddOutcome::skipped) {
+        const auto before_sums = sums;
+        store::LineCursor cursor(s.rows);
+        store::KnownEnergies known(grid.energies.size());
+        auto add = [&](std::size_t first, const double* values, std::size_t count) {
+            check(first + count <= sums.size(), "rows on the grid");
+            for (std::size_t k = 0; k < count; ++k)
+                sums[first + k] += values[k] * s.weight;
+        };
+        const store::StateSpan span = store::read_state_rows(grid.energies, cursor, known, add);
+        if (span.outcome == store::RowsOutcome::skipped) {
             // Compared bit for bit: sums that are already NaN must stay the same NaN.
-            check(before_sums.empty() || std::memcmp(average.sums.data(), before_sums.data(),
+            check(before_sums.empty() || std::memcmp(sums.data(), before_sums.data(),
                                                      before_sums.size() * sizeof(double)) == 0,
                   "a skipped state adds nothing");
-            check(average.weight_total == before_weight || std::isnan(before_weight),
-                  "a skipped state adds no weight");
             continue;
         }
         ++added;
-        for (const auto& row : s.rows)
-            if (row.readable) {
-                rows_sound = rows_sound && std::isfinite(row.cross_section) &&
-                             row.cross_section >= 0.0 && row.cross_section < 1e100;
-                largest = std::max(largest, row.cross_section);
-            }
-        if (outcome == numerics::AddOutcome::incompatible) {
+        for (double cross_section : s.cross_sections) {
+            rows_sound = rows_sound && std::isfinite(cross_section) && cross_section >= 0.0 &&
+                         cross_section < 1e100;
+            largest = std::max(largest, cross_section);
+        }
+        if (span.outcome == store::RowsOutcome::incompatible) {
             incompatible = true; // the job stops here with "Incompatible data files."
             break;
         }
+        weight_total += s.weight;
     }
 
-    numerics::finish_average(average);
-    if (!(average.weight_total > 0.0) && !std::isnan(average.weight_total)) {
-        for (double v : average.sums)
+    numerics::finish_sums(sums, weight_total);
+    if (!(weight_total > 0.0) && !std::isnan(weight_total)) {
+        for (double v : sums)
             check(v == 0.0, "no contributing state: all sums 0");
     }
     // With sound weights and rows the average is a weighted mean of cross sections: finite,
     // not negative and not above the largest of them.
-    if (!incompatible && weights_sound && rows_sound && average.weight_total > 0.0 &&
-        average.weight_total < 1e100 && added > 0) {
+    if (!incompatible && weights_sound && rows_sound && weight_total > 0.0 &&
+        weight_total < 1e100 && added > 0) {
         // A subnormal weight total (states of vanishing population only) keeps few digits,
         // down to none.
-        const double slack = average.weight_total < 1e-290 ? 1.0 : 1e-12;
-        for (double v : average.sums) {
+        const double slack = weight_total < 1e-290 ? 1.0 : 1e-12;
+        for (double v : sums) {
             check(std::isfinite(v) && v >= 0.0, "average finite and >= 0");
             check(v <= largest * (1.0 + slack), "average not above the largest cross section");
         }

@@ -584,7 +584,7 @@ ValueRange value_range(std::span<const double> values) {
 }
 
 bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::span<double> values,
-                    const ValueRange& range) {
+                    const ValueRange& range, bool wide) {
     const std::size_t n = energies.size();
     const std::size_t last = n - 1;
     const std::size_t ext = n + tail_steps;
@@ -808,7 +808,7 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
         };
         const std::size_t odd_to = correct ? shift_reach : 0;
         if (shortcut && !on_tail) {
-            detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums);
+            detail::add_rows(terms, 1, near, 1, correct ? near_shift : 0, sums, wide);
             // The largest weighted value within reach of the block: padded points k0 to
             // k0 + row_block - 1 + 2 pad.
             const std::size_t first_chunk = k0 / row_block;
@@ -821,11 +821,12 @@ bool fold_tabulated(const FoldKernel& g, std::span<const double> energies, std::
                 enough &= u_max * left_out <= shortcut_tolerance * sum[j];
             if (!enough) {
                 detail::add_rows(terms, near, reach,
-                                 correct ? std::max<std::size_t>(near_shift, 1) : 0, odd_to, sums);
+                                 correct ? std::max<std::size_t>(near_shift, 1) : 0, odd_to, sums,
+                                 wide);
                 combine();
             }
         } else {
-            detail::add_rows(terms, 1, reach, 1, odd_to, sums);
+            detail::add_rows(terms, 1, reach, 1, odd_to, sums, wide);
             combine();
         }
         if (count == row_block) // a fixed count, stored without a branch per output
@@ -853,22 +854,23 @@ FoldStatus convolve_reference(double fwhm_ev, std::span<const double> energies,
 // there and cannot lose accuracy to the shortcuts.
 static bool ordinary_table(double fwhm_ev, const FoldKernel& g, std::size_t n,
                            const ValueRange& range) {
-    return n >= 64 && fwhm_ev >= 1e-6 && fwhm_ev <= 10.0 && g.h >= 1e-7 && g.h <= 10.0 &&
-           range.largest <= 1e100;
+    return n >= fast_fold_least_points && fwhm_ev >= fast_fold_widths_ev.first &&
+           fwhm_ev <= fast_fold_widths_ev.second && g.h >= fast_fold_steps_ev.first &&
+           g.h <= fast_fold_steps_ev.second && range.largest <= fast_fold_largest_value;
 }
 
 FoldStatus convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
-                                    std::span<double> values) {
+                                    std::span<double> values, FoldMethod method) {
     const KernelOrRefusal kernel = fold_kernel(fwhm_ev, energies, values);
     if (!kernel.kernel)
         return kernel.status;
     const FoldKernel* const g = &*kernel.kernel;
     const ValueRange range = value_range(values);
-    if (!ordinary_table(fwhm_ev, *g, values.size(), range)) {
+    if (method == FoldMethod::plain || !ordinary_table(fwhm_ev, *g, values.size(), range)) {
         fold_reference(*g, energies, values);
         return FoldStatus::folded;
     }
-    if (!fold_tabulated(*g, energies, values, range))
+    if (!fold_tabulated(*g, energies, values, range, method != FoldMethod::narrow))
         fold_windowed(*g, energies, values);
     return FoldStatus::folded;
 }

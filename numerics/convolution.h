@@ -9,7 +9,9 @@
 // step over- or under-counts. Results below 1e-30 (negative ones included) become 0.
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <utility>
 
 namespace sigmat::numerics {
 
@@ -40,8 +42,25 @@ enum class FoldStatus {
 // Left unchanged, with the reason (FoldStatus): an empty table, a table of one point (it has no
 // step width), a width that is not a positive finite number, a last interval that is not
 // positive, and tables holding a non-finite energy or value.
+//
+// How the fold is summed (every way within a relative 1e-12 of the plain fold):
+enum class FoldMethod {
+    automatic, // as wide where the table is ordinary (below), else plain
+    plain,     // convolve_reference's sums, for any table
+    narrow,    // ordinary tables: the fast fold with 128-bit sums that every x86-64 has
+    wide,      // ordinary tables: 256-bit sums with fused multiply-adds where the processor has
+               // AVX2 and FMA (elsewhere as narrow)
+};
+// An ordinary table, which the fast folds take (the others take the plain fold): at least
+// this many points, a width, a last step and values in these ranges.
+inline constexpr std::size_t fast_fold_least_points = 64;
+inline constexpr std::pair<double, double> fast_fold_widths_ev{1e-6, 10.0};
+inline constexpr std::pair<double, double> fast_fold_steps_ev{1e-7, 10.0};
+inline constexpr double fast_fold_largest_value = 1e100;
+
 [[nodiscard]] FoldStatus convolve_with_resolution(double fwhm_ev, std::span<const double> energies,
-                                                  std::span<double> values);
+                                                  std::span<double> values,
+                                                  FoldMethod method = FoldMethod::automatic);
 
 // The plain fold: the Gaussian at every pair of points, a kernel buffer of n + 100 values,
 // trapezoids with the last interval's width, 100 tail steps at the last value, sums in table

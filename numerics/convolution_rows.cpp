@@ -1,7 +1,6 @@
 #include "numerics/convolution_rows.h"
 
 #include <algorithm>
-#include <atomic>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -134,22 +133,17 @@ __attribute__((target("avx2,fma"))) void rows_wide(const RowTerms& a, std::size_
     _mm256_zeroupper();
 }
 
-bool processor_has_wide_rows() {
+bool has_wide_rows() {
     return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
 }
 
 #else
 
-bool processor_has_wide_rows() {
+bool has_wide_rows() {
     return false;
 }
 
 #endif
-
-std::atomic<bool>& wide_switch() {
-    static std::atomic<bool> on{processor_has_wide_rows()};
-    return on;
-}
 
 template <bool Even, bool Odd>
 void rows(bool wide, const RowTerms& a, std::size_t from, std::size_t to, RowSums& r) {
@@ -169,8 +163,9 @@ void rows(bool wide, const RowTerms& a, std::size_t from, std::size_t to, RowSum
 } // namespace
 
 void add_rows(const RowTerms& terms, std::size_t even_from, std::size_t even_to,
-              std::size_t odd_from, std::size_t odd_to, RowSums& sums) {
-    const bool wide = wide_switch().load(std::memory_order_relaxed);
+              std::size_t odd_from, std::size_t odd_to, RowSums& sums, bool wide_asked) {
+    static const bool has_wide = has_wide_rows();
+    const bool wide = wide_asked && has_wide;
     even_to = std::max(even_from, even_to);
     odd_to = std::max(odd_from, odd_to);
     // Where both ranges overlap, the three sums go together; the rest of each range alone.
@@ -188,12 +183,8 @@ void add_rows(const RowTerms& terms, std::size_t even_from, std::size_t even_to,
     rows<false, true>(wide, terms, both_to, odd_to, sums);
 }
 
-bool fold_rows_wide() {
-    return wide_switch().load();
-}
-
-void set_fold_rows_wide(bool on) {
-    wide_switch().store(on && processor_has_wide_rows());
+bool processor_has_wide_rows() {
+    return has_wide_rows();
 }
 
 } // namespace sigmat::numerics::detail

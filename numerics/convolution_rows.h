@@ -33,13 +33,12 @@ struct RowTerms {
 //   odd[j]     += sum over m in [odd_from, odd_to)   of s[m] (u[j + m] - u[j - m])
 //   odd_dev[j] += sum over m in [odd_from, odd_to)   of s[m] (ud[j + m] - ud[j - m])
 // Each sum runs in a fixed order for given ranges and a given choice of vectors.
+// With `wide`, 256-bit vectors and fused multiply-adds where the processor has AVX2 and FMA
+// (128-bit sums where it lacks them).
 void add_rows(const RowTerms& terms, std::size_t even_from, std::size_t even_to,
-              std::size_t odd_from, std::size_t odd_to, RowSums& sums);
+              std::size_t odd_from, std::size_t odd_to, RowSums& sums, bool wide);
 
-// Whether add_rows takes 256-bit vectors and fused multiply-adds. On by default where the
-// processor has AVX2 and FMA, never on where it lacks them; it can be switched off, for
-// measurements and to test both ways on the same machine.
-bool fold_rows_wide();
-void set_fold_rows_wide(bool on);
+// Whether this processor has the 256-bit sums.
+bool processor_has_wide_rows();
 
 } // namespace sigmat::numerics::detail

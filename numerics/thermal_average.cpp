@@ -19,11 +19,6 @@ double boltzmann_factor(double delta, double kT) {
     return delta == 0.0 ? 1.0 : 0.0;
 }
 
-bool matches(double energy, double grid_energy) {
-    // Written so that a NaN energy never matches.
-    return std::abs(energy - grid_energy) <= grid_match_tolerance_ev;
-}
-
 } // namespace
 
 CommonEnergyGrid build_grid(double e1, double emax, std::int32_t resolution_mev, double e2) {
@@ -65,16 +60,6 @@ CommonEnergyGrid build_grid(double e1, double emax, std::int32_t resolution_mev,
     return grid;
 }
 
-ThermalAverage start_average(CommonEnergyGrid grid, double kTv, double kTJ, double e00) {
-    ThermalAverage average;
-    average.sums.assign(grid.energies.size(), 0.0);
-    average.grid = std::move(grid);
-    average.kTv = kTv;
-    average.kTJ = kTJ;
-    average.e00 = e00;
-    return average;
-}
-
 double state_weight(std::int32_t j, double evj, double ev0, double e00, double kTv, double kTJ) {
     const double rotational = boltzmann_factor(evj - ev0, kTJ);
     const double vibrational = boltzmann_factor(ev0 - e00, kTv);
@@ -82,49 +67,6 @@ double state_weight(std::int32_t j, double evj, double ev0, double e00, double k
     if (rotational == 0.0 || vibrational == 0.0)
         return 0.0;
     return (2.0 * static_cast<double>(j) + 1.0) * rotational * vibrational;
-}
-
-AddOutcome start_state(ThermalAverage& average, double weight, const StateRow& first,
-                       StateCursor& cursor) {
-    const auto& grid = average.grid.energies;
-    const std::size_t count = std::min(grid.size(), average.sums.size());
-    if (!first.readable || first.energy > average.grid.top)
-        return AddOutcome::skipped;
-
-    // The lowest grid point the first energy matches; the grid ascends, so the search ends
-    // once the grid is past it.
-    std::size_t i = 0;
-    while (i < count && !matches(first.energy, grid[i])) {
-        if (grid[i] > first.energy + grid_match_tolerance_ev)
-            return AddOutcome::skipped;
-        ++i;
-    }
-    if (i == count)
-        return AddOutcome::skipped;
-
-    average.weight_total += weight;
-    average.sums[i] += first.cross_section * weight;
-    cursor.weight = weight;
-    cursor.point = i;
-    cursor.count = count;
-    return AddOutcome::added;
-}
-
-AddOutcome add_state(ThermalAverage& average, double weight, std::span<const StateRow> rows) {
-    if (rows.empty())
-        return AddOutcome::skipped;
-    StateCursor cursor;
-    const AddOutcome outcome = start_state(average, weight, rows.front(), cursor);
-    if (outcome != AddOutcome::added)
-        return outcome;
-    for (std::size_t r = 1; r < rows.size() && state_wants_row(cursor); ++r)
-        if (!add_state_row(average, cursor, rows[r]))
-            return AddOutcome::incompatible;
-    return AddOutcome::added;
-}
-
-void finish_average(ThermalAverage& average) {
-    finish_sums(average.sums, average.weight_total);
 }
 
 void finish_sums(std::span<double> sums, double weight_total) {

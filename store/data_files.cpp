@@ -88,11 +88,13 @@ bool read_data_row(std::string_view line, std::span<double> values, double& ener
 // layout (ES10.4 without a sign): fields[0] the energy, then the values, read where they stand
 // as read_data_row would read them. False (the fields partly written) for any other row. The
 // text after the line, up to `readable_end`, may be read but is not looked at.
-bool read_standard_row(std::string_view line, std::span<double> fields, const char* readable_end) {
+bool read_standard_row(std::string_view line, std::span<double> fields, const char* readable_end,
+                       FieldReading reading) {
     const std::size_t count = fields.size();
     if (line.size() + 1 != field_pitch * count)
         return false;
-    return read_es_fields(line.data(), field_pitch, count, readable_end, fields.data()) == count;
+    return read_es_fields(line.data(), field_pitch, count, readable_end, fields.data(), reading) ==
+           count;
 }
 
 DataError refused(std::string_view file, std::int32_t line) {
@@ -150,7 +152,8 @@ std::optional<double> read_state_energy_line(std::string_view line) {
 }
 
 Result<CrossSectionTable> read_cross_section_table(std::string_view text, ProcessKind kind,
-                                                   std::string_view file_name) {
+                                                   std::string_view file_name,
+                                                   FieldReading reading) {
     auto layout = layout_of(kind);
     if (!layout)
         return refused(file_name, 0);
@@ -220,7 +223,7 @@ Result<CrossSectionTable> read_cross_section_table(std::string_view text, Proces
     double& energy = fields[0];
     const char* const text_end = text.data() + text.size();
     const auto read_row = [&] {
-        return lines.next(line) && (read_standard_row(line, fields, text_end) ||
+        return lines.next(line) && (read_standard_row(line, fields, text_end, reading) ||
                                     read_data_row(line, row_values, energy));
     };
     bool have_row = read_row();
@@ -256,11 +259,11 @@ Result<CrossSectionTable> read_cross_section_table(std::string_view text, Proces
 
 Result<CrossSectionTable> read_cross_section_table(std::istream& in, ProcessKind kind,
                                                    std::string_view file_name) {
-    return read_cross_section_table(read_stream(in), kind, file_name);
+    return read_cross_section_table(std::string_view(read_stream(in)), kind, file_name);
 }
 
 Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                   ProcessKind kind) {
+                                                   ProcessKind kind, FieldReading reading) {
     // The text's buffer is kept for the thread's next file: a fresh one would be set to zero
     // and mapped page by page on every read. One of a very large file is not kept.
     constexpr std::size_t kept_bytes = std::size_t{64} << 20;
@@ -272,7 +275,7 @@ Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std:
     };
     switch (status) {
     case ReadStatus::ok: {
-        auto table = read_cross_section_table(bytes.text(), kind, path);
+        auto table = read_cross_section_table(bytes.text(), kind, path, reading);
         release();
         return table;
     }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "store/error.h"
+#include "store/field_reading.h"
 #include "store/file_system.h"
 #include "store/process_kind.h"
 
@@ -93,15 +94,18 @@ inline constexpr std::int64_t max_table_values = 10'000'000;
 // Fails with cannot_read_message and the line: a header line missing, a number of a read
 // header line unreadable, a resolution of 0 or below, a thresholds line without any
 // threshold, a table that would exceed max_table_values, a line above max_line_bytes.
-// CRLF and LF line ends both work.
+// CRLF and LF line ends both work. `reading` chooses how the rows' numbers are converted
+// (store/field_reading.h); the table is the same either way.
 Result<CrossSectionTable> read_cross_section_table(std::string_view text, ProcessKind kind,
-                                                   std::string_view file_name);
+                                                   std::string_view file_name,
+                                                   FieldReading reading = FieldReading::automatic);
 Result<CrossSectionTable> read_cross_section_table(std::istream& in, ProcessKind kind,
                                                    std::string_view file_name);
 // The same for a file: one that is missing, not a regular file or cannot be opened gives
 // not_found_message and line 0; one above max_file_bytes cannot_read_message.
 Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std::string& path,
-                                                   ProcessKind kind);
+                                                   ProcessKind kind,
+                                                   FieldReading reading = FieldReading::automatic);
 
 // Header numbers at their fixed positions. Each gives nothing when a field is not a number.
 // "# Max. energy = " ES10.4 " eV   resolution = " I3: maximum energy (eV) and grid step (meV).

@@ -2,7 +2,6 @@
 
 #include "store/number_fields.h"
 
-#include <atomic>
 #include <cstdint>
 #include <iterator>
 
@@ -202,31 +201,20 @@ bool processor_has_avx2() {
 
 #endif
 
-std::atomic<bool>& wide_switch() {
-    static std::atomic<bool> on{processor_has_avx2()};
-    return on;
-}
-
 } // namespace
 
 std::size_t read_es_fields(const char* p, std::size_t stride, std::size_t count,
-                           const char* readable_end, double* out) {
+                           const char* readable_end, double* out, FieldReading reading) {
 #ifdef SIGMAT_ES_FIELDS_AVX2
-    if (wide_switch().load(std::memory_order_relaxed))
+    static const bool has_avx2 = processor_has_avx2();
+    if (reading != FieldReading::one_by_one && has_avx2)
         return read_one_by_one(p, stride, read_wide(p, stride, count, readable_end, out), count,
                                out);
 #else
     (void)readable_end;
+    (void)reading;
 #endif
     return read_one_by_one(p, stride, 0, count, out);
-}
-
-bool es_fields_wide() {
-    return wide_switch().load();
-}
-
-void set_es_fields_wide(bool on) {
-    wide_switch().store(on && processor_has_avx2());
 }
 
 } // namespace sigmat::store

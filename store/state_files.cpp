@@ -6,6 +6,7 @@
 #include "store/paths.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace sigmat::store {
@@ -27,7 +28,7 @@ constexpr std::int32_t header_lines = 8;
 // The next data row, or false at the end of the text. Rows as the database writes them, the
 // two ES10.4 fields and the line end at fixed places, are read where they stand; any other
 // line goes through read_state_row.
-bool next_row(LineCursor& cursor, numerics::StateRow& row) {
+bool next_row(LineCursor& cursor, StateRow& row) {
     const char* p = cursor.at;
     const std::ptrdiff_t left = cursor.end - p;
     if (left >= 22 && p[10] == ' ') {
@@ -125,82 +126,93 @@ Result<GroundState> read_ground_state(std::string_view text, std::string_view fi
     return g;
 }
 
-StateSpan add_state_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,
-                         KnownEnergies& known) {
+StateSpan read_state_rows(std::span<const double> grid, LineCursor& cursor, KnownEnergies& known,
+                          RowSink sink, FieldReading reading) {
     StateSpan span;
-    numerics::StateRow row;
-    if (!next_row(cursor, row))
+    StateRow row;
+    if (grid.empty() || !next_row(cursor, row))
         return span;
-    numerics::StateCursor state;
-    span.outcome = numerics::start_state(average, weight, row, state);
-    if (span.outcome != numerics::AddOutcome::added)
+    // The first row: at the lowest grid point its energy matches; the grid ascends, so the
+    // search ends once the grid is past it. Written so that a NaN energy never matches.
+    const std::size_t count = grid.size();
+    const auto matches = [&](double energy, std::size_t i) {
+        return std::abs(energy - grid[i]) <= grid_match_tolerance_ev;
+    };
+    if (!row.readable || row.energy > grid.back())
         return span;
-    span.first = state.point;
+    std::size_t point = 0;
+    while (point < count && !matches(row.energy, point)) {
+        if (grid[point] > row.energy + grid_match_tolerance_ev)
+            return span;
+        ++point;
+    }
+    if (point == count)
+        return span;
+    span.outcome = RowsOutcome::on_grid;
+    span.first = point;
+    sink(point, &row.cross_section, 1);
+
     const char* p = cursor.at;
     const char* const end = cursor.end;
-    double* const sums = average.sums.data();
     const std::uint64_t* const known_head = known.head.data();
     const std::uint16_t* const known_tail = known.tail.data();
-    const double w = state.weight;
-    const bool wide = es_fields_wide();
-    while (numerics::state_wants_row(state)) {
+    const bool four_at_a_time = reading != FieldReading::one_by_one;
+    constexpr std::size_t run = 32;
+    double cross_sections[run];
+    while (point + 1 < count) {
         // As many standard rows as the text and the grid can still hold, one after the other.
         const std::size_t rows_left = static_cast<std::size_t>(end - p) / standard_row;
-        const std::size_t stop =
-            state.point + 1 + std::min(state.count - 1 - state.point, rows_left);
-        std::size_t i = state.point + 1;
+        const std::size_t stop = point + 1 + std::min(count - 1 - point, rows_left);
+        std::size_t i = point + 1;
         // A row whose energy is known at grid point `at` and whose blank and line end stand
         // where they should.
         const auto framed_and_known = [&](const char* q, std::size_t at) {
             return q[10] == ' ' && q[21] == '\n' && detail::load_u64(q) == known_head[at] &&
                    load_u16(q + 8) == known_tail[at];
         };
-        if (wide) {
-            // By runs of rows: first the framing of up to 32 rows, then their cross sections
-            // several at a time.
-            while (i < stop) {
-                constexpr std::size_t run = 32;
-                const std::size_t most = std::min(run, stop - i);
-                std::size_t framed = 0;
-                while (framed < most && framed_and_known(p + framed * standard_row, i + framed))
-                    ++framed;
-                double cross_sections[run];
-                const std::size_t read =
-                    read_es_fields(p + 11, standard_row, framed, end, cross_sections);
-                for (std::size_t k = 0; k < read; ++k)
-                    sums[i + k] += cross_sections[k] * w;
-                i += read;
-                p += static_cast<std::ptrdiff_t>(read) * standard_row;
-                if (read < most)
-                    break;
-            }
-        } else {
-            // Field by field, each row at once.
-            double cross_section;
-            for (; i < stop && framed_and_known(p, i) && read_es_unsigned(p + 11, cross_section);
-                 ++i, p += standard_row)
-                sums[i] += cross_section * w;
+        // By runs of rows: first the framing of up to 32 rows, then their cross sections
+        // (several at a time, or one by one), handed over together.
+        while (i < stop) {
+            const std::size_t most = std::min(run, stop - i);
+            std::size_t framed = 0;
+            while (framed < most && framed_and_known(p + framed * standard_row, i + framed))
+                ++framed;
+            std::size_t read = 0;
+            if (four_at_a_time)
+                read = read_es_fields(p + 11, standard_row, framed, end, cross_sections, reading);
+            else
+                while (read < framed &&
+                       read_es_unsigned(p + 11 + read * standard_row, cross_sections[read]))
+                    ++read;
+            if (read > 0)
+                sink(i, cross_sections, read);
+            i += read;
+            p += static_cast<std::ptrdiff_t>(read) * standard_row;
+            if (read < most)
+                break;
         }
-        state.point = i - 1;
-        if (!numerics::state_wants_row(state))
+        point = i - 1;
+        if (point + 1 >= count)
             break;
-        // Any other row: read as next_row reads it.
+        // Any other row: read as next_row reads it, and matched to its grid point.
         const bool standard = end - p >= standard_row && p[10] == ' ' && p[21] == '\n';
         cursor.at = p;
         if (!next_row(cursor, row))
             break;
-        if (!numerics::add_state_row(average, state, row)) {
-            span.outcome = numerics::AddOutcome::incompatible;
+        ++point;
+        if (!row.readable || !matches(row.energy, point)) {
+            span.outcome = RowsOutcome::incompatible;
             return span;
         }
+        sink(point, &row.cross_section, 1);
         // Read from its own ten characters (not through the general rules) and matched.
         if (standard && cursor.at == p + standard_row && read_es_unsigned(p, row.energy)) {
-            known.head[i] = detail::load_u64(p);
-            known.tail[i] = load_u16(p + 8);
+            known.head[point] = detail::load_u64(p);
+            known.tail[point] = load_u16(p + 8);
         }
         p = cursor.at;
     }
-    span.last = state.point;
+    span.last = point;
     return span;
 }
 

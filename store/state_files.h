@@ -9,14 +9,15 @@
 //       at blanks, tabs or commas) are the energy in eV and the cross section in A^2
 #pragma once
 
-#include "numerics/thermal_average.h"
 #include "store/data_files.h"
 #include "store/error.h"
+#include "store/field_reading.h"
 #include "store/file_system.h"
 #include "store/text_lines.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,19 +59,59 @@ struct KnownEnergies {
     explicit KnownEnergies(std::size_t points) : head(points, 0), tail(points, 0) {}
 };
 
+// A row's energy and a grid point are the same within this many eV.
+inline constexpr double grid_match_tolerance_ev = 1e-8;
+
+// One data row of a state file as the reader found it: readable (energy and cross section) or
+// not (an empty line, text, a short line).
+struct StateRow {
+    bool readable = false;
+    double energy = 0.0;
+    double cross_section = 0.0;
+};
+
 // Where a state's rows landed on the grid.
+enum class RowsOutcome {
+    on_grid,      // rows from the first one's grid point on were handed over
+    skipped,      // no data row, an unreadable first row, or a first energy above the grid's
+                  // top or off the grid: nothing was handed over
+    incompatible, // a later row unreadable or off its grid point (what came before it was
+                  // handed over; the state's files do not belong together)
+};
 struct StateSpan {
-    numerics::AddOutcome outcome = numerics::AddOutcome::skipped;
-    std::size_t first = 0; // grid points first..last took the state's rows (added only)
+    RowsOutcome outcome = RowsOutcome::skipped;
+    std::size_t first = 0; // grid points first..last took the state's rows (on_grid only)
     std::size_t last = 0;
 };
 
-// Adds the data rows at `cursor` to `average` with `weight`, with the outcome that
-// numerics::add_state gives for the same rows (the weight counts in the total when added).
+// Takes the cross sections of a state's rows as the reader reads them: `count` values (A^2, as
+// read) at the grid points first, first + 1, ...; called in the order of the rows, with runs of
+// up to 32 rows at a time. Refers to a callable that outlives the read.
+class RowSink {
+  public:
+    template <typename F>
+    RowSink(F& f) // NOLINT: made from any callable (first, values, count)
+        : object_(&f),
+          call_([](void* o, std::size_t first, const double* values, std::size_t count) {
+              (*static_cast<F*>(o))(first, values, count);
+          }) {}
+    void operator()(std::size_t first, const double* values, std::size_t count) const {
+        call_(object_, first, values, count);
+    }
+
+  private:
+    void* object_;
+    void (*call_)(void*, std::size_t, const double*, std::size_t);
+};
+
+// Walks the data rows at `cursor` along `grid` (ascending energies) and hands them to `sink`.
+// The first row goes to the lowest grid point its energy matches; each later row to the next
+// grid point, which it must match, up to the top of the grid (rows beyond it are not looked
+// at) or the end of the text (a table that ends early leaves the rest of the grid alone).
 // Rows in the files' own layout whose energy is known at their grid point take a short way:
-// only the cross section is read, several at a time where the processor allows.
-StateSpan add_state_rows(numerics::ThermalAverage& average, double weight, LineCursor& cursor,
-                         KnownEnergies& known);
+// only the cross section is read.
+StateSpan read_state_rows(std::span<const double> grid, LineCursor& cursor, KnownEnergies& known,
+                          RowSink sink, FieldReading reading = FieldReading::automatic);
 
 // One state file found by the walk.
 struct StateFile {

@@ -10,6 +10,8 @@
 // same exact product, done in the same order of operations.
 #pragma once
 
+#include "store/field_reading.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -119,13 +121,8 @@ SIGMAT_ROW_INLINE bool read_es_unsigned(const char* p, double& value) {
 // and stops at the first field that is not in the layout (read_es_unsigned false). Returns
 // the number of fields read. Bytes of the text are read up to `readable_end` (exclusive),
 // never further, so the fields themselves must end by then.
+// `reading` says whether four fields are read at a time where the processor allows.
 std::size_t read_es_fields(const char* p, std::size_t stride, std::size_t count,
-                           const char* readable_end, double* out);
-
-// Whether read_es_fields reads four fields at a time on this processor. The wide path can be
-// switched off, for measurements and to test both ways on the same machine; it is never on
-// where the processor lacks it.
-bool es_fields_wide();
-void set_es_fields_wide(bool on);
+                           const char* readable_end, double* out, FieldReading reading);
 
 } // namespace sigmat::store

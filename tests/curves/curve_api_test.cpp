@@ -1,7 +1,6 @@
 // Curves of every kind through the curve API on a real database, with no dialog and no
 // platform: equal to the reader's tables, and to what the dialog's jobs write for the same
 // request (within the precision of the result files' ES10.4 numbers).
-#include "curves/scan_sums.h"
 #include "curves/state_curves.h"
 #include "curves/thermal.h"
 #include "jobs/job_fixture.h"
@@ -163,29 +162,31 @@ TEST_F(CurveApi, ThermalCurveIsTheDialogsAverageAndAScanIsItsSingleRuns) {
         ASSERT_TRUE(one.ok()) << store::describe(one.error());
         singles.push_back((*one));
     }
-    // Both ways of summing a scan (the rows laid out, with and without wide vectors, and each
-    // state's own rows), on one and on two threads.
-    const bool wide_before = curves::detail::scan_sums_wide();
-    const std::size_t limit_before = curves::detail::scan_layout_limit();
+    // Every way of summing a scan (streamed, the rows laid out with and without wide vectors,
+    // each state's own rows), the numbers read either way, on one and on two threads.
     struct Way {
+        curves::ScanMethod method;
         bool wide;
-        std::size_t limit;
-    } const ways[] = {{true, limit_before}, {false, limit_before}, {false, 0}};
+        store::FieldReading reading;
+    } const ways[] = {
+        {curves::ScanMethod::streamed, true, store::FieldReading::one_by_one},
+        {curves::ScanMethod::laid_out, true, store::FieldReading::four_at_a_time},
+        {curves::ScanMethod::laid_out, false, store::FieldReading::one_by_one},
+        {curves::ScanMethod::by_state, true, store::FieldReading::automatic},
+    };
     for (const Way& way : ways)
         for (unsigned threads : {1u, 2u}) {
-            curves::detail::set_scan_sums_wide(way.wide && wide_before);
-            curves::detail::scan_layout_limit() = way.limit;
-            auto scan =
-                curves::thermal_curve(store::real_file_system(), db, "HCl", pairs, 25, threads);
-            curves::detail::set_scan_sums_wide(wide_before);
-            curves::detail::scan_layout_limit() = limit_before;
+            const curves::ScanOptions options{way.method, way.wide, way.reading};
+            auto scan = curves::thermal_curve(store::real_file_system(), db, "HCl", pairs, 25,
+                                              threads, options);
             ASSERT_TRUE(scan.ok()) << store::describe(scan.error());
             ASSERT_EQ(scan->columns, std::size(pairs));
             for (std::size_t c = 0; c < std::size(pairs); ++c)
                 for (std::size_t i = 0; i < scan->points(); ++i)
                     ASSERT_EQ(std::bit_cast<std::uint64_t>(scan->column(c)[i]),
                               std::bit_cast<std::uint64_t>(singles[c].sigma[i]))
-                        << "pair " << c << ", point " << i << ", " << threads << " threads";
+                        << "pair " << c << ", point " << i << ", " << threads << " threads, way "
+                        << static_cast<int>(way.method);
             EXPECT_EQ(scan->provenance.states.size(), singles[0].provenance.states.size());
         }
     // The states that entered and their weights: the ground state has weight 1.

@@ -18,18 +18,8 @@ bool same_bits(double a, double b) {
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
-// The wide path switched on (where the processor has it) or off for one test, and back after.
-class EsFields : public ::testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override {
-        before_ = es_fields_wide();
-        set_es_fields_wide(GetParam());
-    }
-    void TearDown() override { set_es_fields_wide(before_); }
-
-  private:
-    bool before_ = false;
-};
+// Each test runs four at a time (where the processor has it) and one by one.
+class EsFields : public ::testing::TestWithParam<FieldReading> {};
 
 void put_field(char* at, int mantissa, int exponent, char letter) {
     const int magnitude = exponent < 0 ? -exponent : exponent;
@@ -58,8 +48,8 @@ TEST_P(EsFields, EveryMantissaAndExponent) {
             for (std::size_t k = 0; k < per_row; ++k)
                 put_field(text.data() + k * pitch, (first + static_cast<int>(k)) % 100000, exponent,
                           (first / 40) % 2 == 0 ? 'E' : 'e');
-            const std::size_t read =
-                read_es_fields(text.data(), pitch, per_row, text.data() + text.size(), run);
+            const std::size_t read = read_es_fields(text.data(), pitch, per_row,
+                                                    text.data() + text.size(), run, GetParam());
             for (std::size_t k = 0; k < per_row; ++k) {
                 const bool fine = read_es_unsigned(text.data() + k * pitch, one[k]) &&
                                   read == per_row && same_bits(run[k], one[k]);
@@ -88,7 +78,8 @@ TEST_P(EsFields, StopsAtTheFirstFieldOutOfLayout) {
             double out[count];
             double ignored = 0.0;
             ASSERT_FALSE(read_es_unsigned(text.data() + bad * pitch, ignored));
-            EXPECT_EQ(read_es_fields(text.data(), pitch, count, text.data() + text.size(), out),
+            EXPECT_EQ(read_es_fields(text.data(), pitch, count, text.data() + text.size(), out,
+                                     GetParam()),
                       bad)
                 << "character " << spoil.at << " of field " << bad;
             for (std::size_t k = 0; k < bad; ++k) {
@@ -110,17 +101,18 @@ TEST_P(EsFields, TextEndingWithTheLastField) {
             put_field(text.data() + k * pitch, 99999 - static_cast<int>(k), 5, 'E');
         std::vector<char> exact(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
         std::vector<double> out(count + 1);
-        EXPECT_EQ(
-            read_es_fields(exact.data(), pitch, count, exact.data() + exact.size(), out.data()),
-            count);
+        EXPECT_EQ(read_es_fields(exact.data(), pitch, count, exact.data() + exact.size(),
+                                 out.data(), GetParam()),
+                  count);
         for (std::size_t k = 0; k < count; ++k)
             EXPECT_EQ(out[k], (99999 - static_cast<double>(k)) * 10.0);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WideAndNarrow, EsFields, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "wide" : "narrow";
+INSTANTIATE_TEST_SUITE_P(WideAndNarrow, EsFields,
+                         ::testing::Values(FieldReading::four_at_a_time, FieldReading::one_by_one),
+                         [](const ::testing::TestParamInfo<FieldReading>& param) {
+                             return param.param == FieldReading::one_by_one ? "narrow" : "wide";
                          });
 
 } // namespace
