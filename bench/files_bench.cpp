@@ -22,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sigmat::store::format_es;
 using sigmat::store::format_i;
 
 constexpr int ve_rows = 10000;
@@ -31,15 +30,6 @@ constexpr int levels = 9;
 constexpr int rotations = 51;
 constexpr int dea_rows = 4000;
 
-std::string grid_line(double max_energy, int resolution_mev) {
-    std::string line = "# Max. energy = ";
-    line += format_es(max_energy, 10, 4);
-    line += " eV   resolution = ";
-    line += format_i(resolution_mev, 3);
-    line += '\n';
-    return line;
-}
-
 void write_text(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -47,46 +37,38 @@ void write_text(const fs::path& path, const std::string& text) {
 
 // VE rows on a 1 meV grid up to 10 eV; channel c opens at 0.1 c eV.
 std::string ve_file() {
-    std::string out = "# VE cross sections, generated\n#\n#\n#\n";
-    out += grid_line(10.0, 1);
-    out += "#\n#\n# Thrshld:";
-    for (int c = 0; c < ve_columns; ++c) {
-        out += ' ';
-        out += format_es(0.1 * c, 10, 4);
-    }
-    out += "\n#\n";
+    sigmat::store::DataFileContent c;
+    c.kind = sigmat::store::ProcessKind::ve;
+    c.max_energy_ev = 10.0;
+    c.resolution_mev = 1;
+    c.comments = {" VE cross sections, generated"};
+    for (int ch = 0; ch < ve_columns; ++ch)
+        c.thresholds.push_back(0.1 * ch);
     for (int k = 1; k <= ve_rows; ++k) {
         const double e = k * 0.001;
-        out += format_es(e, 10, 4);
-        for (int c = 0; c < ve_columns; ++c) {
-            const double onset = 0.1 * c;
-            const double v = e < onset ? 0.0 : 1e-16 * (e - onset) * std::exp(-(e - onset));
-            out += ' ';
-            out += format_es(v, 10, 4);
+        c.energies.push_back(e);
+        for (int ch = 0; ch < ve_columns; ++ch) {
+            const double onset = 0.1 * ch;
+            c.values.push_back(e < onset ? 0.0 : 1e-16 * (e - onset) * std::exp(-(e - onset)));
         }
-        out += "\n";
     }
-    return out;
+    return sigmat::store::write_data_file(c);
 }
 
-// A state file: level energy on line 3, grid on line 5, rows from 1 meV to 4 eV.
+// A state file, rows from 1 meV to 4 eV.
 std::string dea_file(int v, int j) {
-    const double level = -4.4 + 0.37 * v + 0.0013 * j * (j + 1);
-    std::string out = "# DEA cross section, generated\n#\n# Energy = ";
-    out += format_es(level, 11, 4);
-    out += "\n#\n";
-    out += grid_line(dea_rows * 0.001, 1);
-    out += "#\n#\n#\n";
+    sigmat::store::DataFileContent c;
+    c.state_energy_ev = -4.4 + 0.37 * v + 0.0013 * j * (j + 1);
+    c.max_energy_ev = dea_rows * 0.001;
+    c.resolution_mev = 1;
+    c.comments = {" DEA cross section, generated"};
     const double onset = 0.8 - 0.09 * v - 0.0005 * j;
     for (int k = 1; k <= dea_rows; ++k) {
         const double e = k * 0.001;
-        const double xs = e < onset ? 0.0 : 3e-17 * (e - onset) * std::exp(-4.0 * (e - onset));
-        out += format_es(e, 10, 4);
-        out += ' ';
-        out += format_es(xs, 10, 4);
-        out += '\n';
+        c.energies.push_back(e);
+        c.values.push_back(e < onset ? 0.0 : 3e-17 * (e - onset) * std::exp(-4.0 * (e - onset)));
     }
-    return out;
+    return sigmat::store::write_data_file(c);
 }
 
 struct Data {

@@ -9,6 +9,7 @@
 // comparison on it).
 #include "bench_support.h"
 #include "curves/thermal.h"
+#include "store/data_files.h"
 #include "store/file_system.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
@@ -23,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sigmat::store::format_es;
 using sigmat::store::format_i;
 
 constexpr int levels = 9;
@@ -35,23 +35,20 @@ std::string& database() {
     return db;
 }
 
-// A state file: level energy on line 3, grid on line 5, rows on a 1 meV grid up to 10 eV.
+// A state file, rows on a 1 meV grid up to 10 eV.
 std::string state_text(int v, int j) {
-    const double level = 0.37 * v + 0.0013 * j * (j + 1);
-    std::string out = "# DEA cross section, generated\n#\n# Energy = " + format_es(level, 11, 4) +
-                      "\n#\n# Max. energy = " + format_es(rows * 0.001, 10, 4) +
-                      " eV   resolution =   1\n#\n#\n#\n";
-    out.reserve(out.size() + rows * 22);
+    sigmat::store::DataFileContent c;
+    c.state_energy_ev = 0.37 * v + 0.0013 * j * (j + 1);
+    c.max_energy_ev = rows * 0.001;
+    c.resolution_mev = 1;
+    c.comments = {" DEA cross section, generated"};
     const double onset = 0.8 - 0.09 * v - 0.0005 * j;
     for (int k = 1; k <= rows; ++k) {
         const double e = k * 0.001;
-        const double xs = e < onset ? 0.0 : 3e-17 * (e - onset) * std::exp(-4.0 * (e - onset));
-        out += format_es(e, 10, 4);
-        out += ' ';
-        out += format_es(xs, 10, 4);
-        out += '\n';
+        c.energies.push_back(e);
+        c.values.push_back(e < onset ? 0.0 : 3e-17 * (e - onset) * std::exp(-4.0 * (e - onset)));
     }
-    return out;
+    return sigmat::store::write_data_file(c);
 }
 
 void make_database(const fs::path& db) {

@@ -309,4 +309,134 @@ std::optional<double> first_positive_energy(FileSystem& files, const std::string
     return std::nullopt;
 }
 
+// ---- writing ------------------------------------------------------------------------------
+
+namespace {
+
+// The free header lines of each kind (1-based), and the lines that hold numbers.
+struct HeaderPlan {
+    std::vector<std::int32_t> free;
+    std::int32_t grid = 0, thresholds = 0, state_energy = 0, first_row = 0;
+};
+
+HeaderPlan header_plan(ProcessKind kind) {
+    switch (kind) {
+    case ProcessKind::ve:
+    case ProcessKind::aed:
+        return {{1, 2, 3, 4, 6, 7, 9}, 5, 8, 0, 10};
+    case ProcessKind::aed_total:
+        return {{1, 2, 4, 5, 6}, 3, 0, 0, 7};
+    case ProcessKind::dea:
+    case ProcessKind::thermal:
+        break;
+    }
+    return {{1, 2, 4, 6, 7, 8}, 5, 0, 3, 9};
+}
+
+std::string grid_text(double max_energy, std::int32_t resolution) {
+    return "# Max. energy = " + format_es(max_energy, 10, 4) +
+           " eV   resolution = " + format_i(resolution, 3);
+}
+
+} // namespace
+
+std::size_t DataFileContent::columns() const {
+    return kind == ProcessKind::ve || kind == ProcessKind::aed ? thresholds.size() : 1;
+}
+
+std::string write_data_file(const DataFileContent& c) {
+    const HeaderPlan plan = header_plan(c.kind);
+    std::string out;
+    std::size_t comment = 0;
+    for (std::int32_t line = 1; line < plan.first_row; ++line) {
+        if (line == plan.grid) {
+            out += grid_text(c.max_energy_ev, c.resolution_mev);
+        } else if (line == plan.state_energy) {
+            out += "# Energy = " + format_es(c.state_energy_ev, 11, 4);
+        } else if (line == plan.thresholds) {
+            out += "# Thrshld:";
+            for (double t : c.thresholds)
+                out += " " + format_es(t, 10, 4);
+        } else {
+            out += '#';
+            if (comment < c.comments.size())
+                out += c.comments[comment];
+            ++comment;
+        }
+        out += '\n';
+    }
+    const std::size_t columns = c.columns();
+    out.reserve(out.size() + c.energies.size() * (11 + 11 * columns));
+    char field[10];
+    for (std::size_t r = 0; r < c.energies.size(); ++r) {
+        put_es10_4(c.energies[r], field);
+        out.append(field, 10);
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::size_t at = r * columns + k;
+            put_es10_4(at < c.values.size() ? c.values[at] : 0.0, field);
+            out += ' ';
+            out.append(field, 10);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+Result<DataFileContent> read_data_file(std::string_view text, ProcessKind kind,
+                                       std::string_view file_name) {
+    const HeaderPlan plan = header_plan(kind);
+    DataFileContent c;
+    c.kind = kind;
+    LineCursor lines(text);
+    std::string_view line;
+    for (std::int32_t n = 1; n < plan.first_row; ++n) {
+        if (!lines.next(line) || line.empty() || line[0] != '#')
+            return refused(file_name, n);
+        if (n == plan.grid) {
+            const auto grid = read_grid_line(line);
+            if (!grid)
+                return refused(file_name, n);
+            c.max_energy_ev = grid->max_energy;
+            c.resolution_mev = grid->resolution_mev;
+        } else if (n == plan.state_energy) {
+            const auto energy = read_state_energy_line(line);
+            if (!energy)
+                return refused(file_name, n);
+            c.state_energy_ev = *energy;
+        } else if (n == plan.thresholds) {
+            const std::string_view used = used_part(line);
+            const std::size_t count = fields_after_first(used);
+            for (std::size_t i = 1; i <= count; ++i) {
+                const auto t = read_real_field(field_at(used, i * field_pitch, field_width));
+                if (!t)
+                    return refused(file_name, n);
+                c.thresholds.push_back(*t);
+            }
+        } else {
+            c.comments.emplace_back(line.substr(1));
+        }
+    }
+    // Rows of exactly the energy and one field per column, each ten characters after a blank.
+    const std::size_t columns = c.columns();
+    while (lines.next(line) && line.size() == field_width + columns * field_pitch) {
+        const auto energy = read_real_field(line.substr(0, field_width));
+        if (!energy)
+            break;
+        std::vector<double> row;
+        for (std::size_t k = 1; k <= columns; ++k) {
+            const auto v = line[k * field_pitch - 1] == ' '
+                               ? read_real_field(field_at(line, k * field_pitch, field_width))
+                               : std::nullopt;
+            if (!v)
+                break;
+            row.push_back(*v);
+        }
+        if (row.size() != columns)
+            break;
+        c.energies.push_back(*energy);
+        c.values.insert(c.values.end(), row.begin(), row.end());
+    }
+    return c;
+}
+
 } // namespace sigmat::store

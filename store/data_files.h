@@ -107,6 +107,43 @@ Result<CrossSectionTable> read_cross_section_table(FileSystem& files, const std:
                                                    ProcessKind kind,
                                                    FieldReading reading = FieldReading::automatic);
 
+// ---- writing ------------------------------------------------------------------------------
+
+// A data file as a whole: its kind's header, with its free comment lines, and its rows as they
+// stand (not on a grid). Line by line, with the header lines' numbers at their fixed places:
+//
+//   dea        1, 2 comments; 3 "# Energy = " ES11.4; 4 comment; 5 the grid line;
+//              6, 7, 8 comments; rows from line 9: energy, one cross section
+//   ve, aed    1 to 4 comments; 5 the grid line; 6, 7 comments; 8 "# Thrshld:" and " " ES10.4
+//              per column; 9 comment; rows from line 10: energy, one value per threshold
+//   aed_total  1, 2 comments; 3 the grid line; 4, 5, 6 comments; rows from line 7
+//
+// where the grid line is "# Max. energy = " ES10.4 " eV   resolution = " I3, a comment line is
+// "#" and its text, and a row is the energy in ES10.4 and each value as " " ES10.4 (all in eV
+// and A^2). Numbers that do not fit their fields are written as asterisks.
+struct DataFileContent {
+    ProcessKind kind = ProcessKind::dea;
+    double max_energy_ev = 0.0;
+    std::int32_t resolution_mev = 0;
+    double state_energy_ev = 0.0;      // dea: line 3
+    std::vector<double> thresholds;    // ve, aed: line 8, one per column
+    std::vector<std::string> comments; // the free header lines' texts after "#", in order;
+                                       // missing ones are "#" alone, extra ones are not written
+    std::vector<double> energies;      // one per row
+    std::vector<double> values;        // row after row, columns() per row
+    std::size_t columns() const;       // 1 for dea and aed_total, else thresholds.size()
+};
+
+// The text of a data file, with '\n' line ends.
+[[nodiscard]] std::string write_data_file(const DataFileContent& content);
+
+// A data file's text read back as a whole: its header lines and every row up to the first line
+// that is not a row of exactly the kind's number of fields (a data error at a header line that
+// is missing or whose numbers cannot be read). write_data_file gives the same text back for a
+// text it wrote.
+[[nodiscard]] Result<DataFileContent> read_data_file(std::string_view text, ProcessKind kind,
+                                                     std::string_view file_name);
+
 // Header numbers at their fixed positions. Each gives nothing when a field is not a number.
 // "# Max. energy = " ES10.4 " eV   resolution = " I3: maximum energy (eV) and grid step (meV).
 struct GridHeader {

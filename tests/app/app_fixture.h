@@ -39,24 +39,26 @@ class EnvGuard {
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-// One data line of a catalogue file: code, ", nu = ", v in 2, ": J_max = ", J in 2.
-inline std::string catalogue_line(const std::string& code, int v, int j) {
-    return code + ", nu = " + store::format_i(v, 2) + ": J_max = " + store::format_i(j, 2) + "\n";
-}
-
-// A catalogue file from blocks of (v, J) pairs.
+// A catalogue file (store::write_catalogue) from blocks of (v, J_max) pairs; the block's
+// highest v is its last pair's.
 struct Block {
     std::string code;
     std::vector<std::pair<int, int>> levels;
 };
 inline std::string catalogue_file(const std::vector<Block>& blocks) {
-    std::string text = store::format_i(static_cast<std::int64_t>(blocks.size()), 2) + "\n";
+    store::StateCatalogue c;
     for (const Block& b : blocks) {
+        std::string code = b.code;
+        code.resize(3, ' ');
+        c.codes.push_back(code);
+        c.vibMax.push_back(b.levels.back().first);
+        std::array<std::int32_t, store::highest_vib_level + 1> rot{};
         for (auto [v, j] : b.levels)
-            text += catalogue_line(b.code, v, j);
-        text += "###\n\n";
+            rot[static_cast<std::size_t>(v)] = j;
+        c.rotMax.push_back(rot);
     }
-    return text;
+    c.moleculeCount = static_cast<std::int32_t>(c.codes.size());
+    return store::write_catalogue(c);
 }
 
 struct AppFixture {

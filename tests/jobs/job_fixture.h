@@ -5,6 +5,7 @@
 #include "app/plot_settings.h"
 #include "app/resources/main_dialog_description.h"
 #include "platform/headless/headless_platform.h"
+#include "store/data_files.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
 #include "support/dialog_setup.h"
@@ -36,50 +37,61 @@ inline std::string grid_line(double max_energy, int resolution_mev) {
            " eV   resolution = " + store::format_i(resolution_mev, 3) + "\n";
 }
 
-// A DEA file: the state energy on line 3, the grid on line 5, rows from line 9, one row
-// for each grid point from `first` up to `max_energy` with value `xs(E)`.
+// A DEA file (store::write_data_file): the state energy, the grid, one row for each grid point
+// from `first` up to `max_energy` with value `xs(E)`.
 inline std::string dea_file(double state_energy, double max_energy, int resolution_mev,
                             double first, const std::function<double(double)>& xs) {
-    std::string out =
-        "# DEA cross section, test data\n#\n# Energy = " + store::format_es(state_energy, 11, 4) +
-        "\n#\n" + grid_line(max_energy, resolution_mev) + "#\n#\n#\n";
+    store::DataFileContent c;
+    c.kind = store::ProcessKind::dea;
+    c.max_energy_ev = max_energy;
+    c.resolution_mev = resolution_mev;
+    c.state_energy_ev = state_energy;
+    c.comments = {" DEA cross section, test data"};
     const double step = resolution_mev * 0.001;
     for (int k = 0;; ++k) {
-        double e = first + k * step;
+        const double e = first + k * step;
         if (e > max_energy + 1e-9)
             break;
-        out += row(e, {xs(e)});
+        c.energies.push_back(e);
+        c.values.push_back(xs(e));
     }
-    return out;
+    return store::write_data_file(c);
 }
 
-// A VE or state-resolved AED file: grid on line 5, thresholds on line 8, rows from 10.
+// A VE or state-resolved AED file: channel c opens at 0.1 c eV (its threshold), rows on the
+// grid from one step up.
 inline std::string channel_file(double max_energy, int resolution_mev, int channels,
                                 const std::function<double(double, int)>& xs) {
-    std::string out = "# channel cross sections, test data\n#\n#\n#\n" +
-                      grid_line(max_energy, resolution_mev) + "#\n#\n# Thrshld: ";
-    for (int c = 0; c < channels; ++c)
-        out += (c ? " " : "") + store::format_es(0.1 * c, 10, 4);
-    out += "\n#\n";
+    store::DataFileContent c;
+    c.kind = store::ProcessKind::ve;
+    c.max_energy_ev = max_energy;
+    c.resolution_mev = resolution_mev;
+    c.comments = {" channel cross sections, test data"};
+    for (int k = 0; k < channels; ++k)
+        c.thresholds.push_back(0.1 * k);
     const double step = resolution_mev * 0.001;
     for (int k = 1; k * step <= max_energy + 1e-9; ++k) {
-        std::vector<double> values;
-        for (int c = 0; c < channels; ++c)
-            values.push_back(xs(k * step, c));
-        out += row(k * step, values);
+        c.energies.push_back(k * step);
+        for (int ch = 0; ch < channels; ++ch)
+            c.values.push_back(xs(k * step, ch));
     }
-    return out;
+    return store::write_data_file(c);
 }
 
-// A total AED file: grid on line 3, rows from line 7.
+// A total AED file, rows on the grid from one step up.
 inline std::string total_file(double max_energy, int resolution_mev,
                               const std::function<double(double)>& xs) {
-    std::string out =
-        "# total AED, test data\n#\n" + grid_line(max_energy, resolution_mev) + "#\n#\n#\n";
+    store::DataFileContent c;
+    c.kind = store::ProcessKind::aed_total;
+    c.max_energy_ev = max_energy;
+    c.resolution_mev = resolution_mev;
+    c.comments = {" total AED, test data"};
     const double step = resolution_mev * 0.001;
-    for (int k = 1; k * step <= max_energy + 1e-9; ++k)
-        out += row(k * step, {xs(k * step)});
-    return out;
+    for (int k = 1; k * step <= max_energy + 1e-9; ++k) {
+        c.energies.push_back(k * step);
+        c.values.push_back(xs(k * step));
+    }
+    return store::write_data_file(c);
 }
 
 class JobTest : public ::testing::Test {

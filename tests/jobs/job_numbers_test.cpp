@@ -85,25 +85,14 @@ struct DataFile {
 DataFile data_file(ProcessKind kind, int points, int step_mev, int first,
                    const std::vector<Column>& xs) {
     const double step = step_mev * 0.001;
-    const std::string grid = grid_line(points * step, step_mev);
-    std::string thresholds = "# Thrshld:";
-    for (std::size_t c = 0; c < xs.size(); ++c)
-        thresholds += " " + store::format_es(0.1 * static_cast<double>(c), 10, 4);
+    store::DataFileContent content;
+    content.kind = kind;
+    content.max_energy_ev = points * step;
+    content.resolution_mev = step_mev;
+    if (kind == ProcessKind::ve || kind == ProcessKind::aed)
+        for (std::size_t c = 0; c < xs.size(); ++c)
+            content.thresholds.push_back(0.1 * static_cast<double>(c));
     DataFile f;
-    switch (kind) {
-    case ProcessKind::dea:
-    case ProcessKind::thermal:
-        f.text =
-            "# DEA\n#\n# Energy = " + store::format_es(0.0, 11, 4) + "\n#\n" + grid + "#\n#\n#\n";
-        break;
-    case ProcessKind::ve:
-    case ProcessKind::aed:
-        f.text = "# channels\n#\n#\n#\n" + grid + "#\n#\n" + thresholds + "\n#\n";
-        break;
-    case ProcessKind::aed_total:
-        f.text = "# total\n#\n" + grid + "#\n#\n#\n";
-        break;
-    }
     f.columns.resize(xs.size());
     for (int k = 1; k <= points; ++k) {
         const double e = k * step;
@@ -113,9 +102,12 @@ DataFile data_file(ProcessKind kind, int points, int step_mev, int first,
             values.push_back(k >= first ? es10(column(e)) : 0.0);
         for (std::size_t c = 0; c < xs.size(); ++c)
             f.columns[c].push_back(values[c]);
-        if (k >= first)
-            f.text += row(e, values);
+        if (k >= first) {
+            content.energies.push_back(e);
+            content.values.insert(content.values.end(), values.begin(), values.end());
+        }
     }
+    f.text = store::write_data_file(content);
     return f;
 }
 
@@ -375,11 +367,20 @@ class ThermalNumbers : public JobNumbers {
         const std::string vv = store::format_i(s.v, 2, 2);
         const std::string name =
             s.name.empty() ? "da" + vv + "j" + store::format_i(s.j, 2, 2) + ".dat" : s.name;
-        std::string text = "# DEA\n#\n# Energy = " + store::format_es(s.level, 11, 4) + "\n#\n" +
-                           grid_line(c.points * c.step, c.resolution_mev) + "#\n#\n#\n";
-        for (int k = s.first; k <= c.points; ++k)
-            text += store::format_es(k * c.step, 10, 4) + s.separator +
-                    store::format_es(cross_section(c, s, k), 10, 4) + "\n";
+        store::DataFileContent content;
+        content.max_energy_ev = c.points * c.step;
+        content.resolution_mev = c.resolution_mev;
+        content.state_energy_ev = s.level;
+        for (int k = s.first; k <= c.points; ++k) {
+            content.energies.push_back(k * c.step);
+            content.values.push_back(cross_section(c, s, k));
+        }
+        std::string text = store::write_data_file(content);
+        // Rows with another separator than the blank, as other programs write them.
+        if (s.separator != " ")
+            for (std::size_t at = 0; (at = text.find("\n", at)) != std::string::npos; ++at)
+                if (at + 11 < text.size() && text[at + 1] != '#' && text[at + 11] == ' ')
+                    text.replace(at + 11, 1, s.separator);
         write_file(in_db("HCl", {"da", "nu" + vv, name}), text);
     }
     static double cross_section(const ThermalCase& c, const State& s, int k) {

@@ -37,8 +37,8 @@ using sigmat::platform::ControlDescription;
 using sigmat::platform::ControlKind;
 using sigmat::platform::Event;
 using sigmat::platform::no_id;
-using sigmat::process::PlotterStatus;
 using sigmat::platform::QtPlatform;
+using sigmat::process::PlotterStatus;
 namespace id = sigmat::app::id;
 
 namespace {

@@ -112,18 +112,21 @@ TEST(FastReading, LinesByBlocksMatchLinesOneByOne) {
 // A VE table far larger than one block, with CR LF line ends, read whole and in order.
 TEST(FastReading, LargeTableAcrossBlocks) {
     const int rows = 6000, columns = 19;
-    std::string text = "# VE\r\n#\r\n#\r\n#\r\n# Max. energy = " + format_es(6.0, 10, 4) +
-                       " eV   resolution =   1\r\n#\r\n#\r\n# Thrshld:";
+    DataFileContent ve;
+    ve.kind = ProcessKind::ve;
+    ve.max_energy_ev = 6.0;
+    ve.resolution_mev = 1;
     for (int c = 0; c < columns; ++c)
-        text += " " + format_es(0.1 * c, 10, 4);
-    text += "\r\n#\r\n";
+        ve.thresholds.push_back(0.1 * c);
     const auto value = [](int k, int c) { return (k % 97 + 1) * std::pow(10.0, -(c + 5)); };
     for (int k = 1; k <= rows; ++k) {
-        text += format_es(k * 0.001, 10, 4);
+        ve.energies.push_back(k * 0.001);
         for (int c = 0; c < columns; ++c)
-            text += " " + format_es(value(k, c), 10, 4);
-        text += "\r\n";
+            ve.values.push_back(value(k, c));
     }
+    std::string text;
+    for (const char c : write_data_file(ve))
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     test::TempDir dir;
     test::write_file(dir / "ve.dat", text);
     const auto read =
@@ -169,11 +172,14 @@ TEST(FastReading, VeRowsInOtherShapes) {
     };
     for (const std::string& row : rows) {
         SCOPED_TRACE(row);
-        std::string text = "# VE\n#\n#\n#\n# Max. energy = " + format_es(0.002, 10, 4) +
-                           " eV   resolution =   1\n#\n#\n# Thrshld:";
-        for (int c = 0; c < 3; ++c)
-            text += " " + format_es(0.1 * c, 10, 4);
-        text += "\n#\n" + row + "\n2.0000E-03 1.0000E-20 1.0000E-20 1.0000E-20\n";
+        // The header as written, then the row in its shape and one in the files' own.
+        DataFileContent ve;
+        ve.kind = ProcessKind::ve;
+        ve.max_energy_ev = 0.002;
+        ve.resolution_mev = 1;
+        ve.thresholds = {0.0, 0.1, 0.2};
+        const std::string text =
+            write_data_file(ve) + row + "\n2.0000E-03 1.0000E-20 1.0000E-20 1.0000E-20\n";
         test::TempDir dir;
         test::write_file(dir / "ve.dat", text);
         const auto read = read_cross_section_table(real_file_system(), (dir / "ve.dat").string(),

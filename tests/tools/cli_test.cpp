@@ -4,6 +4,7 @@
 #include "curves/rate.h"
 #include "curves/selector.h"
 #include "curves/state_curves.h"
+#include "store/data_files.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
 
@@ -101,15 +102,16 @@ Table table_of(const std::string& text, char separator = '\t') {
 
 std::string dea_text(double level, double top, const std::function<double(double)>& xs,
                      int resolution = 10, double first = 0.01) {
-    std::string out = "# DEA\n#\n# Energy = " + store::format_es(level, 11, 4) +
-                      "\n#\n# Max. energy = " + store::format_es(top, 10, 4) +
-                      " eV   resolution = " + store::format_i(resolution, 3) + "\n#\n#\n#\n";
+    store::DataFileContent c;
+    c.state_energy_ev = level;
+    c.max_energy_ev = top;
+    c.resolution_mev = resolution;
     const double step = resolution * 0.001;
     for (int k = 0; first + k * step <= top + 1e-9; ++k) {
-        const double e = first + k * step;
-        out += store::format_es(e, 10, 4) + " " + store::format_es(xs(e), 10, 4) + "\n";
+        c.energies.push_back(first + k * step);
+        c.values.push_back(xs(c.energies.back()));
     }
-    return out;
+    return store::write_data_file(c);
 }
 
 class Cli : public ::testing::Test {
@@ -476,11 +478,16 @@ TEST_F(Cli, CheckFindsPlantedDefects) {
          "the temperature average stops there", 1},
         {"a threshold off the state energies",
          [](const fs::path& mol) {
-             std::string text = "#\n#\n#\n#\n# Max. energy = 1.0000E+00 eV   resolution =  10\n"
-                                "#\n#\n# Thrshld: 0.0000E+00 9.0000E-01\n#\n";
-             for (int k = 1; k <= 100; ++k)
-                 text += store::format_es(0.01 * k, 10, 4) + " 1.0000E+00 1.0000E+00\n";
-             write_file(mol / "VE" / "nu00" / "VE00J00.dat", text);
+             store::DataFileContent ve;
+             ve.kind = store::ProcessKind::ve;
+             ve.max_energy_ev = 1.0;
+             ve.resolution_mev = 10;
+             ve.thresholds = {0.0, 0.9};
+             for (int k = 1; k <= 100; ++k) {
+                 ve.energies.push_back(0.01 * k);
+                 ve.values.insert(ve.values.end(), {1.0, 1.0});
+             }
+             write_file(mol / "VE" / "nu00" / "VE00J00.dat", store::write_data_file(ve));
          },
          "meV from the state energies", 0},
     };

@@ -1,6 +1,7 @@
 // The whole program under hostile or unlucky conditions, driven through sigmat-drive in child
 // processes: keys typed into whole-number fields, a file-size limit, an unreadable state file,
 // a FIFO where a file should be, a start-up folder with a line break, two Sigmats at once.
+#include "store/data_files.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
 
@@ -45,17 +46,17 @@ struct DriveRun {
     std::string out, err;
 };
 
-std::string row(double e, double xs) {
-    return store::format_es(e, 10, 4) + " " + store::format_es(xs, 10, 4) + "\n";
-}
-
-// A DEA file of 300 rows on a 10 meV grid, its level energy on line 3.
+// A DEA file of 300 rows on a 10 meV grid.
 std::string dea_text(double level) {
-    std::string out = "# DEA\n#\n# Energy = " + store::format_es(level, 11, 4) +
-                      "\n#\n# Max. energy = 3.0000E+00 eV   resolution =  10\n#\n#\n#\n";
-    for (int k = 1; k <= 300; ++k)
-        out += row(0.01 * k, 1e-16 * std::exp(-0.01 * k));
-    return out;
+    store::DataFileContent c;
+    c.state_energy_ev = level;
+    c.max_energy_ev = 3.0;
+    c.resolution_mev = 10;
+    for (int k = 1; k <= 300; ++k) {
+        c.energies.push_back(0.01 * k);
+        c.values.push_back(1e-16 * std::exp(-0.01 * k));
+    }
+    return store::write_data_file(c);
 }
 
 class SafetyDrive : public ::testing::Test {

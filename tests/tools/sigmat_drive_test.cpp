@@ -1,4 +1,5 @@
 // sigmat-drive is a contract for other tools: its transcripts are compared whole.
+#include "store/data_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -104,10 +105,18 @@ TEST_F(Drive, PipelineMessagesSaveSetupAndPlotterStarts) {
                   gnuplot_dir + eol + "gnuplot version = T" + eol + "data style = l " + eol);
 }
 
+// A DEA file of one row at 0.1 eV on a 100 meV grid up to 1 eV.
+std::string one_row_dea() {
+    store::DataFileContent c;
+    c.max_energy_ev = 1.0;
+    c.resolution_mev = 100;
+    c.energies = {0.1};
+    c.values = {1e-17};
+    return store::write_data_file(c);
+}
+
 TEST_F(Drive, PromptsAreAnsweredFromTheQueueAndMessagesEscaped) {
-    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat",
-               "# dea\n#\n# Energy =  0.0000E+00\n#\n# Max. energy = 1.0000E+00 eV   resolution = "
-               "100\n#\n#\n#\n1.0000E-01 1.0000E-17\n");
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", one_row_dea());
     const std::string work = (tmp / "work").string();
     DriveRun r =
         drive("select 1013 HCl\ntype 1022 " + work +
@@ -153,9 +162,11 @@ TEST_F(Drive, RealPlotterStartRunsWgnuplotInTheWorkFolder) {
     const std::filesystem::path bin = tmp / "start" / "gnuplot" / "bin";
     std::filesystem::create_directories(bin);
     std::filesystem::copy_file(SIGMAT_PLOTTER_STAND_IN, bin / "wgnuplot.exe");
-    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat",
-               "# dea\r\n#\r\n# Energy =  0.0000E+00\r\n#\r\n# Max. energy = 1.0000E+00 eV   "
-               "resolution = 100\r\n#\r\n#\r\n#\r\n1.0000E-01 1.0000E-17\r\n");
+    // With CR LF line ends, as Windows programs write it.
+    std::string crlf;
+    for (const char c : one_row_dea())
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", crlf);
     const std::string work = (tmp / "work").string();
     const std::string program = (bin / "wgnuplot.exe").string();
     DriveRun r =
