@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -33,6 +35,14 @@ std::vector<std::string> names_in(const fs::path& dir) {
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string reason(int sys_errno) {
+    return std::strerror(sys_errno);
+}
+
+void make_read_only(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
 TEST(RealFileSystem, ReadsRegularFilesAndNothingElse) {
@@ -154,8 +164,8 @@ TEST(RealFileSystem, FailedWriteLeavesTheTargetAsItWas) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit size{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &size);
-        const bool written = real_file_system().write(target, std::string(100000, 'n'));
-        return written ? 1 : 0;
+        const Status written = real_file_system().write(target, std::string(100000, 'n'));
+        return !written && written.error().sys_errno == EFBIG ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(test::read_file(target), "old result\n");
@@ -182,6 +192,177 @@ TEST(RealFileSystem, WriteIntoNoFolderOrOverAFolderOrFifoLeavesNothing) {
 #endif
     EXPECT_EQ(names_in(dir.path()), names);
     EXPECT_TRUE(fs::is_empty(dir / "taken"));
+}
+
+// Each failure names the file and the system's reason.
+TEST(RealFileSystem, F21_WriteFailuresSayWhy) {
+    TempDir dir;
+    fs::create_directory(dir / "taken");
+    test::write_file(dir / "file", "");
+    struct Case {
+        std::string path;
+        int sys_errno;
+    } cases[] = {
+        {(dir / "none" / "x.dat").string(), ENOENT},
+        {(dir / "taken").string(), EISDIR},
+#ifndef _WIN32
+        {(dir / "file" / "x.dat").string(), ENOTDIR},
+        {(dir / "closed" / "x.dat").string(), EACCES},
+#endif
+    };
+#ifndef _WIN32
+    fs::create_directory(dir / "closed");
+    fs::permissions(dir / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+#endif
+    for (const Case& c : cases) {
+#ifndef _WIN32
+        if (c.sys_errno == EACCES && ::geteuid() == 0)
+            continue; // root writes into any folder
+#endif
+        const Status written = real_file_system().write(c.path, "x");
+        ASSERT_FALSE(written.ok()) << c.path;
+        EXPECT_EQ(describe(written.error()), "cannot write " + c.path + ": " + reason(c.sys_errno));
+    }
+}
+
+// A file without any write permission is kept as it is, also by root; a file that is replaced
+// keeps its permissions and its owner (as root, another user's).
+TEST(RealFileSystem, F7_ReadOnlyFileIsRefusedAndAReplacedOneKeepsModeAndOwner) {
+    TempDir dir;
+    const std::string locked = (dir / "locked.dat").string();
+    test::write_file(locked, "kept\n");
+    make_read_only(locked);
+    const Status refused = real_file_system().write(locked, "new\n");
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(describe(refused.error()), locked + " is read-only");
+    EXPECT_EQ(test::read_file(locked), "kept\n");
+#ifndef _WIN32
+    const std::string shared = (dir / "shared.dat").string();
+    test::write_file(shared, "old\n");
+    ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+    }
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat(shared.c_str(), &before), 0);
+    ASSERT_TRUE(real_file_system().write(shared, "new\n"));
+    ASSERT_EQ(::stat(shared.c_str(), &after), 0);
+    EXPECT_EQ(test::read_file(shared), "new\n");
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced whole";
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+#endif
+}
+
+#ifndef _WIN32
+// What the system calls replaced below report and record.
+int injected_errno = 0;
+std::string made_name;
+mode_t mode_before_change = 0;
+#endif
+
+// A file put under a temporary name beforehand (here the name an earlier version used) is
+// neither written into nor made the result: the write goes through a name of its own, made
+// new, readable by the process's user only until it takes the mode a new file gets.
+TEST(RealFileSystem, F3_PremadeTemporaryFileIsNotUsed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "modes, inodes and the POSIX calls' table (Windows opens with CREATE_NEW)";
+#else
+    TempDir dir;
+    const std::string target = (dir / "r.dat").string();
+    const std::string planted =
+        temporary_name(target, static_cast<std::uint64_t>(::getpid()), "tmp");
+    test::write_file(planted, "planted\n");
+    ASSERT_EQ(::chmod(planted.c_str(), 0666), 0);
+    SystemCalls calls = system_calls();
+    calls.make_temporary = [](char* name_template) {
+        const int fd = system_calls().make_temporary(name_template);
+        made_name = name_template;
+        return fd;
+    };
+    calls.fchmod = [](int fd, mode_t mode) {
+        struct stat st {};
+        ::fstat(fd, &st);
+        mode_before_change = st.st_mode & 07777;
+        return system_calls().fchmod(fd, mode);
+    };
+    ASSERT_TRUE(make_real_file_system(calls)->write(target, "result\n"));
+    std::uint64_t pid = 0;
+    EXPECT_TRUE(is_temporary_of(fs::path(made_name).filename().string(), "r.dat", pid));
+    EXPECT_EQ(pid, static_cast<std::uint64_t>(::getpid()));
+    EXPECT_NE(made_name, planted);
+    EXPECT_EQ(mode_before_change, 0600u);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat result {};
+    struct stat plant {};
+    ASSERT_EQ(::stat(target.c_str(), &result), 0);
+    ASSERT_EQ(::stat(planted.c_str(), &plant), 0);
+    EXPECT_NE(result.st_ino, plant.st_ino);
+    EXPECT_EQ(result.st_mode & 07777, 0666u & ~mask);
+    EXPECT_EQ(test::read_file(target), "result\n");
+    EXPECT_EQ(test::read_file(planted), "planted\n");
+#endif
+}
+
+// A write whose flush to the disk fails, or its bytes (a full disk), its temporary file or
+// its rename, says why and leaves the target as it was and no temporary file.
+TEST(RealFileSystem, FailedFsyncLeavesTheTargetAndNoTemporaryFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the table of POSIX calls";
+#else
+    struct Case {
+        const char* call;
+        int sys_errno;
+        void (*fail)(SystemCalls&);
+    } const cases[] = {
+        {"fsync", EIO,
+         [](SystemCalls& c) {
+             c.fsync = [](int) {
+                 errno = injected_errno;
+                 return -1;
+             };
+         }},
+        {"write", ENOSPC,
+         [](SystemCalls& c) {
+             c.write = [](int, const void*, std::size_t) -> ssize_t {
+                 errno = injected_errno;
+                 return -1;
+             };
+         }},
+        {"rename", EROFS,
+         [](SystemCalls& c) {
+             c.rename = [](const char*, const char*) {
+                 errno = injected_errno;
+                 return -1;
+             };
+         }},
+        {"mkstemp", EACCES,
+         [](SystemCalls& c) {
+             c.make_temporary = [](char*) {
+                 errno = injected_errno;
+                 return -1;
+             };
+         }},
+    };
+    TempDir dir;
+    const std::string target = (dir / "r.dat").string();
+    test::write_file(target, "old result\n");
+    for (const Case& c : cases) {
+        SystemCalls calls = system_calls();
+        c.fail(calls);
+        injected_errno = c.sys_errno;
+        const Status written = make_real_file_system(calls)->write(target, "new result\n");
+        ASSERT_FALSE(written.ok()) << c.call;
+        EXPECT_EQ(describe(written.error()), "cannot write " + target + ": " + reason(c.sys_errno))
+            << c.call;
+        EXPECT_EQ(test::read_file(target), "old result\n") << c.call;
+        EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"r.dat"}) << c.call;
+    }
+#endif
 }
 
 #ifdef _WIN32
@@ -223,17 +404,22 @@ TEST(RealFileSystem, WriteReplacesWholeAndRemovesLeftoversOfEndedProcesses) {
     const OtherProcess ended_process(true), running_process(false);
     ASSERT_NE(ended_process.pid(), 0u);
     ASSERT_NE(running_process.pid(), 0u);
-    const std::string stale = temporary_name(target, ended_process.pid());
-    const std::string running = temporary_name(target, running_process.pid());
+    const std::uint64_t ended_process_id = ended_process.pid();
+    const std::string stale = temporary_name(target, ended_process_id, "k3Jq9Z");
+    const std::string running = temporary_name(target, running_process.pid(), "k3Jq9Z");
 #else
     const pid_t ended = ::fork();
     if (ended == 0)
         ::_exit(0);
     ::waitpid(ended, nullptr, 0);
-    const std::string stale = temporary_name(target, static_cast<std::uint64_t>(ended));
-    const std::string running = temporary_name(target, static_cast<std::uint64_t>(::getppid()));
+    const auto ended_process_id = static_cast<std::uint64_t>(ended);
+    const std::string stale = temporary_name(target, ended_process_id, "k3Jq9Z");
+    const std::string running =
+        temporary_name(target, static_cast<std::uint64_t>(::getppid()), "k3Jq9Z");
 #endif
+    const std::string older = temporary_name(target, ended_process_id, "tmp");
     test::write_file(stale, "cut off");
+    test::write_file(older, "cut off by an earlier version");
     test::write_file(running, "being written");
     test::write_file(dir / ".other.dat.1.tmp", "another target's");
 
@@ -242,6 +428,7 @@ TEST(RealFileSystem, WriteReplacesWholeAndRemovesLeftoversOfEndedProcesses) {
     ASSERT_TRUE(real_file_system().write(target, "second, longer\n"));
     EXPECT_EQ(test::read_file(target), "second, longer\n");
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(older));
     EXPECT_TRUE(fs::exists(running));
     EXPECT_TRUE(fs::exists(dir / ".other.dat.1.tmp"));
 }
@@ -263,15 +450,17 @@ TEST(RealFileSystem, MakeFolderThatExistsIsSuccess) {
 }
 
 TEST(TemporaryNames, BelongToTheirTargetAndProcess) {
-    EXPECT_EQ(temporary_name("/w/data/HCl.dat", 42), "/w/data/.HCl.dat.42.tmp");
-    EXPECT_EQ(temporary_name("HCl.dat", 7), ".HCl.dat.7.tmp");
+    EXPECT_EQ(temporary_name("/w/data/HCl.dat", 42), "/w/data/.HCl.dat.42.XXXXXX");
+    EXPECT_EQ(temporary_name("HCl.dat", 7, "a1B2c3"), ".HCl.dat.7.a1B2c3");
     struct Case {
         const char* name;
         bool belongs;
         std::uint64_t pid;
-    } const cases[] = {{".HCl.dat.42.tmp", true, 42}, {".HCl.dat..tmp", false, 0},
-                       {".HCl.dat.4x.tmp", false, 0}, {".HCl.da.42.tmp", false, 0},
-                       {"HCl.dat.42.tmp", false, 0},  {".HCl.dat.42.tmpx", false, 0}};
+    } const cases[] = {{".HCl.dat.42.a1B2c3", true, 42}, {".HCl.dat.42.tmp", true, 42},
+                       {".HCl.dat..a1B2c3", false, 0},   {".HCl.dat.4x.a1B2c3", false, 0},
+                       {".HCl.da.42.a1B2c3", false, 0},  {"HCl.dat.42.a1B2c3", false, 0},
+                       {".HCl.dat.42.a1B2c", false, 0},  {".HCl.dat.42.a1B2c3d", false, 0},
+                       {".HCl.dat.42.a1-2c3", false, 0}, {".HCl.dat.42.tmpx", false, 0}};
     for (const auto& c : cases) {
         std::uint64_t pid = 0;
         EXPECT_EQ(is_temporary_of(c.name, "HCl.dat", pid), c.belongs) << c.name;
@@ -296,10 +485,15 @@ TEST(MemoryFileSystem, RecordsCallsAndFailsOnRequest) {
     EXPECT_TRUE(files.make_folder("/w"));
     EXPECT_FALSE(files.make_folder("/none/w"));
     EXPECT_TRUE(files.write("/w/a", "abc"));
-    EXPECT_FALSE(files.write("/nowhere/a", "abc"));
+    EXPECT_EQ(files.write("/nowhere/a", "abc").error().sys_errno, ENOENT);
     files.write_limit = 2;
-    EXPECT_FALSE(files.write("/w/a", "longer"));
+    EXPECT_EQ(files.write("/w/a", "longer").error().sys_errno, ENOSPC);
     EXPECT_EQ(*files.file("/w/a"), "abc");
+    files.write_limit = 100;
+    files.faults.push_back({FileFault::Op::write, "/w/b", {}});
+    files.faults.push_back({FileFault::Op::write, "/w/c", {}, EACCES});
+    EXPECT_EQ(describe(files.write("/w/b", "x").error()), "cannot write /w/b: " + reason(EIO));
+    EXPECT_EQ(files.write("/w/c", "x").error().sys_errno, EACCES);
     files.faults.push_back({FileFault::Op::read, "DA00", ReadStatus::unreadable});
     EXPECT_EQ(files.read("/db/HCl/DA/nu00/DA00J00.dat", bytes), ReadStatus::unreadable);
     EXPECT_FALSE(files.stat("/db/HCl/DA/nu00/DA00J00.dat").readable);
