@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -378,19 +379,13 @@ TEST_F(Cli, ExitStatuses) {
 // -o that cannot be written: the file and the system's reason on standard error, exit 1.
 TEST_F(Cli, F21_OutputThatCannotBeWrittenSaysWhy) {
     fs::create_directory(tmp / "folder");
-    struct Case {
-        std::string args;
-        std::string output;
-        int sys_errno;
-    } const cases[] = {
-        {"curve HCl:dea:v=0,J=0", (tmp / "none" / "x.tsv").string(), ENOENT},
-        {"curve HCl:dea:v=0,J=0", (tmp / "folder").string(), EISDIR},
-        {"plot HCl:dea:v=0,J=0", (tmp / "none" / "f.png").string(), ENOENT},
-    };
-    for (const Case& c : cases) {
-        const CliRun r = cli(c.args + " -o " + quoted(c.output));
-        EXPECT_EQ(r.exit_code, 1) << c.output;
-        EXPECT_NE(r.err.find("cannot write " + c.output + ": " + std::strerror(c.sys_errno)),
+    const std::tuple<std::string, fs::path, int> cases[] = {{"curve", tmp / "no" / "x.tsv", ENOENT},
+                                                            {"curve", tmp / "folder", EISDIR},
+                                                            {"plot", tmp / "no" / "f.png", ENOENT}};
+    for (const auto& [command, output, sys_errno] : cases) {
+        const CliRun r = cli(command + " HCl:dea:v=0,J=0 -o " + quoted(output.string()));
+        EXPECT_EQ(r.exit_code, 1) << output;
+        EXPECT_NE(r.err.find("cannot write " + output.string() + ": " + std::strerror(sys_errno)),
                   std::string::npos)
             << r.err;
     }
