@@ -538,10 +538,7 @@ store::Result<DemoSummary> write_demo_database(store::FileSystem& files,
             if (!files.make_folder(at))
                 return store::Status(store::io_error(at, "cannot make the folder " + at, 0));
         }
-        const std::string file = store::join_path(at, path.back());
-        if (!files.write(file, text))
-            return store::Status(store::io_error(file, "cannot write " + file, 0));
-        return store::Status();
+        return files.write(store::join_path(at, path.back()), text);
     });
 }
 

@@ -1,63 +1,42 @@
 #include "process/figure_file.h"
 
+#include "store/file_system.h"
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace sigmat::process {
-namespace {
-
-namespace fs = std::filesystem;
-
-std::uint64_t process_id() {
-#ifdef _WIN32
-    return static_cast<std::uint64_t>(_getpid());
-#else
-    return static_cast<std::uint64_t>(::getpid());
-#endif
-}
-
-} // namespace
 
 store::Status render_figure_file(store::Figure figure, const std::string& output,
                                  const TextPlotter& run) {
+    namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target = fs::absolute(fs::path(output), ec);
     if (ec || figure.format.output == store::FigureOutput::window) {
         return store::io_error(output, "cannot write " + output, ec.value());
     }
-    const fs::path folder = target.parent_path() / ("." + target.filename().string() + "." +
-                                                    std::to_string(process_id()) + ".tmp");
-    fs::create_directory(folder, ec);
-    if (ec) {
-        return store::io_error(output, "cannot write " + output, ec.value());
-    }
-    figure.output_path = target.filename().string();
-    std::vector<fs::path> made = {target.filename()};
+    std::vector<std::string> made = {target.string()};
     if (figure.format.output == store::FigureOutput::tex)
-        made.push_back(fs::path(target.filename()).replace_extension(".pdf"));
-    const auto clean = [&] { fs::remove_all(folder, ec); };
-    // A rename would put the figure in place of a device, a FIFO or a folder of that name.
-    for (const fs::path& name : made) {
-        const fs::file_status there = fs::symlink_status(target.parent_path() / name, ec);
-        if (fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
-            clean();
-            return store::io_error((target.parent_path() / name).string(),
-                                   "cannot write " + (target.parent_path() / name).string(), 0);
-        }
+        made.push_back(fs::path(target).replace_extension(".pdf").string());
+    // A name taken by a folder, a FIFO, a device or a read-only file is refused before gnuplot
+    // runs.
+    for (const std::string& name : made)
+        if (store::Status allowed = store::writable(name); !allowed)
+            return allowed;
+    const store::Result<std::string> folder = store::make_temporary_folder(target.string());
+    if (!folder) {
+        return store::io_error(output, "cannot write " + output, folder.error().sys_errno);
     }
+    const auto clean = [&] { store::remove_folder_tree(*folder); };
+    figure.output_path = target.filename().string();
     const store::Result<std::string> script = store::figure_script(figure);
     if (!script) {
         clean();
         return script.error();
     }
-    const PlotterResult plotted = run(folder.string(), *script);
+    const PlotterResult plotted = run(*folder, *script);
     if (plotted.status != PlotterStatus::finished) {
         clean();
         return store::io_error({},
@@ -66,13 +45,21 @@ store::Status render_figure_file(store::Figure figure, const std::string& output
                                    : "gnuplot reported an error:\n" + plotted.error_output,
                                0);
     }
-    for (const fs::path& name : made) {
-        fs::rename(folder / name, target.parent_path() / name, ec);
-        if (ec) {
+    // Each file takes its name as every result does: whole, with the mode and owner of the
+    // file it replaces, into the file a link leads to.
+    store::FileSystem& files = store::real_file_system();
+    store::FileBytes bytes;
+    for (const std::string& name : made) {
+        const std::string rendered = (fs::path(*folder) / fs::path(name).filename()).string();
+        const store::ReadStatus read = files.read(rendered, bytes);
+        const store::Status placed =
+            read == store::ReadStatus::ok
+                ? files.write(name, bytes.text())
+                : store::io_error(name, "cannot write " + name,
+                                  read == store::ReadStatus::missing ? ENOENT : EIO);
+        if (!placed) {
             clean();
-            return store::io_error((target.parent_path() / name).string(),
-                                   "cannot write " + (target.parent_path() / name).string(),
-                                   ec.value());
+            return placed;
         }
     }
     clean();

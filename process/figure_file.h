@@ -1,7 +1,8 @@
 // A figure written to a file by gnuplot, whole or not at all: the script renders it under its
-// final name in a folder of its own beside the output (".NAME.PID.tmp"), and the files are
-// moved into place only when gnuplot has finished without an error. A LaTeX figure's picture
-// is named by its .tex as it will be, so both move together.
+// final name in a folder of its own beside the output (".NAME.PID.XXXXXX", made new with mode
+// 0700, so that nobody else's files are in it: gnuplot is started there), and the files are
+// written in place (store::FileSystem::write) only when gnuplot has finished without an
+// error. A LaTeX figure's picture is named by its .tex as it will be, so both move together.
 #pragma once
 
 #include "process/plotter_process.h"

@@ -22,14 +22,11 @@ std::string MemoryFileSystem::key(std::string_view path) {
     return k;
 }
 
-bool MemoryFileSystem::fails(FileFault::Op op, const std::string& path, ReadStatus* status) const {
+const FileFault* MemoryFileSystem::fault(FileFault::Op op, const std::string& path) const {
     for (const FileFault& f : faults)
-        if (f.op == op && (f.path_part.empty() || path.find(f.path_part) != std::string::npos)) {
-            if (status != nullptr)
-                *status = f.read_status;
-            return true;
-        }
-    return false;
+        if (f.op == op && (f.path_part.empty() || path.find(f.path_part) != std::string::npos))
+            return &f;
+    return nullptr;
 }
 
 bool MemoryFileSystem::parent_is_folder(const std::string& k) const {
@@ -40,13 +37,13 @@ bool MemoryFileSystem::parent_is_folder(const std::string& k) const {
 PathInfo MemoryFileSystem::stat(const std::string& path) {
     calls_.push_back("stat " + path);
     PathInfo info;
-    if (fails(FileFault::Op::stat, path))
+    if (fault(FileFault::Op::stat, path) != nullptr)
         return info;
     const std::string k = key(path);
     if (auto it = files_.find(k); it != files_.end()) {
         info.kind = PathKind::regular;
         info.size = it->second.size();
-        info.readable = !fails(FileFault::Op::read, path);
+        info.readable = fault(FileFault::Op::read, path) == nullptr;
     } else if (folders_.count(k) != 0) {
         info.kind = PathKind::directory;
     } else if (others_.count(k) != 0) {
@@ -59,9 +56,8 @@ ReadStatus MemoryFileSystem::read(const std::string& path, FileBytes& bytes) {
     calls_.push_back("read " + path);
     bytes.size = 0;
     const std::string k = key(path);
-    ReadStatus status = ReadStatus::unreadable;
-    if (fails(FileFault::Op::read, path, &status))
-        return status;
+    if (const FileFault* f = fault(FileFault::Op::read, path))
+        return f->read_status;
     if (folders_.count(k) != 0 || others_.count(k) != 0)
         return ReadStatus::not_regular;
     auto it = files_.find(k);
@@ -80,7 +76,7 @@ bool MemoryFileSystem::list(const std::string& folder, std::vector<FolderEntry>&
     calls_.push_back("list " + folder);
     entries.clear();
     const std::string k = key(folder);
-    if (fails(FileFault::Op::list, folder) || folders_.count(k) == 0)
+    if (fault(FileFault::Op::list, folder) != nullptr || folders_.count(k) == 0)
         return false;
     const std::string prefix = k == "/" ? k : k + "/";
     const auto add = [&](const std::string& path, PathKind kind) {
@@ -100,7 +96,7 @@ bool MemoryFileSystem::list(const std::string& folder, std::vector<FolderEntry>&
 bool MemoryFileSystem::make_folder(const std::string& path) {
     calls_.push_back("make " + path);
     const std::string k = key(path);
-    if (fails(FileFault::Op::make_folder, path))
+    if (fault(FileFault::Op::make_folder, path) != nullptr)
         return false;
     if (folders_.count(k) != 0)
         return true;
@@ -110,19 +106,29 @@ bool MemoryFileSystem::make_folder(const std::string& path) {
     return true;
 }
 
-bool MemoryFileSystem::write(const std::string& path, std::string_view content) {
+Status MemoryFileSystem::write(const std::string& path, std::string_view content) {
     calls_.push_back("write " + path);
     const std::string k = key(path);
-    if (fails(FileFault::Op::write, path) || content.size() > write_limit ||
-        folders_.count(k) != 0 || others_.count(k) != 0 || !parent_is_folder(k))
-        return false;
+    int e = 0;
+    if (const FileFault* f = fault(FileFault::Op::write, path))
+        e = f->sys_errno;
+    else if (content.size() > write_limit)
+        e = ENOSPC;
+    else if (folders_.count(k) != 0)
+        e = EISDIR;
+    else if (others_.count(k) != 0)
+        e = EEXIST;
+    else if (!parent_is_folder(k))
+        e = ENOENT;
+    if (e != 0)
+        return io_error(path, "cannot write " + path, e);
     files_[k] = std::string(content);
-    return true;
+    return {};
 }
 
 bool MemoryFileSystem::remove(const std::string& path) {
     calls_.push_back("remove " + path);
-    if (fails(FileFault::Op::remove, path))
+    if (fault(FileFault::Op::remove, path) != nullptr)
         return false;
     return files_.erase(key(path)) != 0;
 }

@@ -9,6 +9,7 @@
 
 #include "store/file_system.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -25,6 +26,7 @@ struct FileFault {
     Op op = Op::read;
     std::string path_part;
     ReadStatus read_status = ReadStatus::unreadable; // what a failing read reports
+    int sys_errno = EIO;                             // the reason a failing write gives
 };
 
 class MemoryFileSystem final : public FileSystem {
@@ -33,7 +35,7 @@ class MemoryFileSystem final : public FileSystem {
     ReadStatus read(const std::string& path, FileBytes& bytes) override;
     bool list(const std::string& folder, std::vector<FolderEntry>& entries) override;
     bool make_folder(const std::string& path) override;
-    bool write(const std::string& path, std::string_view content) override;
+    Status write(const std::string& path, std::string_view content) override;
     bool remove(const std::string& path) override;
 
     // Setting up: a file with its parent folders, a folder with its parents, something that
@@ -54,13 +56,13 @@ class MemoryFileSystem final : public FileSystem {
     void clear_calls() { calls_.clear(); }
 
     std::vector<FileFault> faults;
-    // A write that fails after this many bytes of its content (the target stays as it was,
-    // as with the real atomic write).
+    // A write that fails after this many bytes of its content, as on a full disk (ENOSPC);
+    // the target stays as it was, as with the real atomic write.
     std::size_t write_limit = std::numeric_limits<std::size_t>::max();
 
   private:
     static std::string key(std::string_view path);
-    bool fails(FileFault::Op op, const std::string& path, ReadStatus* status = nullptr) const;
+    const FileFault* fault(FileFault::Op op, const std::string& path) const;
     bool parent_is_folder(const std::string& key) const;
 
     std::map<std::string, std::string> files_;

@@ -74,7 +74,7 @@ bool display_available(const Io& io) {
 #endif
 }
 
-// The output: the file named by -o (platform/output_file.h), or standard output.
+// The output: the file named by -o (process/output_file.h), or standard output.
 void emit(const Io& io, const std::string& output, const std::string& text) {
     if (output.empty())
         io.out << text << std::flush;

@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -154,8 +157,8 @@ TEST(RealFileSystem, FailedWriteLeavesTheTargetAsItWas) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit size{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &size);
-        const bool written = real_file_system().write(target, std::string(100000, 'n'));
-        return written ? 1 : 0;
+        const Status written = real_file_system().write(target, std::string(100000, 'n'));
+        return !written && written.error().sys_errno == EFBIG ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(test::read_file(target), "old result\n");
@@ -182,6 +185,91 @@ TEST(RealFileSystem, WriteIntoNoFolderOrOverAFolderOrFifoLeavesNothing) {
 #endif
     EXPECT_EQ(names_in(dir.path()), names);
     EXPECT_TRUE(fs::is_empty(dir / "taken"));
+}
+
+// A file without any write permission is kept as it is, also by root; a file that is replaced
+// keeps its permissions and its owner (as root, another user's).
+TEST(RealFileSystem, F7_ReadOnlyFileIsRefusedAndAReplacedOneKeepsModeAndOwner) {
+    TempDir dir;
+    const std::string locked = (dir / "locked.dat").string(), kept = (dir / "kept.dat").string();
+    test::write_file(locked, "old\n");
+    test::write_file(kept, "old\n");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const Status refused = real_file_system().write(locked, "new\n");
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(describe(refused.error()), locked + " is read-only");
+    EXPECT_EQ(test::read_file(locked), "old\n");
+#ifndef _WIN32
+    ASSERT_EQ(::chmod(kept.c_str(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    }
+    struct stat before {};
+    struct stat after {};
+    ::stat(kept.c_str(), &before);
+    ASSERT_TRUE(real_file_system().write(kept, "new\n"));
+    ::stat(kept.c_str(), &after);
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced whole";
+    EXPECT_EQ(std::tuple(after.st_mode, after.st_uid, after.st_gid),
+              std::tuple(before.st_mode, before.st_uid, before.st_gid));
+#endif
+}
+
+// A file put beforehand under the name an earlier version wrote through is neither written
+// into nor made the result: the write goes through a new name of its own, and the result has
+// the mode of a new file.
+TEST(RealFileSystem, F3_PremadeTemporaryFileIsNotUsed) {
+    TempDir dir;
+    const std::string target = (dir / "r.dat").string();
+#ifdef _WIN32
+    const std::string planted = temporary_name(target, GetCurrentProcessId(), "tmp");
+#else
+    const std::string planted =
+        temporary_name(target, static_cast<std::uint64_t>(::getpid()), "tmp");
+#endif
+    test::write_file(planted, "planted\n");
+    ASSERT_TRUE(real_file_system().write(target, "result\n"));
+    EXPECT_EQ(test::read_file(planted), "planted\n");
+    EXPECT_EQ(test::read_file(target), "result\n");
+#ifndef _WIN32
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0666 & ~mask));
+#endif
+}
+
+#ifndef _WIN32
+int injected_errno = 0;
+template <typename R, typename... A> R fail(A...) {
+    errno = injected_errno;
+    return R(-1);
+}
+#endif
+
+// A write whose temporary file cannot be made, or whose bytes (a full disk), flush or rename
+// fail, says why and leaves the target as it was and no temporary file.
+TEST(RealFileSystem, FailedFsyncLeavesTheTargetAndNoTemporaryFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the table of POSIX calls";
+#else
+    TempDir dir;
+    const std::string target = (dir / "r.dat").string();
+    test::write_file(target, "old\n");
+    SystemCalls calls[] = {system_calls(), system_calls(), system_calls(), system_calls()};
+    calls[0].fsync = fail<int, int>;
+    calls[1].write = fail<ssize_t, int, const void*, std::size_t>;
+    calls[2].rename = fail<int, const char*, const char*>;
+    calls[3].make_temporary = fail<int, char*>;
+    const int reasons[] = {EIO, ENOSPC, EROFS, EACCES};
+    for (std::size_t i = 0; i < 4; ++i) {
+        injected_errno = reasons[i];
+        const Status written = make_real_file_system(calls[i])->write(target, "new\n");
+        EXPECT_EQ(describe(written.error()),
+                  "cannot write " + target + ": " + std::strerror(reasons[i]));
+        EXPECT_EQ(test::read_file(target), "old\n");
+        EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"r.dat"});
+    }
+#endif
 }
 
 #ifdef _WIN32
@@ -223,17 +311,22 @@ TEST(RealFileSystem, WriteReplacesWholeAndRemovesLeftoversOfEndedProcesses) {
     const OtherProcess ended_process(true), running_process(false);
     ASSERT_NE(ended_process.pid(), 0u);
     ASSERT_NE(running_process.pid(), 0u);
-    const std::string stale = temporary_name(target, ended_process.pid());
-    const std::string running = temporary_name(target, running_process.pid());
+    const std::uint64_t ended_process_id = ended_process.pid();
+    const std::string stale = temporary_name(target, ended_process_id, "k3Jq9Z");
+    const std::string running = temporary_name(target, running_process.pid(), "k3Jq9Z");
 #else
     const pid_t ended = ::fork();
     if (ended == 0)
         ::_exit(0);
     ::waitpid(ended, nullptr, 0);
-    const std::string stale = temporary_name(target, static_cast<std::uint64_t>(ended));
-    const std::string running = temporary_name(target, static_cast<std::uint64_t>(::getppid()));
+    const auto ended_process_id = static_cast<std::uint64_t>(ended);
+    const std::string stale = temporary_name(target, ended_process_id, "k3Jq9Z");
+    const std::string running =
+        temporary_name(target, static_cast<std::uint64_t>(::getppid()), "k3Jq9Z");
 #endif
+    const std::string older = temporary_name(target, ended_process_id, "tmp");
     test::write_file(stale, "cut off");
+    test::write_file(older, "cut off by an earlier version");
     test::write_file(running, "being written");
     test::write_file(dir / ".other.dat.1.tmp", "another target's");
 
@@ -242,6 +335,7 @@ TEST(RealFileSystem, WriteReplacesWholeAndRemovesLeftoversOfEndedProcesses) {
     ASSERT_TRUE(real_file_system().write(target, "second, longer\n"));
     EXPECT_EQ(test::read_file(target), "second, longer\n");
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(older));
     EXPECT_TRUE(fs::exists(running));
     EXPECT_TRUE(fs::exists(dir / ".other.dat.1.tmp"));
 }
@@ -263,15 +357,17 @@ TEST(RealFileSystem, MakeFolderThatExistsIsSuccess) {
 }
 
 TEST(TemporaryNames, BelongToTheirTargetAndProcess) {
-    EXPECT_EQ(temporary_name("/w/data/HCl.dat", 42), "/w/data/.HCl.dat.42.tmp");
-    EXPECT_EQ(temporary_name("HCl.dat", 7), ".HCl.dat.7.tmp");
+    EXPECT_EQ(temporary_name("/w/data/HCl.dat", 42), "/w/data/.HCl.dat.42.XXXXXX");
+    EXPECT_EQ(temporary_name("HCl.dat", 7, "a1B2c3"), ".HCl.dat.7.a1B2c3");
     struct Case {
         const char* name;
         bool belongs;
         std::uint64_t pid;
-    } const cases[] = {{".HCl.dat.42.tmp", true, 42}, {".HCl.dat..tmp", false, 0},
-                       {".HCl.dat.4x.tmp", false, 0}, {".HCl.da.42.tmp", false, 0},
-                       {"HCl.dat.42.tmp", false, 0},  {".HCl.dat.42.tmpx", false, 0}};
+    } const cases[] = {{".HCl.dat.42.a1B2c3", true, 42}, {".HCl.dat.42.tmp", true, 42},
+                       {".HCl.dat..a1B2c3", false, 0},   {".HCl.dat.4x.a1B2c3", false, 0},
+                       {".HCl.da.42.a1B2c3", false, 0},  {"HCl.dat.42.a1B2c3", false, 0},
+                       {".HCl.dat.42.a1B2c", false, 0},  {".HCl.dat.42.a1B2c3d", false, 0},
+                       {".HCl.dat.42.a1-2c3", false, 0}, {".HCl.dat.42.tmpx", false, 0}};
     for (const auto& c : cases) {
         std::uint64_t pid = 0;
         EXPECT_EQ(is_temporary_of(c.name, "HCl.dat", pid), c.belongs) << c.name;
@@ -296,10 +392,14 @@ TEST(MemoryFileSystem, RecordsCallsAndFailsOnRequest) {
     EXPECT_TRUE(files.make_folder("/w"));
     EXPECT_FALSE(files.make_folder("/none/w"));
     EXPECT_TRUE(files.write("/w/a", "abc"));
-    EXPECT_FALSE(files.write("/nowhere/a", "abc"));
+    EXPECT_EQ(files.write("/nowhere/a", "abc").error().sys_errno, ENOENT);
     files.write_limit = 2;
-    EXPECT_FALSE(files.write("/w/a", "longer"));
+    EXPECT_EQ(files.write("/w/a", "longer").error().sys_errno, ENOSPC);
     EXPECT_EQ(*files.file("/w/a"), "abc");
+    files.faults.push_back({FileFault::Op::write, "/w/b", {}});
+    EXPECT_EQ(files.write("/w/b", "x").error().sys_errno, EIO);
+    files.faults.back().sys_errno = EACCES;
+    EXPECT_EQ(files.write("/w/b", "x").error().sys_errno, EACCES);
     files.faults.push_back({FileFault::Op::read, "DA00", ReadStatus::unreadable});
     EXPECT_EQ(files.read("/db/HCl/DA/nu00/DA00J00.dat", bytes), ReadStatus::unreadable);
     EXPECT_FALSE(files.stat("/db/HCl/DA/nu00/DA00J00.dat").readable);

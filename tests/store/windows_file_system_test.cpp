@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -67,9 +68,10 @@ TEST(WindowsFileSystem, ReplacingAFileHeldOpenFailsAndLeavesIt) {
     HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const bool written = files.write(target, "new\r\n");
+    const Status written = files.write(target, "new\r\n");
     CloseHandle(held);
-    EXPECT_FALSE(written);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(written.error().sys_errno, EACCES) << describe(written.error());
     EXPECT_EQ(read_text(files, target), "old\r\n");
     EXPECT_EQ(names_in(files, dir.str()), std::vector<std::string>{"Sigmat.ini"});
     // Let go, the same write succeeds.

@@ -4,6 +4,7 @@
 
 #include "store/file_system.h"
 
+#include <cerrno>
 #include <limits>
 #include <string>
 #include <vector>
@@ -34,10 +35,11 @@ class FaultyFiles final : public store::FileSystem {
     }
     // A write that fails, whole or part-way, goes through the real write of what would have
     // reached the disk by then, into a name nobody reads, so that nothing else is touched.
-    bool write(const std::string& path, std::string_view content) override {
+    store::Status write(const std::string& path, std::string_view content) override {
         calls.push_back("write " + path);
         if (hit(fail_write_containing, path) || content.size() > write_limit)
-            return false;
+            return store::io_error(path, "cannot write " + path,
+                                   content.size() > write_limit ? ENOSPC : EIO);
         return real().write(path, content);
     }
     bool remove(const std::string& path) override {

@@ -10,12 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -375,9 +378,25 @@ TEST_F(Cli, ExitStatuses) {
     EXPECT_EQ(cli("--version").out, "sigmat-cli 0.2\n");
 }
 
-// -o naming a FIFO or a link: a rename would put a regular file in its place (over /dev/null,
-// as root, the system's own), so the table is written through them as a shell's redirection
-// would; a folder, or a FIFO where a figure should go, is refused and stays what it was.
+// -o that cannot be written: the file and the system's reason on standard error, exit 1.
+TEST_F(Cli, F21_OutputThatCannotBeWrittenSaysWhy) {
+    fs::create_directory(tmp / "folder");
+    const std::tuple<std::string, fs::path, int> cases[] = {{"curve", tmp / "no" / "x.tsv", ENOENT},
+                                                            {"curve", tmp / "folder", EISDIR},
+                                                            {"plot", tmp / "no" / "f.png", ENOENT}};
+    for (const auto& [command, output, sys_errno] : cases) {
+        const CliRun r = cli(command + " HCl:dea:v=0,J=0 -o " + quoted(output.string()));
+        EXPECT_EQ(r.exit_code, 1) << output;
+        EXPECT_NE(r.err.find("cannot write " + output.string() + ": " + std::strerror(sys_errno)),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+// -o naming a FIFO or a link: a rename would put a regular file in place of a FIFO (over
+// /dev/null, as root, the system's own), so the table is written through it as a shell's
+// redirection would, and into the file a link leads to, the link kept; a folder, or a FIFO
+// where a figure should go, is refused and stays what it was.
 TEST_F(Cli, OutputThroughAFifoOrALinkAndNeverInPlaceOfThem) {
 #ifdef _WIN32
     GTEST_SKIP() << "FIFOs (mkfifo) are POSIX's";
