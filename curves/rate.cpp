@@ -1,7 +1,7 @@
 #include "curves/rate.h"
 
 #include <cmath>
-#include <numbers>
+#include <variant>
 
 namespace sigmat::curves {
 namespace {
@@ -22,23 +22,29 @@ bool positive_finite(double x) {
     return std::isfinite(x) && x > 0.0;
 }
 
-// k = <v> <sigma>: the mean speed sqrt(8 kB T / (pi m)) times the flux-weighted mean of sigma,
-// integral sigma(x) x exp(-x) dx with x = E / kB T (the integral of x exp(-x) over all x is 1).
-// Written in x rather than E so that no power of kB T can overflow for any positive T.
-double rate_of_valid_table(std::span<const double> energies, std::span<const double> sigma,
-                           double temperature_k, double mass_u) {
-    const double kt_ev = kb_ev_per_kelvin * temperature_k;
-    double integral = 0.0; // A^2
-    for (std::size_t i = 1; i < energies.size(); ++i) {
-        const double x0 = energies[i - 1] / kt_ev;
-        const double x1 = energies[i] / kt_ev;
-        const double f0 = sigma[i - 1] * x0 * std::exp(-x0);
-        const double f1 = sigma[i] * x1 * std::exp(-x1);
-        integral += 0.5 * (f0 + f1) * (x1 - x0);
-    }
-    const double mean_speed_m_s = std::sqrt(8.0 * kb_joule_per_kelvin * temperature_k /
-                                            (std::numbers::pi * mass_u * kg_per_atomic_mass_unit));
-    return mean_speed_m_s * integral * m2_per_a2 * cm3_per_m3;
+// sqrt(2 e / m) in m/s per sqrt(eV), times A^2 -> cm^2: k in cm^3/s from an integral in
+// A^2 eV^(1/2).
+double speed_factor(double mass_u) {
+    return std::sqrt(2.0 * joule_per_ev / (mass_u * kg_per_atomic_mass_unit)) * m2_per_a2 *
+           cm3_per_m3;
+}
+
+double dot(std::span<const double> w, std::span<const double> sigma) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i)
+        sum += w[i] * sigma[i];
+    return sum;
+}
+
+// The Maxwellian at T is the distribution of shape 1 and mean energy 3/2 kB T. Nothing for a
+// temperature so low that the mean energy is no positive double.
+std::optional<double> maxwellian_integral(std::span<const double> energies,
+                                          std::span<const double> sigma, double temperature_k) {
+    const numerics::ShapedDistribution maxwellian{1.0, maxwellian_mean_energy_ev(temperature_k)};
+    const auto w = numerics::rate_weights(energies, maxwellian);
+    if (!w)
+        return std::nullopt;
+    return dot(*w, sigma);
 }
 
 } // namespace
@@ -49,7 +55,10 @@ std::optional<double> maxwellian_rate_cm3_s(std::span<const double> energies_ev,
     if (!table_is_valid(energies_ev, sigma_a2) || !positive_finite(temperature_k) ||
         !positive_finite(mass_u))
         return std::nullopt;
-    return rate_of_valid_table(energies_ev, sigma_a2, temperature_k, mass_u);
+    const auto integral = maxwellian_integral(energies_ev, sigma_a2, temperature_k);
+    if (!integral)
+        return std::nullopt;
+    return *integral * speed_factor(mass_u);
 }
 
 std::optional<std::vector<RatePoint>> maxwellian_rates(std::span<const double> energies_ev,
@@ -64,10 +73,39 @@ std::optional<std::vector<RatePoint>> maxwellian_rates(std::span<const double> e
     for (const double t : temperatures_k) {
         if (!positive_finite(t))
             return std::nullopt;
-        points.push_back(
-            {t, rate_of_valid_table(energies_ev, sigma_a2, t, mass_u), maxwellian_tail(emax, t)});
+        const auto integral = maxwellian_integral(energies_ev, sigma_a2, t);
+        if (!integral)
+            return std::nullopt;
+        points.push_back({t, *integral * speed_factor(mass_u), maxwellian_tail(emax, t)});
     }
     return points;
+}
+
+std::optional<DistributionRate>
+distribution_rate(std::span<const double> energies_ev, std::span<const double> sigma_a2,
+                  const numerics::ElectronDistribution& distribution, BelowTable below,
+                  double mass_u) {
+    if (!table_is_valid(energies_ev, sigma_a2) || !positive_finite(mass_u))
+        return std::nullopt;
+    const auto w = numerics::rate_weights(energies_ev, distribution);
+    if (!w)
+        return std::nullopt;
+    double norm = 1.0;
+    if (const auto* tabulated = std::get_if<numerics::TabulatedDistribution>(&distribution))
+        norm = numerics::tabulated_moments(*tabulated)->normalisation;
+    const double first = energies_ev.empty() ? 0.0 : energies_ev.front();
+    const double last = energies_ev.empty() ? 0.0 : energies_ev.back();
+    const double inside = dot(*w, sigma_a2);
+    double extension = 0.0;
+    if (!sigma_a2.empty() && sigma_a2.front() > 0.0)
+        extension = *numerics::below_first_factor(first, distribution) * sigma_a2.front();
+    DistributionRate rate;
+    const double with_extension = inside + extension;
+    rate.below = with_extension > 0.0 ? extension / with_extension : 0.0;
+    rate.tail = *numerics::tail_share(last, distribution);
+    rate.k_cm3_s =
+        (below == BelowTable::wigner ? with_extension : inside) / norm * speed_factor(mass_u);
+    return rate;
 }
 
 double maxwellian_tail(double emax_ev, double temperature_k) {

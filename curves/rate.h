@@ -1,26 +1,33 @@
-// Maxwellian rate coefficients of a cross-section table, and the masses they need.
+// Rate coefficients of a cross-section table, and the masses they need.
 //
-// For particles of mass m whose speeds follow a Maxwellian at temperature T, the rate
-// coefficient of a process with cross section sigma(E) is
+// For particles of mass m whose energies follow the distribution f (normalised as
+// integral f(E) sqrt(E) dE = 1), the rate coefficient of a process with cross section sigma(E)
+// is the mean of sigma times the relative speed,
 //
-//     k(T) = sqrt(8 / (pi m)) (kB T)^(-3/2)  integral sigma(E) E exp(-E / kB T) dE,
+//     k = sqrt(2 e / m) integral E sigma(E) f(E) dE          (E in eV),
 //
-// the mean of sigma times the relative speed. E is the kinetic energy of the relative motion,
-// m the mass that carries it: the electron mass for electron collisions (DEA and VE, at the
-// electron temperature), the reduced mass of the two colliding atoms for associative
-// detachment (the atom and the anion, at the gas temperature).
+// which for a Maxwellian at temperature T is
 //
-// The integral is taken with trapezoids over the table's own points; sigma counts as 0 outside
-// the table. A table that stops below several kB T misses the tail of the Maxwellian: the
-// share of the flux-weighted Maxwellian above x = Emax / kB T is
+//     k(T) = sqrt(8 / (pi m)) (kB T)^(-3/2)  integral sigma(E) E exp(-E / kB T) dE.
 //
-//     integral_x^inf u exp(-u) du = (1 + x) exp(-x),
+// E is the kinetic energy of the relative motion, m the mass that carries it: the electron
+// mass for electron collisions (DEA and VE, at the electron temperature or under any electron
+// energy distribution), the reduced mass of the two colliding atoms for associative
+// detachment (the atom and the anion, Maxwellian at the gas temperature).
 //
-// and a caller warns when that exceeds tail_warning_threshold.
+// sigma is linear between the table's points, and the integral is exact for that (see
+// numerics/rate_integral.h). Above the table sigma counts as 0; a table that stops below
+// several kB T misses the tail of the distribution, whose share of the flux-weighted
+// distribution (for the Maxwellian (1 + x) exp(-x) with x = Emax / kB T) a caller warns
+// about when it exceeds tail_warning_threshold. Below the table's first energy E1 sigma is 0,
+// or, asked for, the threshold law sigma(E1) sqrt(E1 / E) of s-wave attachment and of
+// Langevin capture.
 //
 // Constants: CODATA 2018 (kB and e exact since the 2019 SI, u and the electron mass in u with
 // their recommended values).
 #pragma once
+
+#include "numerics/rate_integral.h"
 
 #include <optional>
 #include <span>
@@ -38,8 +45,10 @@ inline constexpr double kb_ev_per_kelvin = kb_joule_per_kelvin / joule_per_ev; /
 inline constexpr double m2_per_a2 = 1e-20;
 inline constexpr double cm3_per_m3 = 1e6;
 
-// A caller reports a table that ends too low when (1 + x) exp(-x) is above this.
+// A caller reports a table that ends too low when the tail share is above this, and the
+// region below the first energy when the threshold law would give it a larger share.
 inline constexpr double tail_warning_threshold = 1e-3;
+inline constexpr double below_warning_threshold = 1e-3;
 
 // The rate coefficient in cm^3/s at one temperature.
 //
@@ -47,7 +56,7 @@ inline constexpr double tail_warning_threshold = 1e-3;
 // sigma_a2:    the cross sections (A^2), one per energy.
 // temperature_k > 0, mass_u > 0 (unified atomic mass units).
 // Nothing when a contract above is broken or a number is not finite. A table of fewer than two
-// points has no trapezoid and gives 0.
+// points has no interval and gives 0; nothing is added below the first energy.
 [[nodiscard]] std::optional<double> maxwellian_rate_cm3_s(std::span<const double> energies_ev,
                                                           std::span<const double> sigma_a2,
                                                           double temperature_k, double mass_u);
@@ -74,6 +83,33 @@ constexpr double cm3_s_to_m3_s(double k_cm3_s) {
 // (1 + x) exp(-x) with x = emax_ev / (kB T): the share of the integrand's Maxwellian weight
 // above the table's highest energy. 1 for a table that ends at or below 0 eV; temperature_k > 0.
 [[nodiscard]] double maxwellian_tail(double emax_ev, double temperature_k);
+
+// What a cross section is below the table's first energy E1: 0, or sigma(E1) sqrt(E1 / E).
+enum class BelowTable { zero, wigner };
+
+struct DistributionRate {
+    double k_cm3_s = 0.0;
+    // The share of integral E f dE above the table's last energy (1 for an empty table).
+    double tail = 0.0;
+    // The share of the rate under BelowTable::wigner that the region below E1 carries,
+    // whichever extension was asked for; 0 when sigma(E1) is not above 0.
+    double below = 0.0;
+};
+
+// The rate coefficient in cm^3/s of a table (as for maxwellian_rate_cm3_s) under an energy
+// distribution, with sigma below the first energy as `below` says; the threshold law is
+// applied only where sigma(E1) > 0. A tabulated distribution need not be normalised: the
+// integral is divided by its integral f sqrt(E) dE. Nothing when the table, the
+// distribution or the mass breaks its contract.
+[[nodiscard]] std::optional<DistributionRate>
+distribution_rate(std::span<const double> energies_ev, std::span<const double> sigma_a2,
+                  const numerics::ElectronDistribution& distribution, BelowTable below,
+                  double mass_u);
+
+// The mean energy 3/2 kB T (eV) of a Maxwellian at temperature_k.
+constexpr double maxwellian_mean_energy_ev(double temperature_k) {
+    return 1.5 * kb_ev_per_kelvin * temperature_k;
+}
 
 // Mass in u of the element symbols the database's molecules use: H 1.00782503,
 // D 2.01410178, F 18.99840316, Cl 34.96885268, Br 78.9183376, I 126.9044719 (for Cl and Br the

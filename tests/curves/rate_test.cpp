@@ -77,7 +77,7 @@ TEST(Rate, LinearCrossSectionAgreesWithTheClosedForm) {
                               (antiderivative(b) - antiderivative(a));
         const auto k = maxwellian_rate_cm3_s(t.e, t.s, cs.temperature, cs.mass_u);
         ASSERT_TRUE(k);
-        EXPECT_NEAR(cm3_s_to_m3_s(*k) / k_m3_s, 1.0, 1e-5) << cs.a << ".." << cs.b;
+        EXPECT_NEAR(cm3_s_to_m3_s(*k) / k_m3_s, 1.0, 1e-12) << cs.a << ".." << cs.b;
     }
 }
 
@@ -103,7 +103,7 @@ TEST(Rate, BrokenContractsGiveNothing) {
         const double ts[] = {c.temperature};
         EXPECT_FALSE(maxwellian_rates(c.e, c.s, ts, c.mass)) << c.name;
     }
-    // No trapezoid: no rate, but no broken contract either; equal energies are a step.
+    // No interval: no rate, but no broken contract either; equal energies are a step.
     EXPECT_EQ(maxwellian_rate_cm3_s(std::vector<double>{0.1}, std::vector<double>{5.0}, 300.0,
                                     electron_mass_u),
               0.0);
@@ -128,6 +128,72 @@ TEST(Rate, ScanMatchesSingleTemperaturesAndCarriesTheTail) {
     EXPECT_GT((*scan)[2].tail, tail_warning_threshold);
     const double bad[] = {300.0, -1.0};
     EXPECT_FALSE(maxwellian_rates(t.e, t.s, bad, electron_mass_u));
+}
+
+// The general entry: shape 1 is the Maxwellian path, and sigma = 1 A^2 from 0 gives the mean
+// speed times 1e-16 cm^2 (the other shapes' closed forms are the numerics tests').
+TEST(Rate, DistributionRatesAgreeWithTheMaxwellian) {
+    const Table flat = make_table(0.0, 10.0, 0.001, [](double) { return 1.0; });
+    const Table bump = make_table(0.3, 3.0, 0.01, [](double e) { return e * std::exp(-e); });
+    const double m = electron_mass_u * kg_per_atomic_mass_unit;
+    for (const double t : {300.0, 1000.0, 3000.0}) {
+        const numerics::ShapedDistribution maxwellian{1.0, maxwellian_mean_energy_ev(t)};
+        const auto k =
+            distribution_rate(flat.e, flat.s, maxwellian, BelowTable::zero, electron_mass_u);
+        ASSERT_TRUE(k);
+        const double mean_speed = std::sqrt(8.0 * kb_joule_per_kelvin * t / (std::numbers::pi * m));
+        EXPECT_NEAR(k->k_cm3_s / (mean_speed * 1e-16 * 1e2), 1.0, 1e-9) << t;
+        const auto kb = distribution_rate(bump.e, bump.s, maxwellian, BelowTable::zero, 0.98);
+        EXPECT_NEAR(kb->k_cm3_s / *maxwellian_rate_cm3_s(bump.e, bump.s, t, 0.98), 1.0, 1e-12);
+        EXPECT_NEAR(kb->tail / maxwellian_tail(3.0, t), 1.0, 1e-12);
+    }
+}
+
+// Below the first energy: the threshold law adds what it says it adds, only where sigma(E1) > 0;
+// a tabulated distribution is divided by its normalisation.
+TEST(Rate, ThresholdLawRegionAndTabulatedNormalisation) {
+    const double c = 2.0;
+    const Table t = make_table(0.001, 20.0, 0.001, [c](double e) { return c / std::sqrt(e); });
+    const double true_k =
+        c * 1e-16 * std::sqrt(2.0 * joule_per_ev / (electron_mass_u * kg_per_atomic_mass_unit)) *
+        1e2;
+    for (const double temperature : {300.0, 1e4}) {
+        const numerics::ShapedDistribution d{1.0, maxwellian_mean_energy_ev(temperature)};
+        const auto zero = distribution_rate(t.e, t.s, d, BelowTable::zero, electron_mass_u);
+        const auto wigner = distribution_rate(t.e, t.s, d, BelowTable::wigner, electron_mass_u);
+        ASSERT_TRUE(zero && wigner);
+        EXPECT_EQ(zero->below, wigner->below);
+        EXPECT_NEAR(zero->k_cm3_s / wigner->k_cm3_s, 1.0 - wigner->below, 1e-14);
+        // 1 meV is 0.039 kT at 300 K but 0.001 kT at 1e4 K.
+        EXPECT_EQ(wigner->below > below_warning_threshold, temperature < 1000.0);
+        if (temperature > 1000.0) {
+            EXPECT_NEAR(wigner->k_cm3_s / true_k, 1.0, 1e-5);
+        }
+    }
+    Table onset = t;
+    onset.s[0] = 0.0;
+    const auto none = distribution_rate(onset.e, onset.s, numerics::ShapedDistribution{1.0, 0.05},
+                                        BelowTable::wigner, electron_mass_u);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->below, 0.0);
+
+    std::vector<double> fe, f1, f2;
+    for (int i = 0; i <= 2000; ++i) {
+        fe.push_back(0.001 * i);
+        f1.push_back(std::exp(-fe.back() / 0.1));
+        f2.push_back(2.5 * f1.back());
+    }
+    const auto k1 = distribution_rate(t.e, t.s, numerics::TabulatedDistribution{fe, f1},
+                                      BelowTable::wigner, electron_mass_u);
+    const auto k2 = distribution_rate(t.e, t.s, numerics::TabulatedDistribution{fe, f2},
+                                      BelowTable::wigner, electron_mass_u);
+    ASSERT_TRUE(k1 && k2);
+    EXPECT_NEAR(k2->k_cm3_s / k1->k_cm3_s, 1.0, 1e-14);
+    EXPECT_NEAR(k1->k_cm3_s / true_k, 1.0, 1e-3); // sigma v constant: any distribution gives C
+    EXPECT_FALSE(distribution_rate(t.e, t.s, numerics::ShapedDistribution{6.0, 0.1},
+                                   BelowTable::zero, electron_mass_u));
+    EXPECT_FALSE(
+        distribution_rate(t.e, t.s, numerics::ShapedDistribution{1.0, 0.1}, BelowTable::zero, 0.0));
 }
 
 TEST(Rate, TailIndicator) {
