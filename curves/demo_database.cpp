@@ -431,20 +431,16 @@ std::string catalogue(const std::vector<Molecule>& ms) {
 }
 
 store::Status write_molecule(const DemoWriter& write, const Molecule& m) {
-    for (int v = 0; v <= state_v_max; ++v)
-        for (int j = 0; j <= state_j_max; ++j)
-            if (store::Status done = write({m.code, "DA", "nu" + two_digits(v),
-                                            "DA" + two_digits(v) + "J" + two_digits(j) + ".dat"},
-                                           dea_file(m, v, j));
-                !done)
-                return done;
-    for (int v = 0; v <= state_v_max; ++v)
-        for (int j = 0; j <= state_j_max; ++j)
-            if (store::Status done = write({m.code, "VE", "nu" + two_digits(v),
-                                            "VE" + two_digits(v) + "J" + two_digits(j) + ".dat"},
-                                           ve_file(m, v, j));
-                !done)
-                return done;
+    // The DEA files of every state, then the VE files.
+    for (const std::string process : {"DA", "VE"})
+        for (int v = 0; v <= state_v_max; ++v)
+            for (int j = 0; j <= state_j_max; ++j) {
+                const std::string text = process == "DA" ? dea_file(m, v, j) : ve_file(m, v, j);
+                const std::string name = process + two_digits(v) + "J" + two_digits(j) + ".dat";
+                if (store::Status done = write({m.code, process, "nu" + two_digits(v), name}, text);
+                    !done)
+                    return done;
+            }
     return write_aed(write, m);
 }
 

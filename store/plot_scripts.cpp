@@ -59,32 +59,25 @@ std::string range_text(bool use_range, double from, double to) {
 
 namespace {
 
-// The unit as the dialog's scripts name it, and the factor its column is scaled by.
-std::string_view script_unit(SigmaUnit unit) {
+// The unit as the dialog's scripts name it, and the factor its column is scaled by (none for
+// the files' own A^2).
+struct ScriptUnit {
+    std::string_view label, factor;
+};
+ScriptUnit script_unit(SigmaUnit unit) {
     switch (unit) {
     case SigmaUnit::cm2:
-        return "cm^2";
+        return {"cm^2", "1e-16"};
     case SigmaUnit::m2:
-        return "m^2";
+        return {"m^2", "1e-20"};
     case SigmaUnit::a2:
         break;
     }
-    return "A^2";
-}
-std::string_view script_factor(SigmaUnit unit) {
-    switch (unit) {
-    case SigmaUnit::cm2:
-        return "1e-16";
-    case SigmaUnit::m2:
-        return "1e-20";
-    case SigmaUnit::a2:
-        break;
-    }
-    return {};
+    return {"A^2", {}};
 }
 
 std::string y_label(const View& view) {
-    return "set ylabel 'Cross section [" + std::string(script_unit(view.unit)) + "]'";
+    return "set ylabel 'Cross section [" + std::string(script_unit(view.unit).label) + "]'";
 }
 
 // The log axes go right before the plot command.
@@ -102,7 +95,7 @@ void append_log_axes(std::string& out, const View& view) {
 } // namespace
 
 std::string using_columns(std::string_view column, const View& view) {
-    const std::string_view factor = script_factor(view.unit);
+    const std::string_view factor = script_unit(view.unit).factor;
     if (factor.empty())
         return "1:" + std::string(column);
     const std::size_t first = column.find_first_not_of(' ');

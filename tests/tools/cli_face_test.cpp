@@ -1,0 +1,109 @@
+// sigmat-cli's failures on a file system that fails at will (store/memory_file_system.h): a
+// missing or unreadable file, a folder that is not one, a write of -o that the disk refuses.
+// Each is exit status 1 with its reason on standard error, and nothing written.
+#include "store/data_files.h"
+#include "store/memory_file_system.h"
+#include "tools/sigmat_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace sigmat::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun cli(store::FileSystem& files, std::vector<std::string> args) {
+    if (args.front() != "--db")
+        args.insert(args.begin(), {"--db", "/db"});
+    args.insert(args.begin(), "sigmat-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    CliRun r;
+    r.status =
+        cli::run(static_cast<int>(argv.size()), argv.data(),
+                 {files, out, err, [](const char*) { return std::optional<std::string>(); }, "/"});
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::string dea() {
+    store::DataFileContent c;
+    c.max_energy_ev = 1.0;
+    c.resolution_mev = 100;
+    c.energies = {0.1, 0.2};
+    c.values = {1e-17, 2e-17};
+    return store::write_data_file(c);
+}
+
+TEST(CliFace, FailuresOfTheDiskAreExitStatusOneWithTheirReason) {
+    const std::string file = "/db/HCl/DA/nu00/DA00J00.dat";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<store::FileFault> faults;
+        std::string reason;
+    } const cases[] = {
+        {"a missing data file",
+         {"curve", "HCl:dea:v=0,J=1"},
+         {},
+         "DA00J01.dat: Data file not found."},
+        {"an unreadable data file",
+         {"curve", "HCl:dea:v=0,J=0,fwhm=50"},
+         {{store::FileFault::Op::read, "DA00J00", store::ReadStatus::unreadable}},
+         "Data file not found."},
+        {"a full disk under -o",
+         {"curve", "HCl:dea:v=0,J=0", "-o", "/out/t.tsv"},
+         {{store::FileFault::Op::write, "t.tsv", {}, ENOSPC}},
+         "sigmat-cli: cannot write /out/t.tsv: No space left on device\n"},
+        {"an -o folder that is missing",
+         {"curve", "HCl:dea:v=0,J=0", "-o", "/nowhere/t.tsv"},
+         {},
+         "cannot write /nowhere/t.tsv: No such file or directory"},
+        {"a measurement that cannot be read",
+         {"plot", "file:/m.txt", "-o", "/out/f.png"},
+         {{store::FileFault::Op::read, "m.txt", store::ReadStatus::unreadable}},
+         "/m.txt: cannot be read"},
+        {"a database that is not a folder",
+         {"--db", "/db/HCl/DA/nu00/DA00J00.dat", "states"},
+         {},
+         "is not a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        store::MemoryFileSystem files;
+        files.add_file(file, dea());
+        files.add_file("/m.txt", "0.1 1\n0.2 2\n");
+        files.add_folder("/out");
+        files.faults = c.faults;
+        const CliRun r = cli(files, c.args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_EQ(files.files(), (std::vector<std::string>{file, "/m.txt"}));
+    }
+}
+
+TEST(CliFace, ATableGoesWholeToItsFile) {
+    store::MemoryFileSystem files;
+    files.add_file("/db/HCl/DA/nu00/DA00J00.dat", dea());
+    files.add_folder("/out");
+    const CliRun r =
+        cli(files, {"curve", "HCl:dea:v=0,J=0", "--format", "csv", "-o", "/out/t.csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string* written = files.file("/out/t.csv");
+    ASSERT_NE(written, nullptr);
+    EXPECT_NE(written->find("E_eV,sigma_A2\n0.1,1e-17\n"), std::string::npos) << *written;
+}
+
+} // namespace
+} // namespace sigmat::test
