@@ -63,9 +63,10 @@ std::optional<double> parse_real(std::string_view cell) {
 
 std::string quoted(std::string_view cell) {
     constexpr std::size_t longest = 40;
-    if (cell.size() > longest)
-        return "'" + std::string(cell.substr(0, longest)) + "...'";
-    return "'" + std::string(cell) + "'";
+    std::string out = "'";
+    out += cell.substr(0, longest);
+    out += cell.size() > longest ? "...'" : "'";
+    return out;
 }
 
 } // namespace detail

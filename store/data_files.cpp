@@ -352,11 +352,14 @@ std::string write_data_file(const DataFileContent& c) {
         if (line == plan.grid) {
             out += grid_text(c.max_energy_ev, c.resolution_mev);
         } else if (line == plan.state_energy) {
-            out += "# Energy = " + format_es(c.state_energy_ev, 11, 4);
+            out += "# Energy = ";
+            out += format_es(c.state_energy_ev, 11, 4);
         } else if (line == plan.thresholds) {
             out += "# Thrshld:";
-            for (double t : c.thresholds)
-                out += " " + format_es(t, 10, 4);
+            for (double t : c.thresholds) {
+                out += ' ';
+                out += format_es(t, 10, 4);
+            }
         } else {
             out += '#';
             if (comment < c.comments.size())
