@@ -60,7 +60,7 @@ bool start_application(platform::Platform& p, Application& app,
     if (ini_info.kind == PathKind::regular) {
         // Usual start: what the file holds, each unreadable line taking its first-start value.
         store::FileBytes bytes;
-        std::istringstream in(files.read(ini, bytes) == store::ReadStatus::ok
+        std::istringstream in(store::read_small_file(files, ini, bytes) == store::ReadStatus::ok
                                   ? std::string(bytes.text())
                                   : std::string());
         store::SettingsValues first =

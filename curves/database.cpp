@@ -18,12 +18,16 @@ std::string file_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The text of a user's file, or why it cannot be had.
+// The text of a user's file, without a UTF-8 byte-order mark at its start, or why it cannot be
+// had.
 store::Result<std::string> text_of(store::FileSystem& files, const std::string& path) {
     store::FileBytes bytes;
     if (files.read(path, bytes) != store::ReadStatus::ok)
         return store::io_error(path, path + ": cannot be read", 0);
-    return std::string(bytes.text());
+    std::string_view text = bytes.text();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    return std::string(text);
 }
 
 } // namespace
@@ -33,7 +37,10 @@ store::Result<Database> Database::open(store::FileSystem& files, std::string fol
     if (files.stat(folder).kind != store::PathKind::directory)
         return store::io_error(folder, "the database directory " + folder + " is not a folder", 0);
     std::string path = store::find_in_tree(files, folder, {catalogue_file_name});
-    const bool present = files.stat(path).kind == store::PathKind::regular;
+    const store::PathInfo info = files.stat(path);
+    const bool present = info.kind == store::PathKind::regular;
+    if (present && info.size > store::max_small_file_bytes)
+        return store::data_error(path, 0, "larger than 1 MiB");
     store::StateCatalogue catalogue = store::load_catalogue(files, path);
     return Database(files, std::move(folder), std::move(catalogue), present, std::move(path),
                     threads);
@@ -86,18 +93,22 @@ store::Result<Curve> Database::curve(const CurveSelector& selector) const {
 store::Result<Curve> Database::scan(std::string_view molecule,
                                     std::span<const TemperaturePair> pairs,
                                     std::optional<std::int32_t> fwhm_mev) const {
-    return thermal_curve(*files_, folder_, molecule_code(molecule), pairs, fwhm_mev, threads_);
+    if (store::Status fits = within_limits(pairs.size(), 0); !fits)
+        return std::move(fits).error();
+    ScanOptions options;
+    options.request_limits = true;
+    return thermal_curve(*files_, folder_, molecule_code(molecule), pairs, fwhm_mev, threads_,
+                         options);
 }
 
 store::Result<RateTable> curve_rates(const Curve& curve,
                                      const std::optional<CurveSelector>& selector,
                                      std::span<const double> temperatures_k,
                                      std::optional<double> mass_u) {
-    for (double t : temperatures_k)
-        if (!(t > 0.0 && std::isfinite(t)))
-            return store::usage_error("temperatures above 0 K");
-    if (mass_u && !(*mass_u > 0.0 && std::isfinite(*mass_u)))
-        return store::usage_error("a mass above 0 u");
+    if (store::Status taken = rate_temperatures(temperatures_k, "temperatures"); !taken)
+        return std::move(taken).error();
+    if (store::Status taken = mass_value(mass_u, "mass"); !taken)
+        return std::move(taken).error();
     RateTable table;
     if (mass_u) {
         table.mass_u = *mass_u;
@@ -134,7 +145,7 @@ store::Result<std::vector<LxcatBlock>> Database::lxcat_file(const std::string& p
 }
 
 store::Result<OutsideCurve> Database::measured(const std::string& path,
-                                               std::optional<std::int32_t> block,
+                                               std::optional<std::int64_t> block,
                                                SigmaUnit columns_unit) const {
     OutsideCurve out;
     out.path = path;

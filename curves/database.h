@@ -41,7 +41,7 @@ struct OutsideCurve {
     std::vector<double> energy;      // eV
     std::vector<double> sigma;       // A^2
     std::optional<LxcatBlock> block; // the LXCat block as read
-    std::int32_t block_number = 0;   // 1-based; 0 for a two-column file
+    std::int64_t block_number = 0;   // 1-based; 0 for a two-column file
 };
 
 // Rate coefficients of one curve at several temperatures, and the mass they were taken at.
@@ -109,9 +109,10 @@ class Database {
 
     // A file of the user's: `block` nothing for a two-column measurement (sigma in
     // `columns_unit`), a number for that block of an LXCat file (1-based; sigma in m^2 there).
-    // The cross sections come back in A^2.
+    // The cross sections come back in A^2. A block outside the file's is refused: "PATH holds
+    // N blocks; block K was asked". A UTF-8 byte-order mark at the start is skipped.
     [[nodiscard]] store::Result<OutsideCurve>
-    measured(const std::string& path, std::optional<std::int32_t> block,
+    measured(const std::string& path, std::optional<std::int64_t> block,
              SigmaUnit columns_unit = SigmaUnit::a2) const;
     // Every block of an LXCat file, for a choice among them.
     [[nodiscard]] store::Result<std::vector<LxcatBlock>> lxcat_file(const std::string& path) const;

@@ -31,12 +31,22 @@ std::optional<std::int32_t> two_digits(std::string_view name, std::size_t at) {
 }
 
 // The files of a state-resolved kind in the tree below `process_dir`: "nuVV/XXVVJjj.dat" (VE,
-// DEA) keyed by (v, J), names matched ignoring letter case.
-std::map<std::pair<int, int>, std::string>
-state_files(store::FileSystem& files, const std::string& process_dir, std::string_view prefix) {
+// DEA) keyed by (v, J), names matched ignoring letter case. Folders that are there but cannot
+// be listed go to `unreadable`.
+std::map<std::pair<int, int>, std::string> state_files(store::FileSystem& files,
+                                                       const std::string& process_dir,
+                                                       std::string_view prefix,
+                                                       std::vector<std::string>& unreadable) {
     std::map<std::pair<int, int>, std::string> found;
     std::vector<store::FolderEntry> levels, entries;
-    if (!files.list(process_dir, levels))
+    const auto listed = [&](const std::string& folder, std::vector<store::FolderEntry>& into) {
+        if (files.list(folder, into))
+            return true;
+        if (files.stat(folder).kind == store::PathKind::directory)
+            unreadable.push_back(folder);
+        return false;
+    };
+    if (!listed(process_dir, levels))
         return found;
     for (const store::FolderEntry& level : levels) {
         const std::string name = store::to_lower(level.name);
@@ -45,7 +55,7 @@ state_files(store::FileSystem& files, const std::string& process_dir, std::strin
             name.rfind("nu", 0) != 0 || !v)
             continue;
         const std::string folder = store::join_path(process_dir, level.name);
-        if (!files.list(folder, entries))
+        if (!listed(folder, entries))
             continue;
         for (const store::FolderEntry& e : entries) {
             const std::string file = store::to_lower(e.name);
@@ -199,7 +209,9 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
     FileChecker checker{files, report};
     for (const ListedMolecule& mol : listed) {
         ++report.molecules;
-        const auto dea = state_files(files, store::find_in_tree(files, db, {mol.code, "DA"}), "da");
+        std::vector<std::string> unreadable;
+        const auto dea =
+            state_files(files, store::find_in_tree(files, db, {mol.code, "DA"}), "da", unreadable);
         std::map<std::pair<int, int>, double> levels;
         for (const auto& [state, path] : dea)
             if (const auto level = checker.check(path, ProcessKind::dea))
@@ -238,7 +250,10 @@ CheckReport check_database(store::FileSystem& files, const std::string& db,
         }
 
         // VE: the rows, and each threshold into a higher level against the state energies.
-        const auto ve = state_files(files, store::find_in_tree(files, db, {mol.code, "VE"}), "ve");
+        const auto ve =
+            state_files(files, store::find_in_tree(files, db, {mol.code, "VE"}), "ve", unreadable);
+        for (const std::string& folder : unreadable)
+            checker.add(true, folder, 0, std::string(store::cannot_read_folder_message));
         for (const auto& [state, path] : ve) {
             checker.check(path, ProcessKind::ve);
             store::FileBytes bytes;

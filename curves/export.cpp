@@ -1,6 +1,7 @@
 #include "curves/export.h"
 
 #include "curves/rate.h"
+#include "store/text_escapes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -49,21 +50,7 @@ std::string_view program_version() {
 }
 
 std::string json_string(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return store::json_quoted(text);
 }
 
 std::string json_number(double value) {
@@ -74,51 +61,83 @@ std::string json_number(double value) {
     return ec == std::errc() ? std::string(buffer, end) : std::string("null");
 }
 
-void write_delimited(std::ostream& out, const DataTable& table, char separator) {
+void append_delimited(std::string& out, const DataTable& table, char separator) {
     for (const std::string& line : table.provenance)
-        out << "# " << line << '\n';
-    for (std::size_t c = 0; c < table.columns.size(); ++c)
-        out << (c ? std::string(1, separator) : std::string()) << table.columns[c].name;
-    out << '\n';
+        out.append("# ").append(store::comment_text(line)).append("\n");
+    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+        if (c)
+            out += separator;
+        out += table.columns[c].name;
+    }
+    out += '\n';
     const std::size_t rows = table.columns.empty() ? 0 : table.columns[0].values.size();
-    std::string line;
+    // At most 17 characters a number and its separator: the rows go straight into the text.
+    out.reserve(out.size() + rows * table.columns.size() * 18);
+    char buffer[32];
     for (std::size_t r = 0; r < rows; ++r) {
-        line.clear();
         for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            char* at = buffer;
             if (c)
-                line += separator;
-            append_number(line, table.columns[c].values[r]);
+                *at++ = separator;
+            at = std::to_chars(at, buffer + sizeof buffer, table.columns[c].values[r],
+                               std::chars_format::general, 10)
+                     .ptr;
+            out.append(buffer, at);
         }
-        line += '\n';
-        out << line;
+        out += '\n';
     }
 }
 
-void write_json(std::ostream& out, const DataTable& table) {
+void append_json(std::string& out, const DataTable& table) {
+    char buffer[32];
     const auto array = [&](const std::vector<double>& values) {
-        out << '[';
-        for (std::size_t i = 0; i < values.size(); ++i)
-            out << (i ? ", " : "") << json_number(values[i]);
-        out << ']';
+        out.reserve(out.size() + values.size() * 26);
+        out += '[';
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i)
+                out += ", ";
+            const double v = values[i];
+            const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+            if (!std::isfinite(v) || ec != std::errc())
+                out += "null";
+            else
+                out.append(buffer, end);
+        }
+        out += ']';
     };
-    out << "{\"program\": \"sigmat\", \"version\": " << json_string(program_version())
-        << ", \"database\": " << json_string(table.database)
-        << ", \"spec\": " << json_string(table.selector) << ", \"units\": {"
-        << json_string(table.x_key) << ": " << json_string(table.x_unit) << ", "
-        << json_string(table.y_key) << ": " << json_string(table.y_unit)
-        << "}, \"provenance\": " << table.provenance_json << ", ";
+    out += "{\"program\": \"sigmat\", \"version\": " + json_string(program_version()) + ", " +
+           store::json_text_field("database", table.database) + ", " +
+           store::json_text_field("spec", table.selector) + ", \"units\": {" +
+           json_string(table.x_key) + ": " + json_string(table.x_unit) + ", " +
+           json_string(table.y_key) + ": " + json_string(table.y_unit) +
+           "}, \"provenance\": " + table.provenance_json + ", ";
     if (!table.columns.empty()) {
-        out << json_string(table.x_array) << ": ";
+        out += json_string(table.x_array) + ": ";
         array(table.columns[0].values);
     }
-    out << ", \"columns\": [";
+    out += ", \"columns\": [";
     for (std::size_t c = 1; c < table.columns.size(); ++c) {
-        out << (c > 1 ? ", " : "") << "{\"name\": " << json_string(table.columns[c].name)
-            << ", \"values\": ";
+        out += (c > 1 ? ", " : "") + std::string("{\"name\": ") +
+               json_string(table.columns[c].name) + ", \"values\": ";
         array(table.columns[c].values);
-        out << '}';
+        out += '}';
     }
-    out << "]}\n";
+    out += "]";
+    if (!table.extra_json.empty())
+        out += ", " + table.extra_json;
+    out += "}\n";
+}
+
+void write_delimited(std::ostream& out, const DataTable& table, char separator) {
+    std::string text;
+    append_delimited(text, table, separator);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void write_json(std::ostream& out, const DataTable& table) {
+    std::string text;
+    append_json(text, table);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 std::vector<std::string> provenance_lines(const Curve& curve, const std::string& selector) {
@@ -153,11 +172,10 @@ std::vector<std::string> provenance_lines(const Curve& curve, const std::string&
 
 std::string provenance_json(const Curve& curve, const std::string& selector) {
     const Provenance& p = curve.provenance;
-    std::string out = "{\"database\": " + json_string(p.database) +
-                      ", \"selector\": " + json_string(selector) + ", \"source_files\": [";
-    for (std::size_t i = 0; i < p.source_files.size(); ++i)
-        out += (i ? ", " : "") + json_string(p.source_files[i]);
-    out += "], \"fwhm_meV\": " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) : std::string("null"));
+    std::string out = "{" + store::json_text_field("database", p.database) + ", " +
+                      store::json_text_field("selector", selector) + ", " +
+                      store::json_texts_field("source_files", p.source_files);
+    out += ", \"fwhm_meV\": " + (p.fwhm_mev ? std::to_string(*p.fwhm_mev) : std::string("null"));
     out += ", \"threshold_eV\": " + (p.threshold_ev ? json_number(*p.threshold_ev) : "null");
     out += ", \"temperatures\": [";
     for (std::size_t i = 0; i < p.temperatures.size(); ++i)
@@ -174,7 +192,7 @@ std::string provenance_json(const Curve& curve, const std::string& selector) {
                ", \"level_energy_eV\": " + json_number(s.level_energy_ev) + ", \"weights\": [";
         for (std::size_t k = 0; k < s.weights.size(); ++k)
             out += (k ? ", " : "") + json_number(s.weights[k]);
-        out += "], \"file\": " + json_string(s.file) + "}";
+        out += "], " + store::json_text_field("file", s.file) + "}";
     }
     return out + "]}";
 }
@@ -229,14 +247,12 @@ DataTable rate_table(const Curve& curve, const std::string& selector,
 }
 
 std::string rendered(const DataTable& table, std::string_view format) {
-    std::ostringstream out;
-    if (format == "csv")
-        write_delimited(out, table, ',');
-    else if (format == "json")
-        write_json(out, table);
+    std::string out;
+    if (format == "json")
+        append_json(out, table);
     else
-        write_delimited(out, table, '\t');
-    return out.str();
+        append_delimited(out, table, format == "csv" ? ',' : '\t');
+    return out;
 }
 
 std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {

@@ -46,13 +46,20 @@ struct DataTable {
     std::string database, selector;
     // The provenance as a JSON object (its text, "{...}").
     std::string provenance_json = "{}";
+    // More members of the JSON object, as text ("\"fit\": {...}"), written last; none when empty.
+    std::string extra_json;
 };
 
-// `separator` is '\t' (tsv) or ',' (csv).
+// `separator` is '\t' (tsv) or ',' (csv). The "#" lines write each control character of their
+// text as \xNN (store/text_escapes.h), so that no name from outside can start a line.
 void write_delimited(std::ostream& out, const DataTable& table, char separator);
+void append_delimited(std::string& out, const DataTable& table, char separator);
 // {"program": "sigmat", "version": ..., "database": ..., "spec": ..., "units": {...},
 //  "provenance": {...}, "<x>": [...], "columns": [{"name": ..., "values": [...]}, ...]}
+// Texts that are not valid UTF-8 (a path's bytes) are written with U+FFFD in their JSON string
+// and their exact bytes in a sibling "KEY_bytes_hex" (store::json_text_field).
 void write_json(std::ostream& out, const DataTable& table);
+void append_json(std::string& out, const DataTable& table);
 
 // A text as a JSON string, quotes included.
 [[nodiscard]] std::string json_string(std::string_view text);

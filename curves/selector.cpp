@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <map>
 
 namespace sigmat::curves {
@@ -191,11 +192,20 @@ std::optional<OutsideSelector> parse_outside_selector(std::string_view text) {
         return std::nullopt;
     out.kind = OutsideSelector::Kind::lxcat;
     std::string_view rest = text.substr(6);
-    // A block number at the end: ":N" with N a whole number; a path may hold ':' of its own.
+    // A block number at the end: ":N" with N a whole number, of any sign and size (one out of
+    // the file's range is refused by the reader, naming the range); a path may hold ':' of its
+    // own.
     const std::size_t colon = rest.rfind(':');
     if (colon != std::string_view::npos && colon + 1 < rest.size()) {
-        if (const auto n = whole(rest.substr(colon + 1)); n && *n >= 1) {
-            out.block = *n;
+        std::string_view digits = rest.substr(colon + 1);
+        const bool negative = digits.front() == '-';
+        if (negative || digits.front() == '+')
+            digits.remove_prefix(1);
+        if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos) {
+            std::int64_t n = 0;
+            for (const char d : digits)
+                n = n > (INT64_MAX - 9) / 10 ? INT64_MAX : n * 10 + (d - '0');
+            out.block = negative ? -n : n;
             rest = rest.substr(0, colon);
         }
     }
@@ -267,6 +277,31 @@ std::string curve_title(const CurveSelector& s) {
     return t;
 }
 
+store::Status rate_temperatures(std::span<const double> values, std::string_view what) {
+    if (values.empty())
+        return store::usage_error(std::string(what) + ": no temperature");
+    for (const double t : values)
+        if (!(t > 0.0 && t <= highest_rate_temperature_k))
+            return store::usage_error(std::string(what) +
+                                      ": temperatures above 0 K up to 1000000 K");
+    return {};
+}
+
+store::Status mass_value(std::optional<double> mass, std::string_view what) {
+    if (mass && !(*mass >= lowest_mass_u && *mass <= highest_mass_u))
+        return store::usage_error(std::string(what) + ": a mass from 0.0001 to 10000 u");
+    return {};
+}
+
+store::Status within_limits(std::size_t pairs, std::size_t cells) {
+    if (pairs <= most_pairs && cells <= most_cells)
+        return {};
+    return store::usage_error("--tv \u00d7 --tj gives " + std::to_string(pairs) + " pairs and " +
+                              std::to_string(cells) + " cells: at most " +
+                              std::to_string(most_pairs) + " pairs and " +
+                              std::to_string(most_cells) + " cells per request");
+}
+
 store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> values,
                                                        std::string_view what) {
     std::vector<std::int32_t> out;
@@ -281,8 +316,10 @@ store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> v
     return out;
 }
 
-std::vector<TemperaturePair> temperature_pairs(std::span<const std::int32_t> tv,
-                                               std::span<const std::int32_t> tj) {
+store::Result<std::vector<TemperaturePair>> temperature_pairs(std::span<const std::int32_t> tv,
+                                                              std::span<const std::int32_t> tj) {
+    if (store::Status fits = within_limits(tv.size() * tj.size(), 0); !fits)
+        return std::move(fits).error();
     std::vector<TemperaturePair> pairs;
     pairs.reserve(tv.size() * tj.size());
     for (std::int32_t v : tv)

@@ -18,6 +18,7 @@
 #include "store/error.h"
 #include "store/units.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -42,7 +43,7 @@ namespace sigmat::curves {
 struct OutsideSelector {
     enum class Kind { file, lxcat } kind = Kind::file;
     std::string path;
-    std::int32_t block = 1; // lxcat: 1-based
+    std::int64_t block = 1; // lxcat: 1-based, as given (a reader refuses one out of range)
 };
 // "file:PATH" or "lxcat:PATH[:N]"; nothing for any other text.
 [[nodiscard]] std::optional<OutsideSelector> parse_outside_selector(std::string_view text);
@@ -51,13 +52,28 @@ struct OutsideSelector {
 // 100 000 values, is refused (a usage error).
 [[nodiscard]] store::Result<std::vector<double>> parse_number_list(std::string_view text);
 
+// The limits of one request of the command line or Python: temperature pairs, and cells
+// (values computed: pairs times energies of a scan, pairs times abscissa values of a rate
+// table). A usage error when `pairs` pairs of `cells` cells exceed them.
+inline constexpr std::size_t most_pairs = 100'000;
+inline constexpr std::size_t most_cells = 10'000'000;
+[[nodiscard]] store::Status within_limits(std::size_t pairs, std::size_t cells);
+
 // Temperatures of an average: whole kelvins from 0 to 9999; `what` names the argument in the
 // usage error ("--tv", "tv").
 [[nodiscard]] store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> values,
                                                                      std::string_view what);
-// Every Tv with every TJ, Tv outer.
-[[nodiscard]] std::vector<TemperaturePair> temperature_pairs(std::span<const std::int32_t> tv,
-                                                             std::span<const std::int32_t> tj);
+// Every Tv with every TJ, Tv outer; a usage error (within_limits) when there would be too many.
+[[nodiscard]] store::Result<std::vector<TemperaturePair>>
+temperature_pairs(std::span<const std::int32_t> tv, std::span<const std::int32_t> tj);
+// Temperatures of a rate: above 0 up to 10^6 K; a mass: 10^-4 to 10^4 u. A usage error names
+// the argument `what` and the range otherwise (and for anything that is not a finite number).
+inline constexpr double highest_rate_temperature_k = 1e6;
+inline constexpr double lowest_mass_u = 1e-4, highest_mass_u = 1e4;
+[[nodiscard]] store::Status rate_temperatures(std::span<const double> values,
+                                              std::string_view what);
+[[nodiscard]] store::Status mass_value(std::optional<double> mass, std::string_view what);
+
 // A FWHM given apart from a selector: a whole number of meV from 1 to 999.
 [[nodiscard]] store::Result<std::optional<std::int32_t>>
 fwhm_value(std::optional<std::int32_t> fwhm, std::string_view what);

@@ -1,6 +1,7 @@
 #include "curves/thermal.h"
 
 #include "curves/scan_sums.h"
+#include "curves/selector.h"
 #include "curves/state_curves.h"
 
 #include "numerics/thermal_average.h"
@@ -421,7 +422,16 @@ store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db
     store::Result<Ground> ground = read_ground(files, db, molecule);
     if (!ground)
         return std::move(ground).error();
-    const std::vector<store::StateFile> states = store::list_state_files(files, db, molecule);
+    if (options.request_limits)
+        if (store::Status fits =
+                within_limits(pairs.size(), pairs.size() * ground->grid.energies.size());
+            !fits)
+            return std::move(fits).error();
+    store::Result<std::vector<store::StateFile>> listed =
+        store::list_state_files(files, db, molecule);
+    if (!listed)
+        return std::move(listed).error();
+    const std::vector<store::StateFile>& states = *listed;
     Scan scan(files, states, *ground, pairs, threads, options);
     if (store::Status done = scan.run(); !done)
         return std::move(done).error();

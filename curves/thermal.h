@@ -56,6 +56,9 @@ struct ScanOptions {
     ScanMethod method = ScanMethod::automatic;
     bool wide_sums = true; // laid_out: 256-bit sums where the processor has AVX2
     store::FieldReading reading = store::FieldReading::automatic;
+    // The limits of a request of the command line or Python (within_limits of
+    // curves/selector.h), checked once the grid is known, before anything is read further.
+    bool request_limits = false;
 };
 
 store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db,

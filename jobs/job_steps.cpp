@@ -80,7 +80,8 @@ bool write_file(JobHost& host, const std::string& path, std::string_view content
 }
 
 void show_read_failure(JobHost& host, const store::DataError& error) {
-    if (error.message == store::cannot_read_message)
+    if (error.message == store::cannot_read_message ||
+        error.message == store::cannot_read_folder_message)
         host.show_error(error.message + "\n" + error.path);
     else
         host.show_error(error.message);

@@ -5,9 +5,26 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace sigmat::process {
+namespace {
+
+// The name a LaTeX figure's picture goes by: the .tex names it in \includegraphics, where
+// LaTeX reads #, $, _, braces, a dot and a backslash as its own. Letters, digits and '-' stay;
+// every other byte becomes '-'.
+std::string latex_plain_name(const std::string& stem) {
+    std::string out;
+    for (const char c : stem) {
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        out += plain ? c : '-';
+    }
+    return out.empty() ? std::string("figure") : out;
+}
+
+} // namespace
 
 store::Status render_figure_file(store::Figure figure, const std::string& output,
                                  const TextPlotter& run) {
@@ -17,12 +34,20 @@ store::Status render_figure_file(store::Figure figure, const std::string& output
     if (ec || figure.format.output == store::FigureOutput::window) {
         return store::io_error(output, "cannot write " + output, ec.value());
     }
-    std::vector<std::string> made = {target.string()};
-    if (figure.format.output == store::FigureOutput::tex)
-        made.push_back(fs::path(target).replace_extension(".pdf").string());
+    // What gnuplot makes in its folder, and where each goes. A LaTeX figure is rendered under a
+    // plain name, so that no file name can break or inject into the LaTeX that names its
+    // picture; the .tex takes the name asked for, the picture the plain one beside it.
+    const bool tex = figure.format.output == store::FigureOutput::tex;
+    const std::string rendered_stem =
+        tex ? latex_plain_name(target.stem().string()) : target.stem().string();
+    std::vector<std::pair<std::string, std::string>> made = {
+        {rendered_stem + target.extension().string(), target.string()}};
+    if (tex)
+        made.push_back(
+            {rendered_stem + ".pdf", (target.parent_path() / (rendered_stem + ".pdf")).string()});
     // A name taken by a folder, a FIFO, a device or a read-only file is refused before gnuplot
     // runs.
-    for (const std::string& name : made)
+    for (const auto& [rendered, name] : made)
         if (store::Status allowed = store::writable(name); !allowed)
             return allowed;
     const store::Result<std::string> folder = store::make_temporary_folder(target.string());
@@ -30,7 +55,7 @@ store::Status render_figure_file(store::Figure figure, const std::string& output
         return store::io_error(output, "cannot write " + output, folder.error().sys_errno);
     }
     const auto clean = [&] { store::remove_folder_tree(*folder); };
-    figure.output_path = target.filename().string();
+    figure.output_path = made.front().first;
     const store::Result<std::string> script = store::figure_script(figure);
     if (!script) {
         clean();
@@ -49,8 +74,8 @@ store::Status render_figure_file(store::Figure figure, const std::string& output
     // file it replaces, into the file a link leads to.
     store::FileSystem& files = store::real_file_system();
     store::FileBytes bytes;
-    for (const std::string& name : made) {
-        const std::string rendered = (fs::path(*folder) / fs::path(name).filename()).string();
+    for (const auto& [made_name, name] : made) {
+        const std::string rendered = (fs::path(*folder) / made_name).string();
         const store::ReadStatus read = files.read(rendered, bytes);
         const store::Status placed =
             read == store::ReadStatus::ok

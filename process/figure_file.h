@@ -2,7 +2,9 @@
 // final name in a folder of its own beside the output (".NAME.PID.XXXXXX", made new with mode
 // 0700, so that nobody else's files are in it: gnuplot is started there), and the files are
 // written in place (store::FileSystem::write) only when gnuplot has finished without an
-// error. A LaTeX figure's picture is named by its .tex as it will be, so both move together.
+// error. A LaTeX figure's .tex takes the name asked for; its picture, which the .tex names,
+// goes beside it under the plain form of that name (letters, digits and '-'; every other
+// character '-'), so that any file name gives LaTeX that compiles and none can inject into it.
 #pragma once
 
 #include "process/plotter_process.h"

@@ -6,9 +6,21 @@
 
 namespace sigmat::process {
 
-store::Status write_output(store::FileSystem& files, const std::string& path,
-                           std::string_view text) {
+store::Status not_an_input(const std::string& path, std::span<const std::string> inputs) {
     namespace fs = std::filesystem;
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (input == path || fs::equivalent(fs::path(input), fs::path(path), ec))
+            return store::io_error(path, path + " is an input of this request", 0);
+    }
+    return {};
+}
+
+store::Status write_output(store::FileSystem& files, const std::string& path, std::string_view text,
+                           std::span<const std::string> inputs) {
+    namespace fs = std::filesystem;
+    if (store::Status allowed = not_an_input(path, inputs); !allowed)
+        return allowed;
     // What the name leads to, links followed: a device or FIFO is written straight through,
     // anything else (a file, a link to one, a new name) whole.
     std::error_code ec;

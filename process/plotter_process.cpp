@@ -80,41 +80,68 @@ bool is_executable_file(const std::string& path) {
 
 } // namespace
 
-std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
-    std::string located = in_directory(directory, program);
+std::vector<std::string> search_folders(std::string_view path) {
 #ifdef _WIN32
-    if (std::filesystem::is_regular_file(located))
-        return located;
-    std::string bare = std::filesystem::path(program).filename().string();
+    constexpr char list_separator = ';';
+#else
+    constexpr char list_separator = ':';
+#endif
+    std::vector<std::string> folders;
+    while (true) {
+        const std::size_t end = path.find(list_separator);
+        const std::string_view dir = path.substr(0, end);
+        if (!dir.empty() && dir != ".")
+            folders.emplace_back(dir);
+        if (end == std::string_view::npos)
+            break;
+        path.remove_prefix(end + 1);
+    }
+    return folders;
+}
+
+std::string resolve_plotter_program(const std::string& directory, const std::string& program) {
+    // A name without a folder of its own is a program to look up on PATH, never a file of the
+    // current folder (a database folder could ship a "gnuplot" of its own).
+    const bool bare_name = program.find_first_of(
+#ifdef _WIN32
+                               "/\\:"
+#else
+                               "/"
+#endif
+                               ) == std::string::npos;
+    if (!bare_name || !directory.empty()) {
+        const std::string located = in_directory(directory, program);
+#ifdef _WIN32
+        if (std::filesystem::is_regular_file(located))
+            return located;
+#else
+        if (is_executable_file(located))
+            return located;
+#endif
+    }
+    const std::string bare = std::filesystem::path(program).filename().string();
     if (bare.empty())
         return {};
+    const char* path = std::getenv("PATH");
+#ifdef _WIN32
     // Only the folders on PATH: without them, the search would also look in the work folder
     // and in the folder of Sigmat itself.
-    const char* path = std::getenv("PATH");
-    if (!path || !*path)
+    std::string folders;
+    for (const std::string& dir : search_folders(path ? path : ""))
+        folders += (folders.empty() ? "" : ";") + dir;
+    if (folders.empty())
         return {};
     char found[MAX_PATH];
-    const DWORD length = SearchPathA(path, bare.c_str(), nullptr, MAX_PATH, found, nullptr);
+    const DWORD length =
+        SearchPathA(folders.c_str(), bare.c_str(), nullptr, MAX_PATH, found, nullptr);
     if (length == 0 || length >= MAX_PATH)
         return {};
     return found;
 #else
-    if (is_executable_file(located))
-        return located;
-    std::string bare = std::filesystem::path(program).filename().string();
-    if (bare.empty() || bare.find('/') != std::string::npos)
-        return {};
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    while (true) {
-        std::size_t colon = dirs.find(':');
-        std::string dir(dirs.substr(0, colon));
-        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + bare;
+    for (const std::string& dir : search_folders(path ? path : "/usr/local/bin:/usr/bin:/bin")) {
+        const std::string candidate = dir + "/" + bare;
         if (is_executable_file(candidate))
             return candidate;
-        if (colon == std::string_view::npos)
-            break;
-        dirs.remove_prefix(colon + 1);
     }
     return {};
 #endif

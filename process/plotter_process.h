@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace sigmat::process {
 
@@ -29,8 +31,12 @@ struct PlotterResult {
 
 // The program that will really run: `program` (taken relative to `directory` unless it is
 // absolute) when it is an executable file, otherwise its bare name looked up on PATH; empty
-// when neither exists.
+// when neither exists. A bare name with no `directory` is looked up on PATH alone, never in
+// the current folder, and PATH's empty and "." entries (which would mean it) are skipped.
 std::string resolve_plotter_program(const std::string& directory, const std::string& program);
+
+// PATH's folders in order, without its empty and "." entries.
+std::vector<std::string> search_folders(std::string_view path);
 
 // True when a plot window could be shown: a display, or a terminal chosen by GNUTERM.
 bool plotter_can_show(const std::function<std::optional<std::string>(const char*)>& env);

@@ -144,6 +144,8 @@ class Database {
     explicit Database(const std::string& path) {
         store::Result<curves::Database> db =
             curves::Database::open(store::real_file_system(), path, all_cores());
+        if (!db && db.error().kind == store::ErrorKind::data)
+            raise_data_error(db.error());
         if (!db)
             throw py::value_error(store::describe(db.error()));
         db_ = std::make_shared<const curves::Database>(std::move(db).value());
@@ -191,7 +193,7 @@ class Database {
         const bool scan = (py::isinstance<py::sequence>(tv) && !py::isinstance<py::str>(tv)) ||
                           (py::isinstance<py::sequence>(tj) && !py::isinstance<py::str>(tj));
         const std::vector<curves::TemperaturePair> pairs =
-            curves::temperature_pairs(kelvins(tv, "tv"), kelvins(tj, "tj"));
+            take(curves::temperature_pairs(kelvins(tv, "tv"), kelvins(tj, "tj")));
         const std::string code = db_->molecule_code(molecule);
         std::optional<store::Result<curves::Curve>> result;
         {
@@ -260,6 +262,8 @@ py::object rate(const py::object& first, const py::object& sigma_in, const py::o
     const bool many_t = py::isinstance<py::sequence>(t_in) || py::isinstance<py::array>(t_in);
     std::vector<double> temperatures =
         many_t ? vector_of(t_in, "T") : std::vector<double>{t_in.cast<double>()};
+    take_status(curves::rate_temperatures(temperatures, "T"));
+    take_status(curves::mass_value(mass, "mass"));
     const std::size_t columns = table.columns;
     std::vector<double> k(temperatures.size() * columns);
     for (std::size_t col = 0; col < columns; ++col) {

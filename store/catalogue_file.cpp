@@ -162,7 +162,7 @@ std::string write_catalogue(const StateCatalogue& catalogue, std::string_view ti
 
 StateCatalogue load_catalogue(FileSystem& files, const std::string& path) {
     FileBytes bytes;
-    if (files.read(path, bytes) != ReadStatus::ok)
+    if (read_small_file(files, path, bytes) != ReadStatus::ok)
         return builtin_catalogue();
     std::istringstream in{std::string(bytes.text())};
     auto read = read_catalogue(in);

@@ -61,7 +61,7 @@ std::optional<StateCatalogue> read_catalogue(std::istream& in);
 std::string write_catalogue(const StateCatalogue& catalogue, std::string_view title = {});
 
 // The catalogue of the file at `path`; the built-in one when the file cannot be read (or is
-// not a regular file) or is malformed.
+// not a regular file, or larger than max_small_file_bytes) or is malformed.
 StateCatalogue load_catalogue(FileSystem& files, const std::string& path);
 
 } // namespace sigmat::store

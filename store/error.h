@@ -24,6 +24,8 @@ namespace sigmat::store {
 // The messages that the readers' failures come to.
 inline constexpr std::string_view cannot_read_message = "Cannot read the data file.";
 inline constexpr std::string_view not_found_message = "Data file not found.";
+// A folder of the database that exists but cannot be listed or entered.
+inline constexpr std::string_view cannot_read_folder_message = "Cannot read the folder.";
 
 enum class ErrorKind { data, io, usage };
 

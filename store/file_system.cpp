@@ -806,6 +806,15 @@ const SystemCalls& system_calls() {
 #endif
 }
 
+ReadStatus read_small_file(FileSystem& files, const std::string& path, FileBytes& bytes) {
+    const PathInfo info = files.stat(path);
+    if (info.kind == PathKind::regular && info.size > max_small_file_bytes) {
+        bytes.size = 0;
+        return ReadStatus::too_large;
+    }
+    return files.read(path, bytes);
+}
+
 FileSystem& real_file_system() {
     static RealFileSystem files(system_calls());
     return files;

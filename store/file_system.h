@@ -142,6 +142,14 @@ const SystemCalls& system_calls();
 
 // The process's real file system.
 FileSystem& real_file_system();
+
+// The small files a person edits (Sigmat.ini, index.dat) are not read above this size: no real
+// one comes near it, and a huge one must not cost the memory of its bytes several times.
+inline constexpr std::uint64_t max_small_file_bytes = std::uint64_t{1} << 20;
+// Reads a small file whole; `missing`, `not_regular`, `unreadable` as read() says, and
+// `too_large` above max_small_file_bytes (nothing is read then).
+[[nodiscard]] ReadStatus read_small_file(FileSystem& files, const std::string& path,
+                                         FileBytes& bytes);
 // A real file system writing with `calls`.
 std::unique_ptr<FileSystem> make_real_file_system(const SystemCalls& calls);
 

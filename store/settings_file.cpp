@@ -137,17 +137,21 @@ std::string settings_file_path(std::string_view profile) {
     return join_path(join_path(profile, settings_folder_name), settings_file_name);
 }
 
-std::optional<std::string> settings_database(FileSystem& files, std::string_view profile) {
+Result<std::optional<std::string>> settings_database(FileSystem& files, std::string_view profile) {
     if (profile.empty())
-        return std::nullopt;
+        return std::optional<std::string>();
+    const std::string path = settings_file_path(profile);
     FileBytes bytes;
-    if (files.read(settings_file_path(profile), bytes) != ReadStatus::ok)
-        return std::nullopt;
+    const ReadStatus read = read_small_file(files, path, bytes);
+    if (read == ReadStatus::too_large)
+        return data_error(path, 0, "larger than 1 MiB");
+    if (read != ReadStatus::ok)
+        return std::optional<std::string>();
     std::istringstream in{std::string(bytes.text())};
     const std::string db = used_directory(read_settings(in, SettingsValues{}).databaseDir);
     if (trim_right(db).empty())
-        return std::nullopt;
-    return db;
+        return std::optional<std::string>();
+    return std::optional<std::string>(db);
 }
 
 } // namespace sigmat::store

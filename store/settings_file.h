@@ -12,6 +12,7 @@
 // characters; they are written up to their last non-blank character.
 #pragma once
 
+#include "store/error.h"
 #include "store/file_system.h"
 
 #include <cstddef>
@@ -79,7 +80,8 @@ std::string profile_folder(const std::optional<std::string>& userprofile,
 std::string settings_file_path(std::string_view profile);
 
 // The database directory that the settings file of `profile` names (as a path to use);
-// nothing when there is no readable settings file or its database line is blank.
-std::optional<std::string> settings_database(FileSystem& files, std::string_view profile);
+// nothing when there is no readable settings file or its database line is blank; a data error
+// for a settings file larger than max_small_file_bytes.
+Result<std::optional<std::string>> settings_database(FileSystem& files, std::string_view profile);
 
 } // namespace sigmat::store

@@ -220,14 +220,17 @@ std::string ground_state_path(FileSystem& files, std::string_view db, std::strin
     return find_in_tree(files, db, {molecule, "da", "nu00", dea_state_file_name(0, 0)});
 }
 
-std::vector<StateFile> list_state_files(FileSystem& files, std::string_view db,
-                                        std::string_view molecule) {
+Result<std::vector<StateFile>> list_state_files(FileSystem& files, std::string_view db,
+                                                std::string_view molecule) {
     std::vector<StateFile> states;
     std::vector<FolderEntry> entries;
     for (std::int32_t v = 0; v <= highest_walked_level; ++v) {
         const std::string folder = dea_level_folder_path(files, db, molecule, v);
-        if (files.stat(folder).kind != PathKind::directory || !files.list(folder, entries))
+        if (files.stat(folder).kind != PathKind::directory)
             break;
+        // A level that is there but cannot be listed would leave its states out unseen.
+        if (!files.list(folder, entries))
+            return data_error(folder, 0, cannot_read_folder_message);
         for (std::int32_t j = 0; j <= highest_walked_rotation; ++j) {
             const FolderEntry* entry = find_entry(entries, dea_state_file_name(v, j));
             if (entry == nullptr || entry->kind != PathKind::regular)

@@ -122,8 +122,9 @@ struct StateFile {
 // The state files of a molecule in the average's order: v = 0, 1, ... up to 50 while the
 // level's folder exists; within a level J = 0, 1, ... up to the first J whose file is missing
 // or not a regular file. Each level's folder is listed once; nothing is read.
-std::vector<StateFile> list_state_files(FileSystem& files, std::string_view db,
-                                        std::string_view molecule);
+// A level folder that exists but cannot be listed is an error (cannot_read_folder_message).
+Result<std::vector<StateFile>> list_state_files(FileSystem& files, std::string_view db,
+                                                std::string_view molecule);
 
 // The ground-state file's path (as spelt on disk where it exists).
 std::string ground_state_path(FileSystem& files, std::string_view db, std::string_view molecule);

@@ -20,7 +20,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -42,6 +45,10 @@ template <typename T> T take(store::Result<T> result) {
     if (!result)
         stop(result.error());
     return std::move(result).value();
+}
+void check(const store::Status& status) {
+    if (!status)
+        stop(status.error());
 }
 [[noreturn]] void usage(std::string why) {
     throw Stop{2, std::move(why)};
@@ -74,11 +81,26 @@ bool display_available(const Io& io) {
 #endif
 }
 
-// The output: the file named by -o (process/output_file.h), or standard output.
-void emit(const Io& io, const std::string& output, const std::string& text) {
-    if (output.empty())
-        io.out << text << std::flush;
-    else if (const store::Status written = process::write_output(io.files, output, text); !written)
+// Standard output, checked: a full disk or a closed pipe must not look like success.
+void flushed(const Io& io) {
+    errno = 0;
+    io.out.flush();
+    if (!io.out)
+        throw Stop{1, std::string("cannot write standard output: ") +
+                          std::strerror(errno != 0 ? errno : EIO)};
+}
+
+// The output: the file named by -o (process/output_file.h), never one of the request's
+// `inputs`, or standard output.
+void emit(const Io& io, const curves::Database& db, const std::string& output,
+          const std::string& text, std::vector<std::string> inputs) {
+    if (output.empty()) {
+        io.out << text;
+        return flushed(io);
+    }
+    inputs.push_back(db.catalogue_path());
+    if (const store::Status written = process::write_output(io.files, output, text, inputs);
+        !written)
         stop(written.error());
 }
 
@@ -102,19 +124,20 @@ void curve_command(const Io& io, const curves::Database& db, const Options& o) {
                 curves::write_lxcat_block(out, take(db.lxcat(curve, selector)));
             !written)
             stop(written.error());
-        return emit(io, o.output, out.str());
+        return emit(io, db, o.output, out.str(), curve.provenance.source_files);
     }
-    emit(io, o.output,
+    emit(io, db, o.output,
          curves::rendered(curves::curve_table(curve, curves::selector_text(selector), unit),
-                          o.format));
+                          o.format),
+         curve.provenance.source_files);
 }
 
 void thermal_command(const Io& io, const curves::Database& db, const Options& o) {
     const curves::SigmaUnit unit = take(curves::sigma_unit(o.units, "--units"));
     const auto fwhm = take(curves::fwhm_value(o.fwhm, "--fwhm"));
-    const auto pairs = curves::temperature_pairs(
+    const auto pairs = take(curves::temperature_pairs(
         take(curves::kelvin_values(numbers_of("--tv", o.tv), "--tv " + o.tv)),
-        take(curves::kelvin_values(numbers_of("--tj", o.tj), "--tj " + o.tj)));
+        take(curves::kelvin_values(numbers_of("--tj", o.tj), "--tj " + o.tj))));
     const curves::Curve scan = take(db.scan(o.molecule, pairs, fwhm));
     // The states that entered and how much of the population they hold at each pair.
     const curves::ThermalReport report = curves::thermal_report(scan);
@@ -126,7 +149,8 @@ void thermal_command(const Io& io, const curves::Database& db, const Options& o)
     std::string selector = db.molecule_code(o.molecule) + ":thermal:tv=" + o.tv + ",tj=" + o.tj;
     if (o.fwhm)
         selector += ",fwhm=" + std::to_string(*o.fwhm);
-    emit(io, o.output, curves::rendered(curves::curve_table(scan, selector, unit), o.format));
+    emit(io, db, o.output, curves::rendered(curves::curve_table(scan, selector, unit), o.format),
+         scan.provenance.source_files);
 }
 
 void rate_command(const Io& io, const curves::Database& db, const Options& o) {
@@ -134,6 +158,8 @@ void rate_command(const Io& io, const curves::Database& db, const Options& o) {
     if (o.rate_units != "cm3/s" && o.rate_units != "m3/s")
         usage("--units " + o.rate_units + ": cm3/s or m3/s");
     const std::vector<double> temperatures = numbers_of("--t", o.t_list);
+    check(curves::rate_temperatures(temperatures, "--t " + o.t_list));
+    check(curves::mass_value(o.mass, "--mass"));
     const curves::Curve curve = take(db.curve(selector));
     const curves::RateTable rates = take(db.rate(curve, selector, temperatures, o.mass));
     const double top = curve.energy.empty() ? 0.0 : curve.energy.back();
@@ -141,10 +167,11 @@ void rate_command(const Io& io, const curves::Database& db, const Options& o) {
         if (p.tail > curves::tail_warning_threshold)
             io.err << "warning: T=" << p.temperature_k << " K: the table ends at " << top
                    << " eV, where a share " << p.tail << " of the rate's integrand lies above it\n";
-    emit(io, o.output,
+    emit(io, db, o.output,
          curves::rendered(curves::rate_table(curve, curves::selector_text(selector), rates.points,
                                              rates.mass_u, o.rate_units == "m3/s"),
-                          o.format));
+                          o.format),
+         curve.provenance.source_files);
 }
 
 void plot_command(const Io& io, const curves::Database& db, const Options& o) {
@@ -170,6 +197,7 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
         throw Stop{1, "no display to show the figure on: write it to a file with -o"};
     }
     const double factor = curves::from_a2(figure.view.unit);
+    std::vector<std::string> inputs{db.catalogue_path()};
     for (const std::string& text : o.selectors) {
         if (const auto outside = curves::parse_outside_selector(text)) {
             const bool lxcat = outside->kind == curves::OutsideSelector::Kind::lxcat;
@@ -179,16 +207,24 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
             for (double& s : c.sigma)
                 s *= factor;
             figure.curves.push_back({c.label, std::move(c.energy), std::move(c.sigma)});
+            inputs.push_back(outside->path);
             continue;
         }
         const curves::CurveSelector selector = selector_of(db, text);
         curves::Curve curve = take(db.curve(selector));
+        inputs.insert(inputs.end(), curve.provenance.source_files.begin(),
+                      curve.provenance.source_files.end());
         for (double& s : curve.sigma)
             s *= factor;
         figure.curves.push_back(
             {curves::curve_title(selector), std::move(curve.energy), std::move(curve.sigma)});
     }
-    const std::string program = o.gnuplot.empty() ? std::string("gnuplot") : o.gnuplot;
+    // A bare name is looked up on PATH alone; a relative path is taken from the current folder
+    // now, not from the folder the figure is rendered in.
+    std::string program = o.gnuplot.empty() ? std::string("gnuplot") : o.gnuplot;
+    if (program.find_first_of("/\\") != std::string::npos &&
+        !std::filesystem::path(program).is_absolute())
+        program = (std::filesystem::path(io.current_directory) / program).string();
     if (figure.format.output == store::FigureOutput::window) {
         const std::string script = take(store::figure_script(figure));
         if (process::run_plotter_on_text("", program, script, false).status ==
@@ -196,6 +232,9 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
             throw Stop{1, "gnuplot could not be started"};
         return;
     }
+    // Never in place of what the figure shows.
+    if (store::Status allowed = process::not_an_input(o.output, inputs); !allowed)
+        stop(allowed.error());
     // Whole or not at all: rendered beside the output and moved into place.
     const store::Status written = process::render_figure_file(
         figure, o.output, [&](const std::string& directory, const std::string& text) {
@@ -211,8 +250,8 @@ int check_command(const Io& io, const curves::Database& db, const Options& o) {
         io.out << (f.error ? "error" : "warning") << '\t' << f.file << '\t' << f.line << '\t'
                << f.what << '\n';
     io.out << report.errors() << " errors, " << report.warnings() << " warnings in " << report.files
-           << " files of " << report.molecules << " molecules\n"
-           << std::flush;
+           << " files of " << report.molecules << " molecules\n";
+    flushed(io);
     return report.errors() > 0 ? 1 : 0;
 }
 
@@ -221,7 +260,8 @@ void states_command(const Io& io, const curves::Database& db, const Options& o) 
     for (const curves::LevelRow& row : take(db.states(o.molecule)))
         out +=
             row.molecule + "\t" + std::to_string(row.v) + "\t" + std::to_string(row.j_max) + "\n";
-    io.out << out << std::flush;
+    io.out << out;
+    flushed(io);
 }
 
 } // namespace
@@ -320,9 +360,9 @@ int run(int argc, const char* const* argv, Io io) {
     }
     try {
         if (o.db.empty())
-            o.db = store::settings_database(
-                       io.files,
-                       store::profile_folder(io.environment("USERPROFILE"), io.environment("HOME")))
+            o.db = take(store::settings_database(
+                            io.files, store::profile_folder(io.environment("USERPROFILE"),
+                                                            io.environment("HOME"))))
                        .value_or(io.current_directory);
         const curves::Database db = take(curves::Database::open(io.files, o.db, o.threads));
         if (states->parsed())

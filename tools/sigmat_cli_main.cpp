@@ -2,9 +2,13 @@
 #include "process/plotter_process.h"
 #include "tools/sigmat_cli.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -24,11 +28,23 @@ int main(int argc, char** argv) {
                            return value ? std::optional<std::string>(value) : std::nullopt;
                        },
                        ec ? std::string(".") : here.string()};
+    int status = 1;
     try {
-        return sigmat::cli::run(argc, argv, io);
+        status = sigmat::cli::run(argc, argv, io);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "sigmat-cli: out of memory\n";
+        return 1;
     } catch (const std::exception& e) {
-        // Nothing the commands do throws past them; this is the last guard (memory, say).
+        // Nothing the commands do throws past them; this is the last guard.
         std::cerr << "sigmat-cli: " << e.what() << "\n";
         return 1;
     }
+    // What is still buffered goes out now: a full disk or a closed pipe is an error too.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::fclose(stdout) != 0) {
+        std::cerr << "sigmat-cli: cannot write standard output: "
+                  << std::strerror(errno != 0 ? errno : EIO) << "\n";
+        return 1;
+    }
+    return status;
 }
