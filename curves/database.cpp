@@ -93,8 +93,6 @@ store::Result<Curve> Database::curve(const CurveSelector& selector) const {
 store::Result<Curve> Database::scan(std::string_view molecule,
                                     std::span<const TemperaturePair> pairs,
                                     std::optional<std::int32_t> fwhm_mev) const {
-    if (store::Status fits = within_limits(pairs.size(), 0); !fits)
-        return std::move(fits).error();
     ScanOptions options;
     options.request_limits = true;
     return thermal_curve(*files_, folder_, molecule_code(molecule), pairs, fwhm_mev, threads_,
@@ -170,9 +168,11 @@ store::Result<OutsideCurve> Database::measured(const std::string& path,
     if (blocks->empty())
         return store::data_error(path, 0, "the file holds no LXCat block");
     if (*block < 1 || static_cast<std::size_t>(*block) > blocks->size())
-        return store::data_error(path, 0,
-                                 "the file holds " + std::to_string(blocks->size()) +
-                                     " LXCat blocks, not " + std::to_string(*block));
+        // The path leads the sentence, so the error names no file of its own.
+        return store::data_error({}, 0,
+                                 path + " holds " + std::to_string(blocks->size()) +
+                                     (blocks->size() == 1 ? " block" : " blocks") + "; block " +
+                                     std::to_string(*block) + " was asked");
     LxcatBlock& b = (*blocks)[static_cast<std::size_t>(*block - 1)];
     out.energy = b.energy_ev;
     for (double s : b.sigma_m2)

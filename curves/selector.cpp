@@ -293,12 +293,13 @@ store::Status mass_value(std::optional<double> mass, std::string_view what) {
     return {};
 }
 
-store::Status within_limits(std::size_t pairs, std::size_t cells) {
-    if (pairs <= most_pairs && cells <= most_cells)
+store::Status within_limits(std::size_t pairs, std::optional<std::size_t> cells) {
+    if (pairs <= most_pairs && cells.value_or(0) <= most_cells)
         return {};
-    return store::usage_error("--tv \u00d7 --tj gives " + std::to_string(pairs) + " pairs and " +
-                              std::to_string(cells) + " cells: at most " +
-                              std::to_string(most_pairs) + " pairs and " +
+    const std::string counted =
+        cells ? " pairs and " + std::to_string(*cells) + " cells" : " pairs";
+    return store::usage_error("--tv \u00d7 --tj gives " + std::to_string(pairs) + counted +
+                              ": at most " + std::to_string(most_pairs) + " pairs and " +
                               std::to_string(most_cells) + " cells per request");
 }
 
@@ -318,7 +319,7 @@ store::Result<std::vector<std::int32_t>> kelvin_values(std::span<const double> v
 
 store::Result<std::vector<TemperaturePair>> temperature_pairs(std::span<const std::int32_t> tv,
                                                               std::span<const std::int32_t> tj) {
-    if (store::Status fits = within_limits(tv.size() * tj.size(), 0); !fits)
+    if (store::Status fits = within_limits(tv.size() * tj.size(), std::nullopt); !fits)
         return std::move(fits).error();
     std::vector<TemperaturePair> pairs;
     pairs.reserve(tv.size() * tj.size());

@@ -54,10 +54,11 @@ struct OutsideSelector {
 
 // The limits of one request of the command line or Python: temperature pairs, and cells
 // (values computed: pairs times energies of a scan, pairs times abscissa values of a rate
-// table). A usage error when `pairs` pairs of `cells` cells exceed them.
+// table). A usage error when `pairs` pairs of `cells` cells exceed them; before the energies
+// are known (cells empty) the error counts the pairs alone.
 inline constexpr std::size_t most_pairs = 100'000;
 inline constexpr std::size_t most_cells = 10'000'000;
-[[nodiscard]] store::Status within_limits(std::size_t pairs, std::size_t cells);
+[[nodiscard]] store::Status within_limits(std::size_t pairs, std::optional<std::size_t> cells);
 
 // Temperatures of an average: whole kelvins from 0 to 9999; `what` names the argument in the
 // usage error ("--tv", "tv").

@@ -9,9 +9,14 @@
 #include "store/state_files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #if defined(__linux__)
@@ -59,23 +64,40 @@ double kt(std::int32_t kelvin) {
     return kelvin * numerics::boltzmann_ev_per_k;
 }
 
-// Runs `work(k, thread)` for k = 0..count-1 on `threads` threads, each taking every
-// threads-th k.
+// Runs `work(k, slot)` for k = 0..count-1 on up to `threads` threads, the calling one among
+// them; each takes the next k that nobody has taken, and `slot` (below `threads`) names the
+// thread's own scratch. A thread the system will not start leaves its share to the others; a
+// failure inside the work (std::bad_alloc) stops the rest and reaches the caller, as it would
+// without threads.
 template <typename Work> void share(std::size_t count, unsigned threads, const Work& work) {
     const unsigned n = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(count)));
-    if (n <= 1) {
-        for (std::size_t k = 0; k < count; ++k)
-            work(k, 0u);
-        return;
-    }
+    std::atomic<std::size_t> next{0};
+    std::mutex failed;
+    std::exception_ptr failure;
+    auto run = [&](unsigned slot) {
+        try {
+            for (std::size_t k; (k = next.fetch_add(1)) < count;)
+                work(k, slot);
+        } catch (...) {
+            next = count;
+            const std::lock_guard lock(failed);
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
     std::vector<std::thread> pool;
-    for (unsigned t = 0; t < n; ++t)
-        pool.emplace_back([&, t] {
-            for (std::size_t k = t; k < count; k += n)
-                work(k, t);
-        });
+    try {
+        pool.reserve(n - 1);
+        for (unsigned slot = 1; slot < n; ++slot)
+            pool.emplace_back(run, slot);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    run(0);
     for (std::thread& thread : pool)
         thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // One state file as it was read: whether it could be, its level energy, and where its rows

@@ -81,9 +81,11 @@ bool display_available(const Io& io) {
 #endif
 }
 
-// Standard output, checked: a full disk or a closed pipe must not look like success.
-void flushed(const Io& io) {
+// The text on standard output, checked at once: a full disk or a closed pipe must not look
+// like success, and the system's reason is still at hand.
+void print(const Io& io, const std::string& text) {
     errno = 0;
+    io.out << text;
     io.out.flush();
     if (!io.out)
         throw Stop{1, std::string("cannot write standard output: ") +
@@ -94,10 +96,8 @@ void flushed(const Io& io) {
 // `inputs`, or standard output.
 void emit(const Io& io, const curves::Database& db, const std::string& output,
           const std::string& text, std::vector<std::string> inputs) {
-    if (output.empty()) {
-        io.out << text;
-        return flushed(io);
-    }
+    if (output.empty())
+        return print(io, text);
     inputs.push_back(db.catalogue_path());
     if (const store::Status written = process::write_output(io.files, output, text, inputs);
         !written)
@@ -246,12 +246,14 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
 
 int check_command(const Io& io, const curves::Database& db, const Options& o) {
     const curves::CheckReport report = take(db.check(o.molecule));
+    std::string out;
     for (const curves::Finding& f : report.findings)
-        io.out << (f.error ? "error" : "warning") << '\t' << f.file << '\t' << f.line << '\t'
-               << f.what << '\n';
-    io.out << report.errors() << " errors, " << report.warnings() << " warnings in " << report.files
-           << " files of " << report.molecules << " molecules\n";
-    flushed(io);
+        out += std::string(f.error ? "error" : "warning") + '\t' + f.file + '\t' +
+               std::to_string(f.line) + '\t' + f.what + '\n';
+    out += std::to_string(report.errors()) + " errors, " + std::to_string(report.warnings()) +
+           " warnings in " + std::to_string(report.files) + " files of " +
+           std::to_string(report.molecules) + " molecules\n";
+    print(io, out);
     return report.errors() > 0 ? 1 : 0;
 }
 
@@ -260,8 +262,7 @@ void states_command(const Io& io, const curves::Database& db, const Options& o) 
     for (const curves::LevelRow& row : take(db.states(o.molecule)))
         out +=
             row.molecule + "\t" + std::to_string(row.v) + "\t" + std::to_string(row.j_max) + "\n";
-    io.out << out;
-    flushed(io);
+    print(io, out);
 }
 
 } // namespace
