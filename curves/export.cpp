@@ -309,8 +309,9 @@ store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& s
     if (selector.fwhm_mev)
         param += ", FWHM = " + std::to_string(*selector.fwhm_mev) + " meV";
     b.param = param;
+    // COMMENT lines are comment lines too: a line break in a folder's name is written \x0A.
     for (const std::string& line : provenance_lines(curve, selector_text(selector)))
-        b.comments.push_back(line);
+        b.comments.push_back(store::comment_text(line));
     b.updated = format_updated_utc(static_cast<std::time_t>(updated));
     b.energy_ev = curve.energy;
     b.sigma_m2.reserve(curve.points());

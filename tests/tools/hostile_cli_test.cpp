@@ -85,6 +85,12 @@ TEST_F(Hostile, F4_ALineBreakInTheDatabaseNameStaysInItsComment) {
     // JSON: still one valid string, the line break escaped.
     const Outcome json = cli({"--db", db.string(), "curve", "HCl:dea:v=0,J=0", "--format", "json"});
     EXPECT_NE(json.out.find("nl\\u000a0.005,99999"), std::string::npos) << json.out;
+    // LXCat: the block is written, its COMMENT line escaped like the table's.
+    const Outcome lxcat =
+        cli({"--db", db.string(), "curve", "HCl:dea:v=0,J=0", "--format", "lxcat"});
+    EXPECT_EQ(lxcat.status, 0) << lxcat.err;
+    EXPECT_NE(lxcat.out.find("nl\\x0A0.005,99999\nCOMMENT: selector"), std::string::npos)
+        << lxcat.out;
 }
 
 TEST_F(Hostile, F14_PathBytesThatAreNotUtf8GoToJsonAsHex) {
