@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -210,7 +212,8 @@ TEST_F(HostileLimited, F10_MemoryThatRunsOutIsReportedNotAborted) {
     const Outcome r =
         limited({"--db", demo(), "thermal", "HCl", "--tv", "0:9999:1", "--tj", "0,1"}, "100000000");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.ends_with("sigmat-cli: out of memory\n")) << r.err.substr(r.err.size() - 200);
+    EXPECT_TRUE(r.err.ends_with("sigmat-cli: out of memory\n"))
+        << r.err.substr(r.err.size() > 200 ? r.err.size() - 200 : 0);
     const Outcome fits =
         limited({"--db", demo(), "thermal", "HCl", "--tv", "300", "--tj", "300"}, "100000000");
     EXPECT_EQ(fits.status, 0) << fits.err;
@@ -295,6 +298,26 @@ TEST_F(Hostile, F19_ALatexNameNeitherBreaksNorInjects) {
     EXPECT_EQ(text.find("\\input{secret"), std::string::npos) << text;
     EXPECT_NE(text.find("{a--input-secret}"), std::string::npos) << text;
     EXPECT_TRUE(fs::exists(tmp / "a--input-secret.pdf"));
+}
+
+TEST_F(Hostile, F2_AGnuplotInTheCurrentFolderIsNotRun) {
+    // Two stand-ins that note their start: one in the current folder (a database could ship
+    // it), one on PATH. PATH's empty and "." entries would name the current folder too.
+    const auto stand_in = [&](const fs::path& file, const std::string& note) {
+        fs::create_directories(file.parent_path());
+        write_file(file, "#!/bin/sh\necho ran > \"" + (tmp / note).string() + "\"\n");
+        fs::permissions(file, fs::perms::owner_all);
+    };
+    stand_in(tmp / "work" / "gnuplot", "cwd-ran");
+    stand_in(tmp / "onpath" / "gnuplot", "path-ran");
+    const Outcome r = cli({"--db", demo(), "plot", "HCl:dea:v=0,J=0"}, {}, tmp / "work",
+                          {{"PATH", ".::" + (tmp / "onpath").string()}, {"DISPLAY", ":0"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // The window does not block: wait for the one that was started.
+    for (int i = 0; i < 200 && !fs::exists(tmp / "path-ran"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fs::exists(tmp / "path-ran"));
+    EXPECT_FALSE(fs::exists(tmp / "cwd-ran")) << "the current folder's gnuplot ran";
 }
 
 TEST_F(Hostile, F20_ARelativeGnuplotIsTakenFromTheCurrentFolder) {
