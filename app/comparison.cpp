@@ -88,12 +88,19 @@ store::SessionCurve kept_curve(const ComparedCurve& c) {
         kept.fwhm_mev = c.file->fwhm_mev;
     } else {
         kept.selector = c.source;
+        kept.database = c.database;
     }
     return kept;
 }
 
-std::optional<ComparedCurve> restored_curve(const curves::Database& db,
+std::optional<ComparedCurve> restored_curve(const Application& app,
                                             const store::SessionCurve& kept) {
+    store::Result<curves::Database> opened =
+        kept.database.empty() ? store::Result<curves::Database>(dialog_database(app))
+                              : curves::Database::open(*app.files, kept.database);
+    if (!opened)
+        return std::nullopt;
+    const curves::Database& db = *opened;
     std::optional<ComparedCurve> c;
     if (kept.kind == store::SessionCurve::Kind::file) {
         const OutsideFormat format =
@@ -108,6 +115,7 @@ std::optional<ComparedCurve> restored_curve(const curves::Database& db,
     } else if (const store::Result<curves::CurveSelector> selector = db.selector(kept.selector)) {
         if (store::Result<curves::Curve> curve = db.curve(*selector)) {
             c = database_curve(*selector, std::move(curve).value());
+            c->database = kept.database;
             if (selector->kind == curves::ProcessKind::thermal)
                 c->note = average_status(c->curve).text;
         }
@@ -263,6 +271,7 @@ std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool t
         return std::nullopt;
     }
     ComparedCurve c = database_curve(selector, std::move(read).value());
+    c.database = places->database;
     if (thermal)
         c.note = average_status(c.curve).text;
     return c;

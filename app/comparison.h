@@ -47,6 +47,7 @@ struct ComparedCurve {
     std::optional<curves::CurveSelector> selector; // a curve of the database
     std::optional<curves::LxcatBlock> block;       // a curve read from an LXCat file
     std::optional<FileOrigin> file = {};           // a curve of the user's file
+    std::string database = {};                     // a curve of a database: its folder
     // A temperature average: its states and the share of the population they hold.
     std::string note = {};
 };
@@ -74,10 +75,10 @@ outside_curve(const curves::Database& db, const std::string& path, OutsideFormat
 // "1 curve", "3 curves".
 [[nodiscard]] std::string curve_count(std::size_t count);
 
-// A curve as the session file keeps it, and the curve it names computed or read again (its
-// label kept); nothing when it can no longer be had. `db` is the database of the dialog.
+// A curve as the session file keeps it, and the curve it names computed (in its database, else
+// the dialog's) or read again, with its label; nothing when it can no longer be had.
 [[nodiscard]] store::SessionCurve kept_curve(const ComparedCurve& curve);
-[[nodiscard]] std::optional<ComparedCurve> restored_curve(const curves::Database& db,
+[[nodiscard]] std::optional<ComparedCurve> restored_curve(const Application& application,
                                                           const store::SessionCurve& kept);
 
 // The figure of the curves: legend entries, points in the view's unit, log axes, the range;

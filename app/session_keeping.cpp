@@ -42,10 +42,9 @@ void restore_session(Application& app, std::vector<std::string>& notes) {
     }
     app.session = std::move(read).value();
     app.settings.view = app.session.view;
-    const curves::Database db = dialog_database(app);
     std::string left_out;
     for (const store::SessionCurve& kept : app.session.comparison) {
-        if (std::optional<ComparedCurve> c = restored_curve(db, kept))
+        if (std::optional<ComparedCurve> c = restored_curve(app, kept))
             app.comparison.curves.push_back(std::move(*c));
         else
             left_out += (left_out.empty() ? "" : "; ") + kept.label;

@@ -9,7 +9,7 @@ namespace {
 
 using nlohmann::json;
 
-void put_text(json& object, std::string_view key, std::string_view bytes) {
+void put_text(nlohmann::ordered_json& object, std::string_view key, std::string_view bytes) {
     for (const JsonTextField& field : json_text_fields(key, bytes))
         object[field.key] = field.value;
 }
@@ -85,7 +85,7 @@ struct Reader {
         if (!text(item, "label", c.label))
             return false;
         if (c.kind == SessionCurve::Kind::curve)
-            return text(item, "selector", c.selector) &&
+            return text(item, "selector", c.selector) && text(item, "database", c.database) &&
                    (!c.selector.empty() || fail("a curve without \"selector\""));
         return text(item, "path", c.path) && (!c.path.empty() || fail("a file without \"path\"")) &&
                count(item, "block", c.block) && units(item, c.units) &&
@@ -129,35 +129,37 @@ struct Reader {
 } // namespace
 
 std::string write_session(const Session& session) {
-    json comparison = json::array();
+    // Written in the order of the layout above, for a person reading the file.
+    using ordered = nlohmann::ordered_json;
+    ordered comparison = ordered::array();
     for (const SessionCurve& c : session.comparison) {
-        json item = json::object();
+        ordered item = ordered::object();
         if (c.kind == SessionCurve::Kind::curve) {
             item["kind"] = "curve";
             put_text(item, "selector", c.selector);
+            put_text(item, "database", c.database);
         } else {
             item["kind"] = "file";
             put_text(item, "path", c.path);
-            item["block"] = c.block ? json(*c.block) : json(nullptr);
+            item["block"] = c.block ? ordered(*c.block) : ordered(nullptr);
             item["units"] = std::string(unit_name(c.units));
-            item["fwhm"] = c.fwhm_mev ? json(*c.fwhm_mev) : json(nullptr);
+            item["fwhm"] = c.fwhm_mev ? ordered(*c.fwhm_mev) : ordered(nullptr);
         }
         put_text(item, "label", c.label);
         comparison.push_back(std::move(item));
     }
-    json folders = json::object();
+    ordered root = ordered::object();
+    root["version"] = session_version;
+    root["comparison"] = std::move(comparison);
+    root["view"]["logx"] = session.view.log_energy;
+    root["view"]["logy"] = session.view.log_sigma;
+    root["view"]["units"] = std::string(unit_name(session.view.unit));
+    ordered& folders = root["folders"] = ordered::object();
     put_text(folders, "figure", session.folders.figure);
     put_text(folders, "data", session.folders.data);
     put_text(folders, "measurement", session.folders.measurement);
-    const json root = {{"version", session_version},
-                       {"comparison", std::move(comparison)},
-                       {"view",
-                        {{"logx", session.view.log_energy},
-                         {"logy", session.view.log_sigma},
-                         {"units", std::string(unit_name(session.view.unit))}}},
-                       {"folders", std::move(folders)}};
     // Every text is valid UTF-8 by now; "replace" only guards the writer against throwing.
-    return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return root.dump(2, ' ', false, ordered::error_handler_t::replace) + "\n";
 }
 
 Result<Session> read_session(std::string_view text, std::string_view path) {

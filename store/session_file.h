@@ -3,14 +3,16 @@
 // them on quitting), the View menu's options and the folders the file questions last used.
 //
 //   {"version": 1,
-//    "comparison": [{"kind": "curve", "selector": "HCl:dea:v=0,J=3,fwhm=50", "label": "..."},
+//    "comparison": [{"kind": "curve", "selector": "HCl:dea:v=0,J=3,fwhm=50",
+//                    "database": "/home/me/demo-db", "label": "..."},
 //                   {"kind": "file", "path": "/home/me/beam.txt", "block": null,
 //                    "units": "cm2", "fwhm": 50, "label": "..."}],
 //    "view": {"logx": false, "logy": true, "units": "A2"},
 //    "folders": {"figure": "...", "data": "...", "measurement": "..."}}
 //
-// A curve of the database is named by its selector and computed again at the next start; a
-// curve of the user's file by the file, read again: "block" is the LXCat block (1-based), null
+// A curve of a database is named by its selector and the database folder it came from (which
+// need not be the one the next start opens) and computed again at the next start; a curve of
+// the user's file by the file, read again: "block" is the LXCat block (1-based), null
 // for a file of two columns, whose cross sections are in "units"; "fwhm" is the resolution it
 // was folded with (null: not folded). Paths, labels and folders are texts as json_text.h
 // writes them (U+FFFD for bytes that are not UTF-8, and KEY_bytes_hex with the exact bytes).
@@ -38,6 +40,7 @@ struct SessionCurve {
     enum class Kind { curve, file };
     Kind kind = Kind::curve;
     std::string selector;                 // curve
+    std::string database;                 // curve: its database folder ("": the dialog's)
     std::string path;                     // file
     std::optional<std::int32_t> block;    // file: the LXCat block; nothing: two columns
     SigmaUnit units = SigmaUnit::a2;      // file of two columns

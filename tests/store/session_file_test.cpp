@@ -42,18 +42,30 @@ TEST(JsonText, BytesThatAreNotUtf8KeepTheirHexadecimal) {
 
 Session full_session() {
     Session s;
-    SessionCurve dea{
-        SessionCurve::Kind::curve, "HCl:dea:v=0,J=3,fwhm=50", {}, {}, SigmaUnit::a2, {},
-        "mine: \"DEA\" \xce\xbd=0"};
-    SessionCurve beam{SessionCurve::Kind::file,
-                      {},
-                      "/data/m\xe9sures/beam.txt",
-                      {},
-                      SigmaUnit::cm2,
-                      50,
-                      "beam \xff"};
-    SessionCurve block{SessionCurve::Kind::file, {}, "/data/hcl.lxcat", 3, SigmaUnit::a2, {},
-                       "HCl(v=0) -> HCl(v=1)"};
+    const auto curve = [](std::string selector, std::string database, std::string label) {
+        SessionCurve c;
+        c.selector = std::move(selector);
+        c.database = std::move(database);
+        c.label = std::move(label);
+        return c;
+    };
+    const auto file = [](std::string path, std::optional<std::int32_t> block, SigmaUnit units,
+                         std::optional<std::int32_t> fwhm, std::string label) {
+        SessionCurve c;
+        c.kind = SessionCurve::Kind::file;
+        c.path = std::move(path);
+        c.block = block;
+        c.units = units;
+        c.fwhm_mev = fwhm;
+        c.label = std::move(label);
+        return c;
+    };
+    const SessionCurve dea =
+        curve("HCl:dea:v=0,J=3,fwhm=50", "/db/\xe9", "mine: \"DEA\" \xce\xbd=0");
+    const SessionCurve beam =
+        file("/data/m\xe9sures/beam.txt", {}, SigmaUnit::cm2, 50, "beam \xff");
+    const SessionCurve block =
+        file("/data/hcl.lxcat", 3, SigmaUnit::a2, {}, "HCl(v=0) -> HCl(v=1)");
     s.comparison = {dea, beam, block};
     s.view = {true, false, SigmaUnit::m2};
     s.folders = {"/figures", "/data/m\xe9sures", ""};
