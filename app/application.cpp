@@ -2,12 +2,14 @@
 
 #include "app/main_menu.h"
 #include "app/resources/main_dialog_description.h"
+#include "app/session_keeping.h"
 #include "store/catalogue_file.h"
 #include "store/number_fields.h"
 #include "store/paths.h"
 #include "store/settings_file.h"
 
 #include <sstream>
+#include <vector>
 
 namespace sigmat::app {
 namespace {
@@ -89,13 +91,33 @@ bool start_application(platform::Platform& p, Application& app,
     std::string db = store::resolve_path(catalogue_base, used_directory(s.databaseDir));
     if (files.stat(db).kind != PathKind::directory)
         db = catalogue_base;
-    app.catalogue =
-        store::load_catalogue(files, store::find_in_tree(files, db, {catalogue_file_name}));
+    std::vector<std::string> notes;
+    if (std::string note = read_catalogue(app, db); !note.empty())
+        notes.push_back(std::move(note));
 
     start_main_dialog(p, app);
+    restore_session(app, notes);
     start_menus(p, app);
+    p.attach_close_request([&p, &app] { return may_quit(p, app); });
     p.attach_destroyed(std::move(on_destroyed));
+    if (!notes.empty()) {
+        std::string text;
+        for (const std::string& note : notes)
+            text += (text.empty() ? "" : "\n") + note;
+        p.set_status(text, true);
+    }
     return true;
+}
+
+std::string read_catalogue(Application& app, const std::string& folder) {
+    store::FileSystem& files = *app.files;
+    const std::string index = store::find_in_tree(files, folder, {catalogue_file_name});
+    app.catalogue = store::load_catalogue(files, index);
+    if (files.stat(index).kind == PathKind::regular)
+        return {};
+    return "No index.dat in " + folder +
+           ": the built-in list is shown. File > Open database\u2026 or File > Make demo "
+           "database\u2026";
 }
 
 void show_startup_error(platform::Platform& platform) {

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/plot_inputs.h"
 #include "app/resources/main_dialog_description.h"
+#include "app/session_keeping.h"
 #include "curves/rate.h"
 #include "curves/selector.h"
 #include "curves/state_curves.h"
@@ -60,7 +61,69 @@ void show_error(Platform& p, std::string_view text) {
     p.show_message(jobs::error_caption, text);
 }
 
+store::SigmaUnit columns_unit(OutsideFormat format) {
+    return format == OutsideFormat::columns_cm2  ? store::SigmaUnit::cm2
+           : format == OutsideFormat::columns_m2 ? store::SigmaUnit::m2
+                                                 : store::SigmaUnit::a2;
+}
+
 } // namespace
+
+curves::Database dialog_database(const Application& app) {
+    return session(app, used_directory(app.settings.databaseDir));
+}
+
+std::string curve_count(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " curve" : " curves");
+}
+
+store::SessionCurve kept_curve(const ComparedCurve& c) {
+    store::SessionCurve kept;
+    kept.label = c.label;
+    if (c.file) {
+        kept.kind = store::SessionCurve::Kind::file;
+        kept.path = c.file->path;
+        kept.block = c.file->block;
+        kept.units = columns_unit(c.file->format);
+        kept.fwhm_mev = c.file->fwhm_mev;
+    } else {
+        kept.selector = c.source;
+        kept.database = c.database;
+    }
+    return kept;
+}
+
+std::optional<ComparedCurve> restored_curve(const Application& app,
+                                            const store::SessionCurve& kept) {
+    store::Result<curves::Database> opened =
+        kept.database.empty() ? store::Result<curves::Database>(dialog_database(app))
+                              : curves::Database::open(*app.files, kept.database);
+    if (!opened)
+        return std::nullopt;
+    const curves::Database& db = *opened;
+    std::optional<ComparedCurve> c;
+    if (kept.kind == store::SessionCurve::Kind::file) {
+        const OutsideFormat format =
+            kept.block                            ? OutsideFormat::lxcat
+            : kept.units == store::SigmaUnit::cm2 ? OutsideFormat::columns_cm2
+            : kept.units == store::SigmaUnit::m2  ? OutsideFormat::columns_m2
+                                                  : OutsideFormat::columns_a2;
+        store::Result<ComparedCurve> read =
+            outside_curve(db, kept.path, format, kept.block, kept.fwhm_mev);
+        if (read)
+            c = std::move(read).value();
+    } else if (const store::Result<curves::CurveSelector> selector = db.selector(kept.selector)) {
+        if (store::Result<curves::Curve> curve = db.curve(*selector)) {
+            c = database_curve(*selector, std::move(curve).value());
+            c->database = kept.database;
+            if (selector->kind == curves::ProcessKind::thermal)
+                c->note = average_status(c->curve).text;
+        }
+    }
+    if (c)
+        c->label = kept.label;
+    return c;
+}
 
 void remove_curve(Comparison& list, std::size_t row) {
     if (row < list.curves.size())
@@ -93,11 +156,8 @@ store::Result<ComparedCurve> outside_curve(const curves::Database& db, const std
                                            OutsideFormat format, std::optional<std::int32_t> block,
                                            std::optional<std::int32_t> fwhm_mev) {
     const bool lxcat = format == OutsideFormat::lxcat;
-    const curves::SigmaUnit unit = format == OutsideFormat::columns_cm2  ? curves::SigmaUnit::cm2
-                                   : format == OutsideFormat::columns_m2 ? curves::SigmaUnit::m2
-                                                                         : curves::SigmaUnit::a2;
-    store::Result<curves::OutsideCurve> read =
-        db.measured(path, lxcat ? std::optional(block.value_or(1)) : std::nullopt, unit);
+    store::Result<curves::OutsideCurve> read = db.measured(
+        path, lxcat ? std::optional(block.value_or(1)) : std::nullopt, columns_unit(format));
     if (!read)
         return std::move(read).error();
     store::Result<curves::PreparedMeasurement> prepared =
@@ -107,9 +167,11 @@ store::Result<ComparedCurve> outside_curve(const curves::Database& db, const std
     ComparedCurve c;
     c.source = path;
     c.label = read->label;
+    c.file = FileOrigin{path, format, std::nullopt, fwhm_mev};
     if (lxcat) {
         c.source += ":" + std::to_string(read->block_number);
         c.block = std::move(read->block);
+        c.file->block = read->block_number;
     }
     if (fwhm_mev)
         c.label += ", FWHM " + std::to_string(*fwhm_mev) + " meV";
@@ -128,6 +190,8 @@ store::Figure comparison_figure(const std::vector<ComparedCurve>& list, const st
     const double factor = curves::from_a2(view.unit);
     for (const ComparedCurve& c : list) {
         store::FigureCurve f{c.label, c.curve.energy, {}};
+        if (c.file)
+            f.marks = store::measurement_marks(c.curve.energy.size());
         f.sigma.reserve(c.curve.energy.size());
         for (std::size_t i = 0; i < c.curve.energy.size(); ++i)
             f.sigma.push_back(c.curve.sigma[i] * factor);
@@ -206,7 +270,11 @@ std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool t
         jobs::steps::show_read_failure(host, read.error());
         return std::nullopt;
     }
-    return database_curve(selector, std::move(read).value());
+    ComparedCurve c = database_curve(selector, std::move(read).value());
+    c.database = places->database;
+    if (thermal)
+        c.note = average_status(c.curve).text;
+    return c;
 }
 
 // ---- the window's logic --------------------------------------------------------------------
@@ -214,7 +282,7 @@ std::optional<ComparedCurve> current_curve(Platform& p, Application& app, bool t
 std::vector<platform::ComparisonRow> ComparisonLogic::rows() const {
     std::vector<platform::ComparisonRow> out;
     for (const ComparedCurve& c : app_.comparison.curves)
-        out.push_back({c.label, c.source});
+        out.push_back({c.label, c.note.empty() ? c.source : c.source + "\n" + c.note});
     return out;
 }
 
@@ -222,41 +290,56 @@ void ComparisonLogic::changed() {
     platform_.comparison_changed();
 }
 
+void ComparisonLogic::begin() {
+    platform_.set_status("", false);
+}
+
+void ComparisonLogic::added(std::string_view label) {
+    platform_.set_status("Added to the comparison: " + std::string(label) + " (" +
+                             curve_count(app_.comparison.curves.size()) + ")",
+                         false);
+}
+
 void ComparisonLogic::relabel(std::size_t row, std::string_view label) {
+    begin();
     relabel_curve(app_.comparison, row, std::string(label));
     changed();
 }
 
 void ComparisonLogic::remove(std::size_t row) {
+    begin();
     remove_curve(app_.comparison, row);
     changed();
 }
 
 void ComparisonLogic::move(std::size_t row, std::size_t to) {
+    begin();
     move_curve(app_.comparison, row, to);
     changed();
 }
 
 void ComparisonLogic::clear() {
+    begin();
     app_.comparison.curves.clear();
     platform_.set_status("The comparison is empty.", false);
     changed();
 }
 
 void ComparisonLogic::add_from_dialog(bool thermal) {
+    begin();
     auto curve = current_curve(platform_, app_, thermal);
     if (!curve)
         return;
-    platform_.set_status("Added to the comparison: " + curve->label + " (" +
-                             std::to_string(app_.comparison.curves.size() + 1) + " curves)",
-                         false);
     app_.comparison.curves.push_back(std::move(*curve));
+    added(app_.comparison.curves.back().label);
     changed();
 }
 
 void ComparisonLogic::add_file() {
+    begin();
     platform::FileQuestion question;
     question.title = "Add a curve of your own";
+    question.suggested = start_folder(app_, &store::SessionFolders::measurement, {});
     question.filters = {"Two columns: eV, cross section in \u00c5\u00b2 (*.txt *.dat *.csv *)",
                         "Two columns: eV, cross section in cm\u00b2 (*.txt *.dat *.csv *)",
                         "Two columns: eV, cross section in m\u00b2 (*.txt *.dat *.csv *)",
@@ -264,6 +347,7 @@ void ComparisonLogic::add_file() {
     const auto answer = platform_.ask_file(question);
     if (!answer)
         return;
+    remember_folder(platform_, app_, &store::SessionFolders::measurement, answer->path);
     const auto format = static_cast<OutsideFormat>(std::min<std::size_t>(answer->filter, 3));
     const curves::Database db = session(app_, used_directory(app_.settings.databaseDir));
     const auto unreadable = [&](const store::DataError& error) {
@@ -306,14 +390,13 @@ void ComparisonLogic::add_file() {
             show_error(platform_, "Cannot read the curve.\n" + store::describe(read.error()));
         return;
     }
-    platform_.set_status("Added to the comparison: " + read->label + " (" +
-                             std::to_string(app_.comparison.curves.size() + 1) + " curves)",
-                         false);
     app_.comparison.curves.push_back(std::move(read).value());
+    added(app_.comparison.curves.back().label);
     changed();
 }
 
 void ComparisonLogic::plot_together() {
+    begin();
     if (app_.comparison.curves.empty()) {
         show_error(platform_, "The comparison holds no curve: add one from the Compare menu.");
         return;
@@ -343,16 +426,19 @@ std::optional<std::vector<ComparedCurve>> ComparisonLogic::curves_to_export() {
 }
 
 void ComparisonLogic::export_figure() {
+    begin();
     const auto list = curves_to_export();
     if (!list)
         return;
     const PlotterPlace place = plotter_place(app_);
     platform::FigureFileAnswer suggestion;
-    suggestion.path = store::join_path(place.directory, "sigmat-figure.png");
+    suggestion.path = store::join_path(
+        start_folder(app_, &store::SessionFolders::figure, place.directory), "sigmat-figure.png");
     suggestion.format.output = store::FigureOutput::png;
     const auto answer = platform_.ask_figure_file(suggestion);
     if (!answer)
         return;
+    remember_folder(platform_, app_, &store::SessionFolders::figure, answer->path);
     store::Figure figure =
         comparison_figure(*list, app_.settings.view, current_range(platform_, app_.settings));
     figure.format = answer->format;
@@ -369,6 +455,7 @@ void ComparisonLogic::export_figure() {
 }
 
 void ComparisonLogic::export_data() {
+    begin();
     const auto list = curves_to_export();
     if (!list)
         return;
@@ -376,10 +463,13 @@ void ComparisonLogic::export_data() {
     question.save = true;
     question.title = "Export data";
     question.filters = {"CSV table (*.csv)", "LXCat file (*.txt)"};
-    question.suggested = store::join_path(plotter_place(app_).directory, "sigmat-curves.csv");
+    question.suggested = store::join_path(
+        start_folder(app_, &store::SessionFolders::data, plotter_place(app_).directory),
+        "sigmat-curves.csv");
     const auto answer = platform_.ask_file(question);
     if (!answer)
         return;
+    remember_folder(platform_, app_, &store::SessionFolders::data, answer->path);
     std::string text;
     std::vector<std::string> skipped;
     if (answer->filter == 1) {

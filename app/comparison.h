@@ -16,6 +16,7 @@
 #include "store/error.h"
 #include "store/file_system.h"
 #include "store/plot_scripts.h"
+#include "store/session_file.h"
 
 #include <cstddef>
 #include <memory>
@@ -27,12 +28,28 @@ namespace sigmat::app {
 
 struct Application;
 
+// How the user's own file is read: two columns with sigma in one of the units, or an LXCat
+// file (sigma in m^2).
+enum class OutsideFormat { columns_a2, columns_cm2, columns_m2, lxcat };
+
+// A curve of the user's file as it was read, so that it can be read again at the next start.
+struct FileOrigin {
+    std::string path;
+    OutsideFormat format = OutsideFormat::columns_a2;
+    std::optional<std::int32_t> block; // LXCat: the block read (1-based)
+    std::optional<std::int32_t> fwhm_mev;
+};
+
 struct ComparedCurve {
     std::string label;   // the legend entry
     std::string source;  // the selector ("HCl:dea:v=0,J=3,fwhm=50") or the file
     curves::Curve curve; // one column, A^2
     std::optional<curves::CurveSelector> selector; // a curve of the database
     std::optional<curves::LxcatBlock> block;       // a curve read from an LXCat file
+    std::optional<FileOrigin> file = {};           // a curve of the user's file
+    std::string database = {};                     // a curve of a database: its folder
+    // A temperature average: its states and the share of the population they hold.
+    std::string note = {};
 };
 
 struct Comparison {
@@ -48,10 +65,6 @@ void relabel_curve(Comparison& list, std::size_t row, std::string label);
 [[nodiscard]] ComparedCurve database_curve(const curves::CurveSelector& selector,
                                            curves::Curve curve);
 
-// How the user's own file is read: two columns with sigma in one of the units, or an LXCat
-// file (sigma in m^2).
-enum class OutsideFormat { columns_a2, columns_cm2, columns_m2, lxcat };
-
 // The user's file as the comparison holds it, read by the session (`block` 1-based for an
 // LXCat file, the first when not given), resampled onto its smallest step when uneven
 // (curves::prepare_measurement) and folded with `fwhm_mev` when given.
@@ -59,7 +72,17 @@ enum class OutsideFormat { columns_a2, columns_cm2, columns_m2, lxcat };
 outside_curve(const curves::Database& db, const std::string& path, OutsideFormat format,
               std::optional<std::int32_t> block, std::optional<std::int32_t> fwhm_mev);
 
-// The figure of the curves: legend entries, points in the view's unit, log axes, the range.
+// "1 curve", "3 curves".
+[[nodiscard]] std::string curve_count(std::size_t count);
+
+// A curve as the session file keeps it, and the curve it names computed (in its database, else
+// the dialog's) or read again, with its label; nothing when it can no longer be had.
+[[nodiscard]] store::SessionCurve kept_curve(const ComparedCurve& curve);
+[[nodiscard]] std::optional<ComparedCurve> restored_curve(const Application& application,
+                                                          const store::SessionCurve& kept);
+
+// The figure of the curves: legend entries, points in the view's unit, log axes, the range;
+// the user's measurements with marks at their points (store::measurement_marks).
 [[nodiscard]] store::Figure comparison_figure(const std::vector<ComparedCurve>& curves,
                                               const store::View& view,
                                               std::optional<std::pair<double, double>> range);
@@ -80,6 +103,9 @@ struct LxcatText {
                                          const std::vector<ComparedCurve>& curves);
 
 // ---- the dialog's side ------------------------------------------------------------------
+
+// The database session on the dialog's database directory, with the catalogue the dialog shows.
+[[nodiscard]] curves::Database dialog_database(const Application& application);
 
 // The curve that the single-cross-section box (or the temperature box) would plot now with its
 // present settings; nothing after the message its Plot button would give.
@@ -110,6 +136,9 @@ class ComparisonLogic final : public platform::ComparisonPanel {
     // The comparison's curves, or the dialog's current curve when the list is empty.
     std::optional<std::vector<ComparedCurve>> curves_to_export();
     void changed();
+    // Each action replaces the status line's message.
+    void begin();
+    void added(std::string_view label);
 
     platform::Platform& platform_;
     Application& app_;

@@ -304,9 +304,32 @@ void show_data_style(Platform& platform, std::string_view dataStyle) {
     platform.set_checked(id::style_points, dataStyle.find('p') != std::string_view::npos);
 }
 
+void show_catalogue(Platform& p, Application& app) {
+    const store::StateCatalogue& cat = app.catalogue;
+    p.set_item_count(id::molecule_list, cat.moleculeCount);
+    for (std::size_t k = 0; k < cat.codes.size(); ++k)
+        p.set_item_text(id::molecule_list, static_cast<int>(k + 1), cat.codes[k]);
+    app.settings.moleculeIndex = 1;
+    if (!cat.codes.empty())
+        p.select_item(id::molecule_list, cat.codes.front());
+    struct StateControls {
+        int spin, edit;
+        std::int32_t highest;
+    } const states[] = {
+        {id::vib_initial_spin, id::vib_initial, cat.vib_max(1)},
+        {id::rot_initial_spin, id::rot_initial, cat.rot_max(1, 0)},
+        {id::vib_final_spin, id::vib_final, cat.vib_max(1)},
+    };
+    for (const StateControls& c : states) {
+        p.set_spin_range(c.spin, 0, c.highest);
+        p.set_text(c.edit, "0");
+        p.set_spin_position(c.spin, 0);
+    }
+    show_state_tooltips(p, app);
+}
+
 void start_main_dialog(Platform& p, Application& app) {
     PlotSettings& s = app.settings;
-    const store::StateCatalogue& cat = app.catalogue;
 
     // 1. Wait indicator and final-state controls off (the process is DEA).
     p.set_enabled(id::wait_label, false);
@@ -319,34 +342,16 @@ void start_main_dialog(Platform& p, Application& app) {
     for (int radio : {id::ve, id::dea, id::aed_total, id::aed})
         p.attach(radio, Event::clicked, [&p](int control, Event) { on_process(p, control); });
 
-    // 3. Molecule list.
-    p.set_item_count(id::molecule_list, cat.moleculeCount);
-    for (std::size_t k = 0; k < cat.codes.size(); ++k)
-        p.set_item_text(id::molecule_list, static_cast<int>(k + 1), cat.codes[k]);
-    s.moleculeIndex = 1;
-    if (!cat.codes.empty())
-        p.select_item(id::molecule_list, cat.codes.front());
+    // 3.-6. Molecule list, and the three state edits with their spins, all at 0.
+    show_catalogue(p, app);
     p.attach(id::molecule_list, Event::selection_changed,
              [&p, &app](int, Event) { on_molecule(p, app); });
-
-    // 4.-6. The three state edits with their spins, all at 0.
     auto spin_action = [&p, &app](int control, Event) { on_spin(p, app, control); };
     auto state_action = [&p, &app](int control, Event) { on_state_edit(p, app, control); };
-    struct StateControls {
-        int spin, edit;
-        std::int32_t highest;
-    } const states[] = {
-        {id::vib_initial_spin, id::vib_initial, cat.vib_max(1)},
-        {id::rot_initial_spin, id::rot_initial, cat.rot_max(1, 0)},
-        {id::vib_final_spin, id::vib_final, cat.vib_max(1)},
-    };
-    for (const StateControls& c : states) {
-        p.set_spin_range(c.spin, 0, c.highest);
-        p.attach(c.spin, Event::position_changed, spin_action);
-        p.attach(c.edit, Event::text_changed, state_action);
-        p.set_text(c.edit, "0");
-        p.set_spin_position(c.spin, 0);
-    }
+    for (int spin : {id::vib_initial_spin, id::rot_initial_spin, id::vib_final_spin})
+        p.attach(spin, Event::position_changed, spin_action);
+    for (int edit : {id::vib_initial, id::rot_initial, id::vib_final})
+        p.attach(edit, Event::text_changed, state_action);
 
     // 7. Energy range.
     p.set_text(id::energy_min, "0.000");
@@ -356,7 +361,10 @@ void start_main_dialog(Platform& p, Application& app) {
     p.set_text(id::database_dir, s.databaseDir);
     p.set_text(id::work_dir, s.workDir);
     p.set_text(id::gnuplot_dir, s.gnuplotDir);
-    p.attach(id::save_setup, Event::clicked, [&p, &app](int, Event) { save_setup(p, app); });
+    p.attach(id::save_setup, Event::clicked, [&p, &app](int, Event) {
+        p.set_status("", false);
+        save_setup(p, app);
+    });
     for (int edit : {id::database_dir, id::work_dir, id::gnuplot_dir})
         p.attach(edit, Event::text_changed,
                  [&p, &app](int control, Event) { on_directory(p, app, control); });

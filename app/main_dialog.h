@@ -31,6 +31,10 @@ struct DialogMemory {
 // dialog's start-up order. The platform and the application must outlive the dialog.
 void start_main_dialog(platform::Platform& platform, Application& application);
 
+// The catalogue in the dialog: the molecule list with the first molecule selected, and the
+// three state edits at 0 with their spins' ranges those of that molecule.
+void show_catalogue(platform::Platform& platform, Application& application);
+
 // Checks the data-style boxes 1040 ("lines") and 1041 ("points") for a data style.
 void show_data_style(platform::Platform& platform, std::string_view dataStyle);
 

@@ -1,8 +1,10 @@
 #include "app/main_menu.h"
 
 #include "app/application.h"
+#include "app/database_menu.h"
 #include "app/dialog_help.h"
 #include "app/resources/main_dialog_description.h"
+#include "app/session_keeping.h"
 
 namespace sigmat::app {
 namespace {
@@ -35,15 +37,27 @@ void start_menus(Platform& p, Application& app) {
                   : view.unit == curves::SigmaUnit::m2 ? id::unit_m2
                                                        : id::unit_a2,
                   true);
-    for (int entry : {id::log_energy, id::log_sigma, id::unit_a2, id::unit_cm2, id::unit_m2})
-        p.attach(entry, Event::clicked, [&p, &app](int, Event) { on_view(p, app); });
-
+    // Each entry's action replaces the status line's message.
     const auto on = [&p](int entry, std::function<void()> action) {
-        p.attach(entry, Event::clicked, [action = std::move(action)](int, Event) { action(); });
+        p.attach(entry, Event::clicked, [&p, action = std::move(action)](int, Event) {
+            p.set_status("", false);
+            action();
+        });
     };
+    for (int entry : {id::log_energy, id::log_sigma, id::unit_a2, id::unit_cm2, id::unit_m2})
+        on(entry, [&p, &app] {
+            on_view(p, app);
+            session_options_changed(p, app);
+        });
+
+    on(id::open_database, [&p, &app] { open_database(p, app); });
+    on(id::make_demo_database, [&p, &app] { make_demo_database(p, app); });
     on(id::export_figure, [&compare] { compare.export_figure(); });
     on(id::export_data, [&compare] { compare.export_data(); });
-    on(id::quit, [&p] { p.close_dialog(); });
+    on(id::quit, [&p, &app] {
+        if (may_quit(p, app))
+            p.close_dialog();
+    });
     on(id::compare_add, [&compare] { compare.add_from_dialog(false); });
     on(id::compare_add_thermal, [&compare] { compare.add_from_dialog(true); });
     on(id::compare_show, [&p, &compare] { p.show_comparison(compare); });

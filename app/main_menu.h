@@ -1,5 +1,5 @@
-// The menu bar of the main dialog: File (exports, Quit), View (log axes, the unit of the cross
-// section), Compare (the comparison list) and Help.
+// The menu bar of the main dialog: File (the database, exports, Quit), View (log axes, the unit
+// of the cross section), Compare (the comparison list) and Help.
 #pragma once
 
 #include "platform/platform.h"

@@ -5,6 +5,7 @@
 #include "store/number_fields.h"
 
 #include <climits>
+#include <cstdio>
 
 namespace sigmat::app {
 namespace {
@@ -139,18 +140,57 @@ void DialogJobHost::set_waiting(bool on) {
 process::PlotterResult DialogJobHost::start_plotter(const std::string& directory,
                                                     const std::string& program,
                                                     const std::string& script) {
-    return platform_.start_plotter(directory, program, script);
+    const std::string waiting = headline_.empty()
+                                    ? std::string(plot_window_note)
+                                    : headline_ + ". " + std::string(plot_window_note);
+    platform_.set_status(waiting, warning_, detail_.empty() ? status_ : detail_);
+    const process::PlotterResult result = platform_.start_plotter(directory, program, script);
+    show_status();
+    return result;
+}
+
+void DialogJobHost::show_status() {
+    platform_.set_status(status_, warning_, detail_);
+}
+
+AverageStatus average_status(const curves::Curve& average) {
+    const curves::ThermalReport report = curves::thermal_report(average);
+    AverageStatus s;
+    s.text = report.states;
+    for (std::size_t c = 0; c < report.pairs.size(); ++c) {
+        const curves::PairCoverage& pair = report.pairs[c];
+        s.text += "; " + pair.text;
+        if (!pair.warning || s.warning)
+            continue;
+        s.warning = true;
+        const auto estimate = curves::curve_coverage(average, c);
+        char held[32];
+        std::snprintf(held, sizeof held, "%.2f",
+                      100.0 * (1.0 - (estimate ? estimate->share_not_held : 0.0)));
+        s.headline = std::string(held) + " % of the population is in the average";
+    }
+    if (s.warning) {
+        s.detail = s.text;
+        s.text = s.headline + "; " + s.detail;
+    }
+    return s;
 }
 
 void DialogJobHost::report_average(const curves::Curve& average) {
-    const curves::ThermalReport report = curves::thermal_report(average);
-    std::string text = report.states;
-    bool warning = false;
-    for (const curves::PairCoverage& pair : report.pairs) {
-        text += "; " + pair.text;
-        warning = warning || pair.warning;
-    }
-    platform_.set_status(text, warning);
+    AverageStatus s = average_status(average);
+    status_ = std::move(s.text);
+    detail_ = std::move(s.detail);
+    headline_ = std::move(s.headline);
+    warning_ = s.warning;
+    show_status();
+}
+
+void DialogJobHost::report_not_found(const std::string& path) {
+    status_ = "Looked for " + path;
+    detail_.clear();
+    headline_.clear();
+    warning_ = false;
+    show_status();
 }
 
 std::optional<jobs::PlotRequest> read_single_request(Platform& p, PlotSettings& s) {
@@ -234,6 +274,7 @@ std::optional<std::int32_t> current_fwhm(Platform& p, const PlotSettings& s) {
 void on_plot_single(Platform& p, PlotSettings& s, store::FileSystem& files, platform::Event event) {
     if (event != platform::Event::clicked)
         return;
+    p.set_status("", false);
     if (auto request = read_single_request(p, s)) {
         DialogJobHost host(p, files);
         jobs::plot_single(host, *request);
@@ -244,6 +285,7 @@ void on_plot_thermal(Platform& p, PlotSettings& s, store::FileSystem& files,
                      platform::Event event) {
     if (event != platform::Event::clicked)
         return;
+    p.set_status("", false);
     if (auto request = read_thermal_request(p, s)) {
         DialogJobHost host(p, files);
         jobs::plot_thermal(host, *request);

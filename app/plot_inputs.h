@@ -14,7 +14,7 @@
 namespace sigmat::app {
 
 // The job host of the dialog: its message boxes, its wait indicator (1039), its plotter
-// start, and the files.
+// start, its status line, and the files.
 class DialogJobHost final : public jobs::JobHost {
   public:
     DialogJobHost(platform::Platform& platform, store::FileSystem& files)
@@ -22,18 +22,38 @@ class DialogJobHost final : public jobs::JobHost {
     void show_error(std::string_view message) override;
     bool ask_recalculate() override;
     void set_waiting(bool on) override;
+    // While the plotter holds the dialog, the status line says how to go on (after the share of
+    // the population of an average below 99 %); afterwards it shows the job's message again.
     process::PlotterResult start_plotter(const std::string& directory, const std::string& program,
                                          const std::string& script) override;
     store::FileSystem& files() override { return files_; }
     // The states of a temperature average and the share of the population they hold, on the
-    // status line (in the warning colour below 99 %).
+    // status line (average_status).
     void report_average(const curves::Curve& average) override;
     bool wants_average_report() const override { return true; }
+    // "Looked for PATH".
+    void report_not_found(const std::string& path) override;
 
   private:
+    void show_status();
+
     platform::Platform& platform_;
     store::FileSystem& files_;
+    std::string status_, detail_, headline_;
+    bool warning_ = false;
 };
+
+inline constexpr std::string_view plot_window_note = "Close the plot window to go on";
+
+// What the status line says about a temperature average: the states that entered and, per pair
+// of temperatures, the share of the population they hold (`detail`, the tooltip). Below 99 %
+// it is a warning and leads with that share (`headline`, "48.19 % of the population is in the
+// average"), so that the number shows however narrow the window is.
+struct AverageStatus {
+    std::string text, detail, headline;
+    bool warning = false;
+};
+[[nodiscard]] AverageStatus average_status(const curves::Curve& average);
 
 // The single cross section of the selected process (button 30002): the first of DEA (1007),
 // VE (1042), AED (1043) that is on, otherwise total AED. Nothing when a check failed (its

@@ -29,8 +29,8 @@ class JobHost {
     // Starts `program` on `script` (a name relative to `directory`) in `directory` and returns
     // when it has ended. `program` is the configured path, before any PATH search.
     virtual process::PlotterResult start_plotter(const std::string& directory,
-                                                  const std::string& program,
-                                                  const std::string& script) = 0;
+                                                 const std::string& program,
+                                                 const std::string& script) = 0;
     virtual store::FileSystem& files() = 0;
 
     // The temperature average that the thermal job plots, with the states that entered it,
@@ -38,6 +38,8 @@ class JobHost {
     // so: the job then computes the average (unfolded) for it alone.
     virtual void report_average(const curves::Curve& average);
     [[nodiscard]] virtual bool wants_average_report() const;
+    // After "Data file not found.": the path the job looked for (spelt as it would be on disk).
+    virtual void report_not_found(const std::string& path);
 };
 
 } // namespace sigmat::jobs

@@ -12,6 +12,7 @@ namespace sigmat::jobs {
 JobHost::~JobHost() = default;
 
 void JobHost::report_average(const curves::Curve&) {}
+void JobHost::report_not_found(const std::string&) {}
 
 bool JobHost::wants_average_report() const {
     return false;
@@ -85,6 +86,8 @@ void show_read_failure(JobHost& host, const store::DataError& error) {
         host.show_error(error.message + "\n" + error.path);
     else
         host.show_error(error.message);
+    if (error.message == store::not_found_message && !error.path.empty())
+        host.report_not_found(error.path);
 }
 
 JobOutcome launch(JobHost& host, const Directories& dirs, const Places& places,

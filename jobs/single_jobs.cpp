@@ -86,6 +86,7 @@ JobOutcome plot_single(JobHost& host, const PlotRequest& r) {
     const store::PathInfo info = files.stat(input.path);
     if (info.kind != store::PathKind::regular || !info.readable) {
         host.show_error(store::not_found_message);
+        host.report_not_found(input.path);
         return JobOutcome::stopped;
     }
     const Names n = names_of(r.curve);

@@ -64,6 +64,10 @@ struct FigureFileAnswer {
 
 enum class DocumentKind { about, guide };
 
+// The answers to a question about work that would be lost (quitting while the comparison holds
+// curves): keep it, let it go, or go back.
+enum class KeepAnswer { save, discard, cancel };
+
 // What the comparison window lists, one row per curve, and what its buttons do. The
 // application implements it over its list of curves; after every change to the list it calls
 // Platform::comparison_changed so that an open window shows the list anew.
@@ -110,22 +114,33 @@ class Platform {
     virtual void attach_key_filter(int id, KeyFilter filter) = 0;
     virtual void flush() = 0; // show changes at once (the wait indicator)
     virtual void close_dialog() = 0;
+    // Asked when the user closes the dialog (its close button, or a push button without an
+    // action of its own) before it closes: false keeps it open. The program's close_dialog()
+    // does not ask.
+    virtual void attach_close_request(std::function<bool()> may_close) = 0;
 
     // Message boxes: no owner window, no icon.
     virtual void show_message(std::string_view caption, std::string_view text) = 0;
     virtual bool ask_yes_no(std::string_view caption, std::string_view text) = 0;
+    // Save, Discard or Cancel; Save is the default button, Escape cancels.
+    virtual KeepAnswer ask_save_discard(std::string_view caption, std::string_view text) = 0;
     // A short hint beside a control (a tooltip), shown for a moment.
     virtual void show_hint(int id, std::string_view text) = 0;
     // The tooltip a control shows whenever the pointer rests on it.
     virtual void set_tooltip(int id, std::string_view text) = 0;
     // Enter in the edit `edit` clicks `button` (elsewhere Enter clicks the default button).
     virtual void set_enter_button(int edit, int button) = 0;
-    // The status line below the controls; a warning is shown in a warning colour.
-    virtual void set_status(std::string_view text, bool warning) = 0;
+    // The status line below the controls, two lines high; a warning is shown in a warning
+    // colour. `detail` is its tooltip (the text itself when empty): what does not fit.
+    virtual void set_status(std::string_view text, bool warning, std::string_view detail) = 0;
+    void set_status(std::string_view text, bool warning) { set_status(text, warning, {}); }
 
     // Questions in windows of their own; nothing when the user cancels.
     virtual std::optional<FileAnswer> ask_file(const FileQuestion& question) = 0;
     virtual std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) = 0;
+    // A folder (one that is there), starting in `start`.
+    virtual std::optional<std::string> ask_folder(std::string_view title,
+                                                  std::string_view start) = 0;
     virtual std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
                                                   const std::vector<std::string>& items) = 0;
     // The About box (modal) or a document such as the user's guide (Markdown, a window of its

@@ -217,7 +217,24 @@ std::string unit_label(SigmaUnit unit, bool tex) {
     return "";
 }
 
+// Filled circles (point type 7); smaller on a line through many points.
+std::string marks_text(CurveMarks marks) {
+    switch (marks) {
+    case CurveMarks::lines:
+        break;
+    case CurveMarks::points:
+        return "points pt 7 ps 1";
+    case CurveMarks::lines_and_points:
+        return "linespoints lw 1 pt 7 ps 0.5";
+    }
+    return "lines lw 2";
+}
+
 } // namespace
+
+CurveMarks measurement_marks(std::size_t points) {
+    return points > measurement_marks_alone ? CurveMarks::lines_and_points : CurveMarks::points;
+}
 
 std::optional<FigureOutput> figure_output_of(std::string_view path) {
     const std::string ext = lower_extension(path);
@@ -312,8 +329,8 @@ Result<std::string> figure_script(const Figure& f) {
         s += " << EOD\n";
         s += rows;
         s += "EOD\n";
-        plot += std::string(plot.empty() ? "plot " : ", ") + name +
-                " using 1:2 with lines lw 2 title " + *title + (tex ? "" : " noenhanced");
+        plot += std::string(plot.empty() ? "plot " : ", ") + name + " using 1:2 with " +
+                marks_text(c.marks) + " title " + *title + (tex ? "" : " noenhanced");
     }
     if (blocks == 0) {
         return data_error({}, 0, "no curve has a point to plot");

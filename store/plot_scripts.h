@@ -16,6 +16,7 @@
 #include "store/error.h"
 #include "store/units.h"
 
+#include <cstddef>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -103,10 +104,21 @@ struct FigureFormat {
 // The output of a file name by its extension: .png, .pdf, .svg, .tex; nothing for others.
 [[nodiscard]] std::optional<FigureOutput> figure_output_of(std::string_view path);
 
+// How a curve is drawn: a line (a computed cross section, smooth on its grid), marks at its
+// points (a measurement, whose points are what was measured), or both (a measurement of so
+// many points that marks alone would merge into a thick band).
+enum class CurveMarks { lines, points, lines_and_points };
+
+// Up to this many points a measurement is drawn as marks alone.
+inline constexpr std::size_t measurement_marks_alone = 200;
+// The marks of a measurement of `points` points.
+[[nodiscard]] CurveMarks measurement_marks(std::size_t points);
+
 struct FigureCurve {
     std::string title;
     std::vector<double> energy_ev;
     std::vector<double> sigma; // in the figure's unit
+    CurveMarks marks = CurveMarks::lines;
 };
 
 struct Figure {

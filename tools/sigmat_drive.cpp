@@ -1,6 +1,6 @@
 // sigmat-drive: runs Sigmat's real start-up and dialog on the headless platform, reads
 // one user event per line (from the file named as its argument, or standard input) and
-// prints a transcript of what Sigmat shows and starts.
+// prints a transcript of what Sigmat shows and starts. --help lists the events.
 //
 // Exit code 0, or 2 when its own input is malformed (with a message on standard error).
 #include "app/application.h"
@@ -25,6 +25,7 @@ namespace {
 using sigmat::platform::ControlKind;
 using sigmat::platform::HeadlessPlatform;
 using sigmat::platform::HeadlessRecord;
+using sigmat::platform::KeepAnswer;
 
 std::string escape(std::string_view text) {
     std::string out;
@@ -48,7 +49,10 @@ void print_record(const HeadlessRecord& r) {
         break;
     case HeadlessRecord::Kind::ask:
         std::cout << "ask " << escape(r.caption) << " | " << escape(r.text) << " -> "
-                  << (r.answer ? "yes" : "no") << '\n';
+                  << (!r.choice.empty() ? r.choice
+                      : r.answer        ? "yes"
+                                        : "no")
+                  << '\n';
         break;
     case HeadlessRecord::Kind::launch:
         std::cout << "launch " << escape(r.cwd) << " | " << escape(r.program) << " | "
@@ -66,6 +70,54 @@ void print_record(const HeadlessRecord& r) {
         break;
     }
     std::cout.flush();
+}
+
+constexpr const char* help_text =
+    "Usage: sigmat-drive [EVENTS-FILE]\n"
+    "       sigmat-drive --help\n"
+    "\n"
+    "Runs Sigmat's start-up and dialog without a window system, in the current directory and\n"
+    "environment, reads one event per line from EVENTS-FILE (else standard input) and prints a\n"
+    "transcript of what Sigmat shows and starts. A driver for tests and scripts.\n"
+    "\n"
+    "Events (ID is a control's or a menu entry's id; TEXT is the rest of the line):\n"
+    "  type ID TEXT          replace the edit's text (its action runs)\n"
+    "  keys ID TEXT          type TEXT after the edit's text, one key at a time\n"
+    "  enter ID              press Enter in the edit\n"
+    "  click ID              click a button, check box, radio button or menu entry\n"
+    "  select ID TEXT        pick the list item TEXT\n"
+    "  spin ID N             move the spin to position N\n"
+    "  answer yes|no         answer the next recalculation question (default yes)\n"
+    "  answer save|discard|cancel\n"
+    "                        answer the next three-way question, quitting with a comparison\n"
+    "                        (default save)\n"
+    "  file PATH|cancel      answer the next file or folder question (default cancel)\n"
+    "  choose N|cancel       answer the next choice question, N from 1 (default cancel)\n"
+    "  plotter ok|fail|real  plotter starts from now on: recorded and succeed, fail, or real\n"
+    "  show ID               print the control's state\n"
+    "  show status           print the status line\n"
+    "  blank line, # ...     ignored\n"
+    "\n"
+    "Transcript lines: message CAPTION | TEXT; ask CAPTION | TEXT -> ANSWER;\n"
+    "launch CWD | PROGRAM | SCRIPT; question TITLE -> PATH; window TITLE; ignored ID;\n"
+    "show ID ...; status ok|warning | TEXT; closed. In texts \\ is written \\\\, \" as \\\" and a\n"
+    "line break as \\n.\n"
+    "\n"
+    "Exit code 0; 2 when the input is malformed (the reason on standard error).\n";
+
+// The menu entries with their ids, for --help.
+void print_menu_ids() {
+    std::cout << "\nMenu entries (click ID):\n";
+    for (const sigmat::platform::MenuDescription& m :
+         sigmat::app::main_dialog_description().menus) {
+        if (m.id == sigmat::platform::no_id)
+            continue;
+        std::string label;
+        for (const char c : m.label)
+            if (c != '&')
+                label += c;
+        std::cout << "  " << m.id << "  " << label << '\n';
+    }
 }
 
 bool parse_int(std::string_view text, int& value) {
@@ -127,9 +179,14 @@ int drive(std::istream& in, HeadlessPlatform& p) {
             sp == std::string_view::npos ? std::string_view{} : rest.substr(sp + 1);
 
         if (verb == "answer") {
-            if (args != "yes" && args != "no")
-                return malformed(line_no, line, "answer takes yes or no");
-            p.queue_answer(args == "yes");
+            if (args == "yes" || args == "no")
+                p.queue_answer(args == "yes");
+            else if (args == "save" || args == "discard" || args == "cancel")
+                p.queue_keep(args == "save"      ? KeepAnswer::save
+                             : args == "discard" ? KeepAnswer::discard
+                                                 : KeepAnswer::cancel);
+            else
+                return malformed(line_no, line, "answer takes yes, no, save, discard or cancel");
             continue;
         }
         if (verb == "file") {
@@ -227,6 +284,11 @@ int main(int argc, char** argv) {
     // The transcript is the same bytes on every platform: lines end with "\n" alone.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::cout << help_text;
+        print_menu_ids();
+        return 0;
+    }
     if (argc > 2) {
         std::cerr << "usage: sigmat-drive [EVENTS-FILE]\n";
         return 2;

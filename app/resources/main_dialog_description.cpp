@@ -79,6 +79,9 @@ using platform::MenuKind;
 
 constexpr std::array menus{
     MenuDescription{no_id, MenuKind::title, "&File", 0},
+    MenuDescription{id::open_database, MenuKind::action, "&Open database\u2026", 0, "Ctrl+O"},
+    MenuDescription{id::make_demo_database, MenuKind::action, "&Make demo database\u2026", 0},
+    MenuDescription{no_id, MenuKind::separator, "", 0},
     MenuDescription{id::export_figure, MenuKind::action, "Export &figure\u2026", 0, "Ctrl+E"},
     MenuDescription{id::export_data, MenuKind::action, "Export &data\u2026", 0, "Ctrl+D"},
     MenuDescription{no_id, MenuKind::separator, "", 0},

@@ -54,6 +54,8 @@ inline constexpr int compare_show = 40023;
 inline constexpr int compare_clear = 40024;
 inline constexpr int help_guide = 40031;
 inline constexpr int help_about = 40032;
+inline constexpr int open_database = 40033;
+inline constexpr int make_demo_database = 40034;
 } // namespace id
 
 const platform::DialogDescription& main_dialog_description();

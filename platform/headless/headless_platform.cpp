@@ -222,6 +222,22 @@ void HeadlessPlatform::close_dialog() {
         destroyed_();
 }
 
+void HeadlessPlatform::attach_close_request(std::function<bool()> may_close) {
+    close_request_ = std::move(may_close);
+}
+
+bool HeadlessPlatform::user_close() {
+    if (closed_)
+        return false;
+    if (close_request_) {
+        std::function<bool()> ask = close_request_; // the question may re-attach
+        if (!ask())
+            return true;
+    }
+    close_dialog();
+    return true;
+}
+
 void HeadlessPlatform::record(HeadlessRecord r) {
     records_.push_back(std::move(r));
     if (on_record)
@@ -247,6 +263,23 @@ bool HeadlessPlatform::ask_yes_no(std::string_view caption, std::string_view tex
         answers_.pop_front();
     }
     bool answer = r.answer;
+    record(std::move(r));
+    return answer;
+}
+
+KeepAnswer HeadlessPlatform::ask_save_discard(std::string_view caption, std::string_view text) {
+    KeepAnswer answer = KeepAnswer::save; // an unqueued question is answered Save
+    if (!keeps_.empty()) {
+        answer = keeps_.front();
+        keeps_.pop_front();
+    }
+    HeadlessRecord r;
+    r.kind = HeadlessRecord::Kind::ask;
+    r.caption = caption;
+    r.text = text;
+    r.choice = answer == KeepAnswer::save      ? "save"
+               : answer == KeepAnswer::discard ? "discard"
+                                               : "cancel";
     record(std::move(r));
     return answer;
 }
@@ -321,9 +354,13 @@ void HeadlessPlatform::set_enter_button(int edit, int button) {
     enter_buttons_[edit] = button;
 }
 
-void HeadlessPlatform::set_status(std::string_view text, bool warning) {
+void HeadlessPlatform::set_status(std::string_view text, bool warning, std::string_view detail) {
+    // A status line that stays as it is is no event.
+    if (text == status_ && warning == status_warning_ && detail == status_detail_)
+        return;
     status_ = std::string(text);
     status_warning_ = warning;
+    status_detail_ = std::string(detail);
     HeadlessRecord r;
     r.kind = HeadlessRecord::Kind::status;
     r.text = status_;
@@ -390,6 +427,10 @@ HeadlessPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {
                                             : ext == ".svg" ? store::FigureOutput::svg
                                                             : store::FigureOutput::png};
     return answer;
+}
+
+std::optional<std::string> HeadlessPlatform::ask_folder(std::string_view title, std::string_view) {
+    return next_file(std::string(title));
 }
 
 std::optional<std::size_t> HeadlessPlatform::ask_choice(std::string_view caption, std::string_view,
@@ -505,10 +546,8 @@ bool HeadlessPlatform::user_click(int id) {
         break;
     default:
         // A push button without an action of its own closes the dialog.
-        if (c->actions.find(Event::clicked) == c->actions.end()) {
-            close_dialog();
-            return true;
-        }
+        if (c->actions.find(Event::clicked) == c->actions.end())
+            return user_close();
         break;
     }
     run(*c, id, Event::clicked);

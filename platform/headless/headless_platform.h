@@ -24,6 +24,7 @@ struct HeadlessRecord {
     std::string caption;     // message, ask, window, question: its title
     std::string text;        // message, ask, status; question: the answer ("" for cancel)
     bool answer = false;     // ask; status: a warning
+    std::string choice;      // ask of three answers: "save", "discard" or "cancel"
     std::string cwd;         // launch: the current directory at the start
     std::string program;     // launch: as configured, before any PATH search
     std::string script;      // launch: the script's name, or "-" for a script handed over as text
@@ -66,8 +67,10 @@ class HeadlessPlatform final : public Platform {
     void attach_destroyed(std::function<void()> action) override;
     void flush() override;
     void close_dialog() override;
+    void attach_close_request(std::function<bool()> may_close) override;
     void show_message(std::string_view caption, std::string_view text) override;
     bool ask_yes_no(std::string_view caption, std::string_view text) override;
+    KeepAnswer ask_save_discard(std::string_view caption, std::string_view text) override;
     void attach_key_filter(int id, KeyFilter filter) override;
     void show_hint(int id, std::string_view text) override;
     PlotterResult start_plotter(const std::string& directory, const std::string& program,
@@ -76,9 +79,11 @@ class HeadlessPlatform final : public Platform {
                                         const std::string& script_text, bool wait) override;
     void set_tooltip(int id, std::string_view text) override;
     void set_enter_button(int edit, int button) override;
-    void set_status(std::string_view text, bool warning) override;
+    using Platform::set_status;
+    void set_status(std::string_view text, bool warning, std::string_view detail) override;
     std::optional<FileAnswer> ask_file(const FileQuestion& question) override;
     std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) override;
+    std::optional<std::string> ask_folder(std::string_view title, std::string_view start) override;
     std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
                                           const std::vector<std::string>& items) override;
     void show_document(DocumentKind kind, std::string_view title, std::string_view text) override;
@@ -99,13 +104,17 @@ class HeadlessPlatform final : public Platform {
     bool user_leave(int id);
     // Enter in the edit: the button set for it, else the dialog's first default button.
     bool user_enter(int id);
+    // The window's close button: closes the dialog unless the close request says no.
+    bool user_close();
 
-    // Answers to the next questions in windows: a path (or nothing: cancel) for a file or
-    // figure question, whose filter or format follows the path's extension; an item for a
-    // choice. An unqueued question is cancelled.
+    // Answers to the next questions in windows: a path (or nothing: cancel) for a file, figure
+    // or folder question, whose filter or format follows the path's extension; an item for a
+    // choice. An unqueued question is cancelled. An unqueued yes-or-no question is answered
+    // Yes, a three-way one Save: their default buttons.
     void queue_file(std::optional<std::string> path) { files_.push_back(std::move(path)); }
     void queue_choice(std::optional<std::size_t> item) { choices_.push_back(item); }
     void queue_answer(bool yes) { answers_.push_back(yes); }
+    void queue_keep(KeepAnswer answer) { keeps_.push_back(answer); }
     void set_plotter_mode(PlotterMode mode) { plotter_mode_ = mode; }
     // Hints shown, as "ID TEXT".
     const std::vector<std::string>& hints() const { return hints_; }
@@ -123,6 +132,7 @@ class HeadlessPlatform final : public Platform {
     const HeadlessControl* control(int id) const;
     const std::string& status() const { return status_; }
     bool status_warning() const { return status_warning_; }
+    const std::string& status_detail() const { return status_detail_; }
     // The tooltip of a control ("" when it has none).
     std::string tooltip(int id) const;
     // The comparison window: shown once at least, and how often its list was renewed.
@@ -149,7 +159,10 @@ class HeadlessPlatform final : public Platform {
     std::map<int, std::string> tooltips_;
     std::map<int, int> enter_buttons_;
     std::string status_;
+    std::string status_detail_;
     bool status_warning_ = false;
+    std::function<bool()> close_request_;
+    std::deque<KeepAnswer> keeps_;
     std::deque<std::optional<std::string>> files_;
     std::deque<std::optional<std::size_t>> choices_;
     ComparisonPanel* comparison_ = nullptr;

@@ -1,7 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
-#include "process/plotter_process.h"
 #include "platform/qt/qt_windows.h"
+#include "process/plotter_process.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QStyleOption>
 #include <QStylePainter>
 #include <QTimer>
@@ -91,6 +92,28 @@ class EditKeys final : public QObject {
 
   private:
     std::function<bool(const KeyPress&)> report_;
+};
+
+// Lets the menu's shortcuts through an edit. A line edit claims some of them for bindings of
+// its own (Ctrl+E ends the line, Ctrl+D deletes, Ctrl+K cuts to the end on X11), which would
+// leave the menu's entries dead wherever the user is typing, in most of the dialog.
+class MenuShortcuts final : public QObject {
+  public:
+    MenuShortcuts(QObject* parent, std::function<bool(const QKeySequence&)> is_menu_shortcut)
+        : QObject(parent), is_menu_shortcut_(std::move(is_menu_shortcut)) {}
+
+  protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride &&
+            is_menu_shortcut_(QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()))) {
+            event->ignore(); // not the edit's: the shortcut goes to the menu
+            return true;
+        }
+        return QObject::eventFilter(target, event);
+    }
+
+  private:
+    std::function<bool(const QKeySequence&)> is_menu_shortcut_;
 };
 
 // A narrow up-down control without text of its own: an up arrow over a down arrow. It
@@ -389,11 +412,20 @@ class QtPlatform::Dialog final : public QDialog {
             event->ignore();
     }
 
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        owner_.fit_width(event->size().width());
+    }
+
   private:
     QtPlatform& owner_;
 };
 
 QtPlatform::QtPlatform(const DialogDescription& dialog) : dialog_(std::make_unique<Dialog>(*this)) {
+    // The application's icon is every window's that sets none of its own: file dialogs and
+    // message boxes too.
+    QApplication::setWindowIcon(window_icon());
+    dialog_->setWindowIcon(QApplication::windowIcon());
     build(dialog);
 }
 
@@ -482,11 +514,25 @@ void QtPlatform::build(const DialogDescription& dialog) {
     status_->setFrameShape(QFrame::StyledPanel);
     status_->setFrameShadow(QFrame::Sunken);
     status_->setIndent(metrics.averageCharWidth() / 2);
-    const int status_height = metrics.height() + 8;
+    // Two lines: a long message (a coverage warning with its states) wraps instead of being
+    // cut, and what still does not fit is in its tooltip.
+    status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const int status_height = 2 * metrics.lineSpacing() + 8;
     const int bottom = top_ + y_pixels(dialog.h);
     status_->setGeometry(0, bottom, x_pixels(dialog.w), status_height);
-    d->setFixedSize(x_pixels(dialog.w), bottom + status_height);
+    // Wider, never narrower nor higher: the controls keep their places.
+    d->setMinimumSize(x_pixels(dialog.w), bottom + status_height);
+    d->setMaximumHeight(bottom + status_height);
+    d->resize(d->minimumSize());
     d->move(x_pixels(dialog.x), y_pixels(dialog.y));
+}
+
+void QtPlatform::fit_width(int width) {
+    if (menu_bar_)
+        menu_bar_->resize(width, menu_bar_->height());
+    if (status_)
+        status_->resize(width, status_->height());
 }
 
 void QtPlatform::build_menus(const DialogDescription& dialog) {
@@ -590,6 +636,12 @@ QWidget* QtPlatform::create(const ControlDescription& desc, QButtonGroup*& group
                            Qt::AlignVCenter);
         QObject::connect(edit, &QLineEdit::textEdited, d,
                          [this, id](const QString&) { run(id, Event::text_changed); });
+        edit->installEventFilter(new MenuShortcuts(edit, [this](const QKeySequence& keys) {
+            for (const auto& [entry, m] : menus_)
+                if (!m.action->shortcut().isEmpty() && m.action->shortcut() == keys)
+                    return true;
+            return false;
+        }));
         return edit;
     }
     case ControlKind::spin: {
@@ -699,10 +751,21 @@ void QtPlatform::push_clicked(int id) {
         return;
     // A push button without an action of its own closes the dialog.
     if (c->actions.find(Event::clicked) == c->actions.end()) {
-        close_dialog();
+        if (may_close())
+            close_dialog();
         return;
     }
     run(id, Event::clicked);
+}
+
+bool QtPlatform::may_close() {
+    if (!close_request_)
+        return true;
+    std::function<bool()> ask = close_request_; // the question may re-attach
+    ++action_depth_;
+    const bool yes = ask();
+    --action_depth_;
+    return yes;
 }
 
 bool QtPlatform::close_requested() {
@@ -711,6 +774,10 @@ bool QtPlatform::close_requested() {
     // A job is running (a message box of its own, or the plotter): the window stays.
     if (action_depth_ > 0 || plotting_)
         return false;
+    if (!may_close())
+        return false;
+    if (closed_)
+        return true;
     closed_ = true;
     if (destroyed_)
         destroyed_();
@@ -900,6 +967,10 @@ void QtPlatform::flush() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+void QtPlatform::attach_close_request(std::function<bool()> may_close) {
+    close_request_ = std::move(may_close);
+}
+
 void QtPlatform::close_dialog() {
     if (closed_)
         return;
@@ -926,6 +997,22 @@ bool QtPlatform::ask_yes_no(std::string_view caption, std::string_view text) {
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+KeepAnswer QtPlatform::ask_save_discard(std::string_view caption, std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, to_qt(caption), to_qt(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, nullptr);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return KeepAnswer::save;
+    case QMessageBox::Discard:
+        return KeepAnswer::discard;
+    default:
+        return KeepAnswer::cancel;
+    }
 }
 
 void QtPlatform::attach_key_filter(int id, KeyFilter filter) {
@@ -994,9 +1081,9 @@ void QtPlatform::set_enter_button(int edit, int button) {
     c->widget->installEventFilter(filter);
 }
 
-void QtPlatform::set_status(std::string_view text, bool warning) {
+void QtPlatform::set_status(std::string_view text, bool warning, std::string_view detail) {
     status_->setText(to_qt(text));
-    status_->setToolTip(to_qt(text));
+    status_->setToolTip(to_qt(detail.empty() ? text : detail));
     QPalette palette = dialog_->palette();
     if (warning)
         palette.setColor(QPalette::WindowText, QColor(0xb0, 0x30, 0x00));
@@ -1016,6 +1103,17 @@ std::optional<FileAnswer> QtPlatform::ask_file(const FileQuestion& question) {
         return std::nullopt;
     const qsizetype filter = std::max<qsizetype>(0, filters.indexOf(files.selectedNameFilter()));
     return FileAnswer{from_qt(files.selectedFiles().front()), static_cast<std::size_t>(filter)};
+}
+
+std::optional<std::string> QtPlatform::ask_folder(std::string_view title, std::string_view start) {
+    QFileDialog files(dialog_.get(), to_qt(title), to_qt(start));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setOption(QFileDialog::ShowDirsOnly);
+    files.setFileMode(QFileDialog::Directory);
+    files.setAcceptMode(QFileDialog::AcceptOpen);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return std::nullopt;
+    return from_qt(files.selectedFiles().front());
 }
 
 std::optional<FigureFileAnswer> QtPlatform::ask_figure_file(const FigureFileAnswer& suggestion) {

@@ -7,6 +7,11 @@
 //
 // While the plotter runs, the dialog keeps repainting but takes no input: keyboard and
 // mouse events that reach it meanwhile are dropped, and a close request is refused.
+//
+// The window can be widened: the controls keep their places, the menu bar and the status line
+// take the width. The menu's shortcuts act wherever the focus is in the window, in an edit
+// too (whose own bindings, such as Ctrl+E for the end of the line, give way to them). Every
+// window has Sigmat's icon.
 #pragma once
 
 #include "platform/dialog_description.h"
@@ -54,8 +59,10 @@ class QtPlatform final : public Platform {
     void attach_destroyed(std::function<void()> action) override;
     void flush() override;
     void close_dialog() override;
+    void attach_close_request(std::function<bool()> may_close) override;
     void show_message(std::string_view caption, std::string_view text) override;
     bool ask_yes_no(std::string_view caption, std::string_view text) override;
+    KeepAnswer ask_save_discard(std::string_view caption, std::string_view text) override;
     void attach_key_filter(int id, KeyFilter filter) override;
     void show_hint(int id, std::string_view text) override;
     PlotterResult start_plotter(const std::string& directory, const std::string& program,
@@ -64,9 +71,11 @@ class QtPlatform final : public Platform {
                                         const std::string& script_text, bool wait) override;
     void set_tooltip(int id, std::string_view text) override;
     void set_enter_button(int edit, int button) override;
-    void set_status(std::string_view text, bool warning) override;
+    using Platform::set_status;
+    void set_status(std::string_view text, bool warning, std::string_view detail) override;
     std::optional<FileAnswer> ask_file(const FileQuestion& question) override;
     std::optional<FigureFileAnswer> ask_figure_file(const FigureFileAnswer& suggestion) override;
+    std::optional<std::string> ask_folder(std::string_view title, std::string_view start) override;
     std::optional<std::size_t> ask_choice(std::string_view caption, std::string_view text,
                                           const std::vector<std::string>& items) override;
     void show_document(DocumentKind kind, std::string_view title, std::string_view text) override;
@@ -117,7 +126,9 @@ class QtPlatform final : public Platform {
     Control* find(int id, std::initializer_list<ControlKind> kinds);
     void run(int id, Event event);
     void push_clicked(int id);
-    bool close_requested(); // the window's close button; true when the window may close
+    bool close_requested();    // the window's close button; true when the window may close
+    bool may_close();          // the close request's answer, with the dialog held meanwhile
+    void fit_width(int width); // the menu bar and the status line across the window
 
     class Dialog;
     std::unique_ptr<Dialog> dialog_;
@@ -129,6 +140,7 @@ class QtPlatform final : public Platform {
     std::unique_ptr<QWidget> comparison_;
     std::unique_ptr<QWidget> document_;
     std::function<void()> destroyed_;
+    std::function<bool()> close_request_;
     double unit_x_ = 1.0; // pixels per dialog unit
     double unit_y_ = 1.0;
     int action_depth_ = 0;

@@ -12,13 +12,48 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include <cmath>
 
+// The resource file's registration (qt_add_resources names it after the resource set); outside
+// any namespace, as Qt's macro requires.
+static void load_icon_resource() {
+    Q_INIT_RESOURCE(sigmat_icon);
+}
+
 namespace sigmat::platform {
+
+QIcon window_icon() {
+    load_icon_resource();
+    QIcon icon(":/sigmat/io.sigmat.Sigmat.svg");
+    if (!icon.pixmap(64, 64).isNull())
+        return icon;
+    // The tile drawn by hand: dark blue, the two axes and the sharp orange attachment peak.
+    QPixmap tile(64, 64);
+    tile.fill(Qt::transparent);
+    QPainter paint(&tile);
+    paint.setRenderHint(QPainter::Antialiasing);
+    paint.setPen(Qt::NoPen);
+    paint.setBrush(QColor(0x1d, 0x33, 0x4b));
+    paint.drawRoundedRect(QRectF(2, 2, 60, 60), 11, 11);
+    paint.setPen(QPen(QColor(0xc9, 0xd6, 0xe3), 2.5, Qt::SolidLine, Qt::RoundCap));
+    paint.drawPolyline(QPolygonF({QPointF(12, 11), QPointF(12, 52), QPointF(54, 52)}));
+    QPainterPath peak(QPointF(14, 51));
+    peak.lineTo(22, 51);
+    peak.cubicTo(23.5, 51, 24, 15, 26, 15);
+    peak.cubicTo(28.5, 15, 30, 38, 35, 44);
+    peak.cubicTo(40, 49, 47, 50, 52, 50.5);
+    paint.setPen(QPen(QColor(0xff, 0x9e, 0x3d), 3, Qt::SolidLine, Qt::RoundCap));
+    paint.setBrush(Qt::NoBrush);
+    paint.drawPath(peak);
+    paint.end();
+    return QIcon(tile);
+}
 
 // Texts cross between the logic and Qt byte for byte: valid UTF-8 as it is, other bytes as
 // lone surrogates that come back as the same bytes (a folder name need not be valid UTF-8,
@@ -188,10 +223,8 @@ FigureFileDialog::FigureFileDialog(const FigureFileAnswer& suggestion, QWidget* 
     width_->setObjectName("width");
     height_ = new QDoubleSpinBox(this);
     height_->setObjectName("height");
-    for (QDoubleSpinBox* box : {width_, height_}) {
+    for (QDoubleSpinBox* box : {width_, height_})
         box->setRange(1, 20000);
-        box->setDecimals(1);
-    }
     form->addRow("Width:", width_);
     form->addRow("Height:", height_);
     auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -217,18 +250,24 @@ FigureFileDialog::FigureFileDialog(const FigureFileAnswer& suggestion, QWidget* 
     const store::FigureFormat& f = suggestion.format;
     const bool png = f.output == store::FigureOutput::png;
     format_->setCurrentIndex(index_of(f.output));
+    show_size_unit(png);
     width_->setValue(png ? f.width_px : f.width_cm);
     height_->setValue(png ? f.height_px : f.height_cm);
-    width_->setSuffix(png ? " px" : " cm");
-    height_->setSuffix(width_->suffix());
     QObject::connect(format_, &QComboBox::currentIndexChanged, this,
                      &FigureFileDialog::format_changed);
 }
 
+// Whole pixels ("1200 px"), centimetres to a millimetre ("16.0 cm").
+void FigureFileDialog::show_size_unit(bool pixels) {
+    for (QDoubleSpinBox* box : {width_, height_}) {
+        box->setDecimals(pixels ? 0 : 1);
+        box->setSuffix(pixels ? " px" : " cm");
+    }
+}
+
 void FigureFileDialog::format_changed(int index) {
     const bool png = index == 0;
-    width_->setSuffix(png ? " px" : " cm");
-    height_->setSuffix(png ? " px" : " cm");
+    show_size_unit(png);
     const store::FigureFormat defaults;
     width_->setValue(png ? defaults.width_px : defaults.width_cm);
     height_->setValue(png ? defaults.height_px : defaults.height_cm);

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <QDialog>
+#include <QIcon>
 #include <QWidget>
 
 class QComboBox;
@@ -19,6 +20,11 @@ namespace sigmat::platform {
 
 QString to_qt(std::string_view text);
 std::string from_qt(const QString& text);
+
+// Sigmat's icon, from the SVG built into the program (packaging/io.sigmat.Sigmat.svg); where
+// Qt cannot draw SVG (its SVG image plugin missing), a drawing of the same tile in its place,
+// so that no window is left with the window system's generic icon.
+QIcon window_icon();
 
 // A top-level window over a ComparisonPanel: every button calls the panel, and refresh()
 // shows its rows anew (the panel's owner calls it after each change).
@@ -42,9 +48,9 @@ class ComparisonWindow final : public QWidget {
     bool refreshing_ = false;
 };
 
-// Where a figure goes: the file (with a Browse button), the format and the size, in pixels
-// for PNG and in centimetres for PDF and SVG. Switching the format switches the file's
-// extension and the size to that format's default.
+// Where a figure goes: the file (with a Browse button), the format and the size, in whole
+// pixels for PNG and in centimetres with one decimal for PDF and SVG. Switching the format switches
+// the file's extension and the size to that format's default.
 class FigureFileDialog final : public QDialog {
     Q_OBJECT
   public:
@@ -56,6 +62,8 @@ class FigureFileDialog final : public QDialog {
 
     QLineEdit* path_ = nullptr;
     QComboBox* format_ = nullptr;
+    void show_size_unit(bool pixels);
+
     QDoubleSpinBox* width_ = nullptr;
     QDoubleSpinBox* height_ = nullptr;
 };

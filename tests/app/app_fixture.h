@@ -110,6 +110,15 @@ struct AppFixture {
         EXPECT_TRUE(platform.get_spin_range(id, lo, hi)) << id;
         return hi;
     }
+    // The message boxes and questions shown, without the status line's changes.
+    std::vector<platform::HeadlessRecord> boxes() const {
+        std::vector<platform::HeadlessRecord> out;
+        for (const platform::HeadlessRecord& r : platform.records())
+            if (r.kind == platform::HeadlessRecord::Kind::message ||
+                r.kind == platform::HeadlessRecord::Kind::ask)
+                out.push_back(r);
+        return out;
+    }
     std::vector<std::string> items(int id) {
         const auto* c = platform.control(id);
         return c ? c->items : std::vector<std::string>{};

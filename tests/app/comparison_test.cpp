@@ -214,6 +214,48 @@ TEST_F(Compare, PlotTogetherStartsOneGnuplotWithoutWaiting) {
     EXPECT_EQ(messages().size(), 1u);
 }
 
+// A Plot that finds no file names the one it looked for. Quitting with curves: a Save that cannot
+// write stays with its message; what Save kept comes back at the next start, and a measurement
+// that has gone meanwhile is left out by name.
+TEST_F(Compare, KeptCurvesComeBackAndWhatIsGoneIsNamed) {
+    const std::string sep(1, store::path_separator);
+    platform.user_select(id::molecule_list, "DCl");
+    platform.user_click(id::plot_single);
+    EXPECT_EQ(platform.status(), "Looked for " + startup.str() + sep + "DCl" + sep + "DA" + sep +
+                                     "nu00" + sep + "DA00J00.dat");
+
+    platform.user_select(id::molecule_list, "HCl");
+    platform.user_click(id::compare_add);
+    const fs::path beam = startup.path() / "beam.txt";
+    test::write_file(beam, "0.5 1\n1.0 2\n1.5 1\n");
+    platform.queue_file(beam.string());
+    app.compare->add_file();
+    ASSERT_EQ(labels(), (std::vector<std::string>{"HCl DEA v=0 J=0", "beam.txt"}));
+    EXPECT_EQ(platform.status(), "Added to the comparison: beam.txt (2 curves)");
+    const store::Figure figure = comparison_figure(app.comparison.curves, {}, {});
+    EXPECT_EQ(figure.curves[0].marks, store::CurveMarks::lines);
+    EXPECT_EQ(figure.curves[1].marks, store::CurveMarks::points);
+
+    platform.clear_records();
+    files.fail_write_containing = "session.json";
+    platform.user_click(id::exit_button); // unasked, the question takes Save
+    EXPECT_FALSE(platform.closed());
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].rfind("Cannot write the file.\ncannot write ", 0), 0u) << messages()[0];
+    files.fail_write_containing.clear();
+    platform.user_click(id::exit_button);
+    ASSERT_TRUE(platform.closed());
+
+    fs::remove(beam);
+    platform::HeadlessPlatform again{main_dialog_description()};
+    Application next;
+    next.files = &files;
+    ASSERT_TRUE(start_application(again, next, [] {}));
+    ASSERT_EQ(next.comparison.curves.size(), 1u);
+    EXPECT_EQ(next.comparison.curves[0].label, "HCl DEA v=0 J=0");
+    EXPECT_EQ(again.status(), "Left out of the comparison, no longer to be had: beam.txt");
+}
+
 // Real gnuplot writes the figures; the files appear whole under their names.
 TEST_F(Compare, ExportsWriteFiguresAndTables) {
 #ifdef _WIN32

@@ -35,7 +35,10 @@ TEST(Startup, FirstStartWritesTheDefaults) {
     EXPECT_FALSE(f.checked(id::style_points));
     EXPECT_TRUE(f.checked(id::version4));
     EXPECT_EQ(f.app.catalogue.moleculeCount, 11); // no index.dat: the built-in catalogue
-    EXPECT_TRUE(f.platform.records().empty());
+    EXPECT_TRUE(f.boxes().empty());
+    EXPECT_EQ(f.platform.status(), "No index.dat in " + start +
+                                       ": the built-in list is shown. File > Open database\u2026 "
+                                       "or File > Make demo database\u2026");
 }
 
 TEST(Startup, FirstStartFromTheRootDoublesNoSeparator) {
@@ -151,7 +154,7 @@ TEST(SaveSetup, WritesTheDialogsValues) {
     ASSERT_TRUE(p.user_click(id::save_setup));
     EXPECT_EQ(test::read_file(f.ini()),
               settings_text("/db/new", "/work/edited", f.app.settings.gnuplotDir, 'F', "lp"));
-    EXPECT_TRUE(p.records().empty());
+    EXPECT_TRUE(f.boxes().empty());
     EXPECT_EQ(fs::current_path(), f.profile.path());
     for (const auto& entry : fs::directory_iterator(f.settings_folder()))
         EXPECT_NE(entry.path().filename().string().front(), '.') << "a temporary file is left";
@@ -173,9 +176,9 @@ TEST(SaveSetup, AFailedSaveKeepsTheOldFile) {
         c.fault(f.files);
         ASSERT_TRUE(f.platform.user_click(id::save_setup));
         EXPECT_EQ(test::read_file(f.ini()), old) << c.what;
-        ASSERT_EQ(f.platform.records().size(), 1u) << c.what;
-        EXPECT_EQ(f.platform.records()[0].caption, "Error processing command");
-        EXPECT_EQ(f.platform.records()[0].text, "Cannot save the setup.");
+        ASSERT_EQ(f.boxes().size(), 1u) << c.what;
+        EXPECT_EQ(f.boxes()[0].caption, "Error processing command");
+        EXPECT_EQ(f.boxes()[0].text, "Cannot save the setup.");
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(f.settings_folder()))
             files += entry.is_regular_file() ? 1 : 0;

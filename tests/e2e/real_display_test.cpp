@@ -1,11 +1,12 @@
-// The newcomer's path on a real X display: the real dialog (xcb platform) on the demo
-// database, Plot pressed as a user would, a real gnuplot window that is photographed and
-// closed with Ctrl-Q, and the dialog taking input again afterwards. Then the comparison:
-// three curves of the dialog and a measurement of one's own plotted together while the dialog
-// goes on, the figure exported as PNG and PDF and checked, and the About box.
+// The newcomer's path on a real X display: the real dialog (xcb platform) started as from the
+// desktop menu, in a home folder that holds no database, the demo database made and opened
+// through the File menu, Plot pressed as a user would, a real gnuplot window that is
+// photographed and closed with Ctrl-Q, and the dialog taking input again afterwards. Then the
+// comparison: three curves of the dialog and a measurement of one's own plotted together while
+// the dialog goes on, the figure exported as PNG and PDF and checked, and the About box. Last,
+// Quit with the comparison, Save, and a second start that finds it again.
 //
-// Run under xvfb-run by CTest; arguments: the demo database generator and a folder for
-// the screenshots.
+// Run under xvfb-run by CTest; argument: a folder for the screenshots.
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "platform/qt/qt_platform.h"
@@ -17,6 +18,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -47,7 +49,6 @@ namespace id = sigmat::app::id;
 
 namespace {
 
-std::string generator;
 std::string artifacts;
 
 std::string run(const std::string& command) {
@@ -182,16 +183,26 @@ class RealDisplay : public QObject {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"),
                  "needs an X display (run under xvfb-run)");
         QVERIFY(home_.isValid());
-        db_ = home_.path().toStdString() + "/demo-db";
-        QCOMPARE(std::system(("'" + generator + "' '" + db_ + "' > /dev/null").c_str()), 0);
         qputenv("USERPROFILE", home_.path().toUtf8());
-        fs::current_path(db_); // a first start takes this folder as the database
+        // Started from the desktop menu: in the home folder, which a first start takes as the
+        // database, and which holds none.
+        fs::current_path(home_.path().toStdString());
         fs::create_directories(artifacts);
         platform_ = std::make_unique<QtPlatform>(sigmat::app::main_dialog_description());
         QVERIFY(sigmat::app::start_application(*platform_, application_, [] {}));
         platform_->show_dialog();
         QVERIFY(QTest::qWaitForWindowExposed(platform_->dialog()));
         work_ = home_.path().toStdString() + "/Sigmat/scripts";
+        QVERIFY(platform_->status_line()->text().startsWith("No index.dat in " + home_.path()));
+
+        // File > Make demo database..., into a new folder ("Create New Folder" in the question).
+        db_ = home_.path().toStdString() + "/demo-db";
+        fs::create_directories(db_);
+        choose_file(db_);
+        platform_->menu_action(id::make_demo_database)->trigger();
+        QVERIFY(fs::is_regular_file(db_ + "/index.dat"));
+        QCOMPARE(control<QLineEdit>(*platform_, id::database_dir)->text(),
+                 QString::fromStdString(db_));
 
         // Pick HCl in the list with the keyboard.
         auto* list = control<QComboBox>(*platform_, id::molecule_list);
@@ -324,6 +335,57 @@ class RealDisplay : public QObject {
         takesInputAgain();
     }
 
+    // Quit (Ctrl+Q, typed in an edit) with the comparison, Save: a second start finds it again,
+    // with its labels and the View menu's log axis. On the way, Ctrl+E in an edit opens the
+    // figure's export although the edit's own X11 bindings take Ctrl+E for the end of the line.
+    void quitWithTheComparisonAndStartAgain() {
+        auto* fwhm = control<QLineEdit>(*platform_, id::fwhm);
+        platform_->dialog()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(platform_->dialog()));
+        fwhm->setFocus();
+        bool exported = false;
+        when_modal<QDialog>([&exported](QDialog* ask) {
+            exported = ask->objectName() == "export_figure";
+            ask->reject();
+        });
+        QTest::keyClick(fwhm, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY2(exported, "Ctrl+E in an edit did not open the export");
+
+        std::vector<std::string> labels;
+        for (const auto& c : application_.comparison.curves)
+            labels.push_back(c.label);
+        QCOMPARE(labels.size(), std::size_t(4));
+        QString asked;
+        when_modal<QMessageBox>([&asked](QMessageBox* box) {
+            asked = box->text();
+            box->button(QMessageBox::Save)->click();
+        });
+        platform_->dialog()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(platform_->dialog()));
+        fwhm->setFocus();
+        QTest::keyClick(fwhm, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(asked, QString("The comparison holds 4 curves. Keep them for the next start?"));
+        QVERIFY(platform_->closed());
+        QVERIFY(fs::is_regular_file(home_.path().toStdString() + "/Sigmat/session.json"));
+        platform_.reset();
+
+        auto again = std::make_unique<QtPlatform>(sigmat::app::main_dialog_description());
+        sigmat::app::Application second;
+        QVERIFY(sigmat::app::start_application(*again, second, [] {}));
+        again->show_dialog();
+        QVERIFY(QTest::qWaitForWindowExposed(again->dialog()));
+        std::vector<std::string> restored;
+        for (const auto& c : second.comparison.curves) {
+            restored.push_back(c.label);
+            QVERIFY(!c.curve.energy.empty());
+        }
+        QCOMPARE(restored, labels);
+        QVERIFY(again->menu_action(id::log_sigma)->isChecked());
+        again->menu_action(id::compare_show)->trigger();
+        QCOMPARE(again->comparison_window()->findChild<QListWidget*>("curves")->count(), 4);
+        again->close_dialog();
+    }
+
     void cleanupTestCase() { platform_.reset(); }
 
   private:
@@ -343,12 +405,11 @@ class RealDisplay : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s DEMO-DB-GENERATOR ARTIFACT-FOLDER\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s ARTIFACT-FOLDER\n", argv[0]);
         return 2;
     }
-    generator = argv[1];
-    artifacts = argv[2];
+    artifacts = argv[1];
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
     std::setlocale(LC_NUMERIC, "C");

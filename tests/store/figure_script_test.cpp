@@ -53,5 +53,20 @@ TEST(FigureScript, ALogEnergyAxisStartsAtTheFirstPositiveEnergyAndDropsTheRest) 
     EXPECT_NE(script->find("\n1 4\n"), std::string::npos);
 }
 
+TEST(FigureScript, MeasurementsAreDrawnWithTheirPoints) {
+    Figure f = two_curves();
+    f.curves[1].marks = measurement_marks(2);
+    f.curves.push_back({"many", std::vector<double>(201, 1.0), std::vector<double>(201, 1.0),
+                        measurement_marks(201)});
+    const auto script = figure_script(f);
+    ASSERT_TRUE(script) << script.error().message;
+    EXPECT_NE(script->find("plot $curve1 using 1:2 with lines lw 2 title 'a' noenhanced, "
+                           "$curve2 using 1:2 with points pt 7 ps 1 title 'b' noenhanced, "
+                           "$curve3 using 1:2 with linespoints lw 1 pt 7 ps 0.5 title 'many'"),
+              std::string::npos)
+        << *script;
+    EXPECT_EQ(measurement_marks(200), CurveMarks::points);
+}
+
 } // namespace
 } // namespace sigmat::store

@@ -136,6 +136,59 @@ TEST_F(Drive, PromptsAreAnsweredFromTheQueueAndMessagesEscaped) {
                          "\n");
 }
 
+TEST_F(Drive, ThreeWayAndFolderQuestionsTakeTheirQueuedAnswers) {
+    const std::string start = (tmp / "start").string(), home = (tmp / "home").string();
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", one_row_dea());
+    const std::string ask =
+        "ask Sigmat | The comparison holds 1 curve. Keep it for the next start? -> ";
+    struct Case {
+        const char* what;
+        std::string events, transcript;
+    } const cases[] = {
+        {"Cancel stays, Discard ends",
+         "select 1013 HCl\nclick 40021\nanswer cancel\nclick 30001\nshow 1013\nanswer "
+         "discard\nclick 40003\n",
+         ask + "cancel\nshow 1013 text=\"HCl\" enabled=1 items=11\n" + ask + "discard\nclosed\n"},
+        {"file answers the folder questions",
+         "file " + home + "\nclick 40033\nshow 1021\nshow status\nclick 40033\nfile " + start +
+             "\nclick 40034\n",
+         "question Open database -> " + printed(home) + "\nshow 1021 text=\"" + printed(home) +
+             "\" enabled=1\nstatus warning | No index.dat in " + printed(home) +
+             ": the built-in list is shown. File > Open database\u2026 or File > Make demo "
+             "database\u2026\nquestion Open database -> cancel\n"
+             "question Make demo database: an empty folder -> " +
+             printed(start) + "\nmessage Error processing command | The folder is not empty:\\n" +
+             printed(start) + "\n"},
+    };
+    for (const Case& c : cases) {
+        const DriveRun r = drive(c.events);
+        EXPECT_EQ(r.exit_code, 0) << c.what << ": " << r.err;
+        EXPECT_EQ(r.out, c.transcript) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(tmp / "home" / "Sigmat" / "session.json")) << c.what;
+    }
+}
+
+TEST_F(Drive, SaveKeepsTheComparisonForTheNextStart) {
+    write_file(tmp / "start" / "HCl" / "DA" / "nu00" / "DA00J00.dat", one_row_dea());
+    // Unqueued, the question takes its default button: Save.
+    DriveRun r = drive("select 1013 HCl\nclick 40021\nclick 40011\nclick 30001\n");
+    EXPECT_EQ(r.out, "ask Sigmat | The comparison holds 1 curve. Keep it for the next start? -> "
+                     "save\nclosed\n");
+    const std::string session = read_file(tmp / "home" / "Sigmat" / "session.json");
+    EXPECT_NE(session.find("\"selector\": \"HCl:dea:v=0,J=0\""), std::string::npos) << session;
+    EXPECT_NE(session.find("\"logx\": true"), std::string::npos) << session;
+    r = drive("show 40011\nanswer discard\nclick 40003\n");
+    EXPECT_EQ(r.out, "show 40011 enabled=1 checked=1\nask Sigmat | The comparison holds 1 curve. "
+                     "Keep it for the next start? -> discard\nclosed\n");
+
+    // --help: the events and the menu entries' ids.
+    EXPECT_EQ(run_program({SIGMAT_DRIVE, {"--help"}, tmp / "start", {}, tmp / "out.txt", {}}), 0);
+    const std::string help = read_file(tmp / "out.txt");
+    for (const char* line : {"  answer save|discard|cancel\n", "  file PATH|cancel ",
+                             "  40033  Open database\u2026\n", "  40003  Quit\n"})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
+}
+
 TEST_F(Drive, MalformedInputExitsWithTwo) {
     const char* cases[] = {"bogus 1\n",         "click 9999\n",   "type 1039 x\n",
                            "spin 1015 x\n",     "answer maybe\n", "plotter sometimes\n",
