@@ -1,6 +1,6 @@
 #include "store/session_file.h"
 
-#include "store/json_text.h"
+#include "store/text_escapes.h"
 
 #include <nlohmann/json.hpp>
 

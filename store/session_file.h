@@ -14,7 +14,7 @@
 // need not be the one the next start opens) and computed again at the next start; a curve of
 // the user's file by the file, read again: "block" is the LXCat block (1-based), null
 // for a file of two columns, whose cross sections are in "units"; "fwhm" is the resolution it
-// was folded with (null: not folded). Paths, labels and folders are texts as json_text.h
+// was folded with (null: not folded). Paths, labels and folders are texts as text_escapes.h
 // writes them (U+FFFD for bytes that are not UTF-8, and KEY_bytes_hex with the exact bytes).
 // Keys that are not known are passed over; a missing "view", "folders" or "comparison" is
 // empty; anything else that does not fit (a value of another type, an unknown kind or unit,

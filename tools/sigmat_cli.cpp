@@ -207,6 +207,9 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
             for (double& s : c.sigma)
                 s *= factor;
             figure.curves.push_back({c.label, std::move(c.energy), std::move(c.sigma)});
+            // Measured points are drawn as marks (joined by a line when there are many).
+            figure.curves.back().marks =
+                store::measurement_marks(figure.curves.back().energy_ev.size());
             inputs.push_back(outside->path);
             continue;
         }

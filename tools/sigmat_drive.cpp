@@ -11,6 +11,7 @@
 #include <charconv>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -279,7 +280,9 @@ int drive(std::istream& in, HeadlessPlatform& p) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
 #ifdef _WIN32
     // The transcript is the same bytes on every platform: lines end with "\n" alone.
     _setmode(_fileno(stdout), _O_BINARY);
@@ -302,6 +305,9 @@ int main(int argc, char** argv) {
         }
     }
     std::istream& in = argc == 2 ? static_cast<std::istream&>(file) : std::cin;
+    // A line that cannot be held, or a read that fails, must not end the events early as if
+    // they had all been read: the stream throws (std::bad_alloc stays what it is).
+    in.exceptions(std::ios::badbit);
 
     sigmat::process::ignore_file_size_signal();
     HeadlessPlatform platform(sigmat::app::main_dialog_description());
@@ -315,4 +321,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     return drive(in, platform);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Memory that runs out ends the transcript with a line of its own, not with an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cout << "error out of memory\n" << std::flush;
+        return 1;
+    } catch (const std::ios_base::failure&) {
+        std::cerr << "sigmat-drive: the events could not be read to their end\n";
+        return 2;
+    }
 }

@@ -1,5 +1,5 @@
-#include "store/json_text.h"
 #include "store/session_file.h"
+#include "store/text_escapes.h"
 
 #include <gtest/gtest.h>
 

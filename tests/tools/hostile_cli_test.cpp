@@ -164,8 +164,12 @@ class HostileLimited : public Hostile {
         GTEST_SKIP() << "no prlimit to bound the address space";
 #endif
     }
-    Outcome limited(std::vector<std::string> args, const char* bytes = "536870912") {
-        args.insert(args.begin(), {std::string("--as=") + bytes, "--", SIGMAT_CLI});
+    // sigmat-cli with `args`, or, with `program`, the program that args.front() names.
+    Outcome limited(std::vector<std::string> args, const char* bytes = "536870912",
+                    bool program = false) {
+        if (!program)
+            args.insert(args.begin(), SIGMAT_CLI);
+        args.insert(args.begin(), {std::string("--as=") + bytes, "--"});
 #ifdef SIGMAT_PRLIMIT
         return cli(std::move(args), {}, {}, {}, SIGMAT_PRLIMIT);
 #else
@@ -204,6 +208,16 @@ TEST_F(HostileLimited, F10_HugeSettingsAndCatalogueAreNotRead) {
     const Outcome ini = limited({"states"});
     EXPECT_EQ(ini.status, 1);
     EXPECT_NE(ini.err.find("Sigmat.ini: larger than 1 MiB"), std::string::npos) << ini.err;
+}
+
+TEST_F(HostileLimited, F10_TheDriverRunsOutOfMemoryWithATranscriptLine) {
+    // An events file of one line of 1 GiB (sparse: no disk taken), in 512 MiB of address space.
+    const fs::path events = tmp / "events.txt";
+    write_file(events, "show status\n");
+    fs::resize_file(events, std::uintmax_t{1} << 30);
+    const Outcome r = limited({SIGMAT_DRIVE, events.string()}, "536870912", /*program=*/true);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(r.out.ends_with("error out of memory\n")) << r.out;
 }
 
 TEST_F(HostileLimited, F10_MemoryThatRunsOutIsReportedNotAborted) {
