@@ -44,7 +44,8 @@ void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratio
     }
 }
 
-int run(int argc, char** argv, const std::vector<Ratio>& ratios) {
+int run(int argc, char** argv, const std::vector<Ratio>& ratios,
+        const std::vector<Throughput>& throughputs) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -52,6 +53,12 @@ int run(int argc, char** argv, const std::vector<Ratio>& ratios) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     print_ratios(reporter, ratios);
+    for (const Throughput& t : throughputs) {
+        const double seconds = reporter.seconds(t.name);
+        if (seconds > 0.0 && *t.bytes > 0)
+            std::printf("%-44s %12.0f   %s\n", t.label.c_str(),
+                        static_cast<double>(*t.bytes) / seconds / 1e6, t.goal.c_str());
+    }
     return 0;
 }
 

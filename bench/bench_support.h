@@ -33,8 +33,18 @@ struct Ratio {
 };
 void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratios);
 
-// Runs the registered benchmarks with the command-line options, then prints the ratios.
-int run(int argc, char** argv, const std::vector<Ratio>& ratios);
+// A rate of text: `bytes` made per iteration of the benchmark `name`, printed in MB/s.
+struct Throughput {
+    std::string label;
+    std::string name;
+    const std::size_t* bytes; // read after the run: the benchmark sets it
+    std::string goal;         // e.g. ">= 100 MB/s"
+};
+
+// Runs the registered benchmarks with the command-line options, then prints the ratios and
+// the throughputs.
+int run(int argc, char** argv, const std::vector<Ratio>& ratios,
+        const std::vector<Throughput>& throughputs = {});
 
 // Bare costs: the bytes of a file read into `buffer` by blocks, and written out again.
 std::size_t read_bytes(const std::string& path, std::vector<char>& buffer);

@@ -1,24 +1,30 @@
 // A temperature scan against one temperature pair, on a database generated at start-up: 9
 // vibrational levels of 51 rotational states, 459 DEA files of 10 000 rows each. The scan
 // reads the files once and sums 100 (Tv, TJ) pairs; the goal is at most 5 times the time of
-// one pair.
+// one pair, and so is sigmat-cli thermal writing the table of 100 pairs to a file. The
+// writers' throughput is measured on that table (5 MB of text): at least 100 MB/s each.
 //
 //   thermal_scan_bench [--keep DIR] [benchmark options]
 //
 // With --keep the database is written to DIR and left there (scripts/bench runs the numpy
 // comparison on it).
 #include "bench_support.h"
+#include "curves/export.h"
+#include "curves/lxcat.h"
 #include "curves/thermal.h"
 #include "store/data_files.h"
 #include "store/file_system.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
+#include "tools/sigmat_cli.h"
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -88,10 +94,94 @@ void scan_100_pairs(benchmark::State& state) {
     run_pairs(state, 10);
 }
 
+// sigmat-cli thermal as a user runs it, the table written to a file: --tv of one value
+// against --tv 100:1090:10 (100 pairs of 10 000 energies, 5 MB of text).
+void cli_thermal(benchmark::State& state, const char* tv) {
+    const std::string out = database() + "/../scan-out.tsv";
+    const std::vector<std::string> args{"sigmat-cli", "--db", database(), "thermal", "HCl", "--tv",
+                                        tv,           "--tj", "300",      "-o",      out};
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    for (auto _ : state) {
+        std::ostringstream text, messages;
+        const int status =
+            sigmat::cli::run(static_cast<int>(argv.size()), argv.data(),
+                             {sigmat::store::real_file_system(), text, messages,
+                              [](const char*) { return std::optional<std::string>(); }, "/"});
+        if (status != 0)
+            state.SkipWithError("sigmat-cli thermal failed");
+    }
+    fs::remove(out);
+}
+void cli_thermal_one_pair(benchmark::State& state) {
+    cli_thermal(state, "1000");
+}
+void cli_thermal_100_pairs(benchmark::State& state) {
+    cli_thermal(state, "100:1090:10");
+}
+
+// The text of the 100-pair scan's table in each format, and one of its columns as an LXCat
+// block: bytes per iteration, for the throughput.
+const sigmat::curves::Curve& scan_of_100_pairs() {
+    static const sigmat::curves::Curve scan = [] {
+        std::vector<sigmat::curves::TemperaturePair> list;
+        for (int tv = 100; tv <= 1090; tv += 10)
+            list.push_back({tv, 300});
+        return sigmat::curves::thermal_curve(sigmat::store::real_file_system(), database(), "HCl",
+                                             list, std::nullopt, 1)
+            .value();
+    }();
+    return scan;
+}
+std::size_t tsv_bytes = 0, csv_bytes = 0, json_bytes = 0, lxcat_bytes = 0;
+
+void write_table(benchmark::State& state, const char* format, std::size_t& bytes) {
+    const auto table = sigmat::curves::curve_table(scan_of_100_pairs(), "HCl:thermal",
+                                                   sigmat::curves::SigmaUnit::a2);
+    for (auto _ : state) {
+        const std::string text = sigmat::curves::rendered(table, format);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+void table_tsv(benchmark::State& state) {
+    write_table(state, "tsv", tsv_bytes);
+}
+void table_csv(benchmark::State& state) {
+    write_table(state, "csv", csv_bytes);
+}
+void table_json(benchmark::State& state) {
+    write_table(state, "json", json_bytes);
+}
+void table_lxcat(benchmark::State& state) {
+    const sigmat::curves::Curve& scan = scan_of_100_pairs();
+    sigmat::curves::LxcatBlock block;
+    block.process = "HCl(Tv=100K,TJ=300K) -> H + Cl-";
+    block.species = "e / HCl";
+    block.process_line = "E + " + block.process + ", Attachment";
+    block.param = "E = 0 eV";
+    block.energy_ev = scan.energy;
+    for (std::size_t i = 0; i < scan.points(); ++i)
+        block.sigma_m2.push_back(scan.sigma[i] * 1e-20);
+    for (auto _ : state) {
+        std::ostringstream out;
+        if (!sigmat::curves::write_lxcat_block(out, block))
+            state.SkipWithError("the block was not written");
+        lxcat_bytes = out.str().size();
+    }
+}
+
 } // namespace
 
 BENCHMARK(one_pair)->Unit(benchmark::kMillisecond);
 BENCHMARK(scan_100_pairs)->Unit(benchmark::kMillisecond);
+BENCHMARK(cli_thermal_one_pair)->Unit(benchmark::kMillisecond);
+BENCHMARK(cli_thermal_100_pairs)->Unit(benchmark::kMillisecond);
+BENCHMARK(table_tsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(table_csv)->Unit(benchmark::kMillisecond);
+BENCHMARK(table_json)->Unit(benchmark::kMillisecond);
+BENCHMARK(table_lxcat)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     std::unique_ptr<sigmat::test::TempDir> scratch;
@@ -113,5 +203,12 @@ int main(int argc, char** argv) {
     if (!fs::exists(fs::path(database()) / "HCl"))
         make_database(database());
     return sigmat::bench::run(
-        argc, argv, {{"scan of 100 pairs / one pair", "scan_100_pairs", "one_pair", "<= 5"}});
+        argc, argv,
+        {{"scan of 100 pairs / one pair", "scan_100_pairs", "one_pair", "<= 5"},
+         {"sigmat-cli thermal, 100 pairs / one pair", "cli_thermal_100_pairs",
+          "cli_thermal_one_pair", "<= 5"}},
+        {{"table text, tsv (MB/s)", "table_tsv", &tsv_bytes, ">= 100"},
+         {"table text, csv (MB/s)", "table_csv", &csv_bytes, ">= 100"},
+         {"table text, json (MB/s)", "table_json", &json_bytes, ">= 100"},
+         {"LXCat block (MB/s)", "table_lxcat", &lxcat_bytes, ">= 100"}});
 }

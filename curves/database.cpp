@@ -1,5 +1,6 @@
 #include "curves/database.h"
 
+#include "curves/eedf_file.h"
 #include "curves/export.h"
 #include "curves/measured.h"
 #include "curves/state_curves.h"
@@ -103,29 +104,17 @@ store::Result<RateTable> curve_rates(const Curve& curve,
                                      const std::optional<CurveSelector>& selector,
                                      std::span<const double> temperatures_k,
                                      std::optional<double> mass_u) {
-    if (store::Status taken = rate_temperatures(temperatures_k, "temperatures"); !taken)
-        return std::move(taken).error();
-    if (store::Status taken = mass_value(mass_u, "mass"); !taken)
-        return std::move(taken).error();
+    RateRequest request;
+    request.values.assign(temperatures_k.begin(), temperatures_k.end());
+    request.mass_u = mass_u;
+    store::Result<Rates> rates = curve_rates(curve, selector, request);
+    if (!rates)
+        return std::move(rates).error();
     RateTable table;
-    if (mass_u) {
-        table.mass_u = *mass_u;
-    } else if (selector &&
-               (selector->kind == ProcessKind::aed || selector->kind == ProcessKind::aed_total)) {
-        // In associative detachment the anion meets the atom: the reduced mass of the two.
-        const auto reduced = reduced_mass_u(selector->molecule);
-        if (!reduced)
-            return store::data_error({}, 0,
-                                     "the reduced mass of " + selector->molecule +
-                                         " is not known: give the mass");
-        table.mass_u = *reduced;
-    }
-    auto points = maxwellian_rates(curve.energy, curve.sigma, temperatures_k, table.mass_u);
-    if (!points)
-        return store::data_error({}, 0,
-                                 "the curve's table cannot be integrated (energies below 0 or "
-                                 "not rising, or values that are not finite)");
-    table.points = std::move(*points);
+    table.mass_u = rates->mass_u;
+    const double top = curve.energy.empty() ? 0.0 : curve.energy.back();
+    for (const RateRow& row : rates->rows)
+        table.points.push_back({row.abscissa, row.k_cm3_s, maxwellian_tail(top, row.abscissa)});
     return table;
 }
 
@@ -140,6 +129,20 @@ store::Result<std::vector<LxcatBlock>> Database::lxcat_file(const std::string& p
         return std::move(text).error();
     std::istringstream in(std::move(*text));
     return read_lxcat(in, path);
+}
+
+store::Result<std::vector<TabulatedEedf>>
+Database::eedf_file(const std::string& path, std::span<const std::int32_t> columns) const {
+    store::Result<std::string> text = text_of(*files_, path);
+    if (!text)
+        return std::move(text).error();
+    store::Result<EedfColumns> read = read_eedf_columns(*text, path, columns);
+    if (!read)
+        return std::move(read).error();
+    std::vector<TabulatedEedf> out;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        out.push_back({columns[c], read->energy_ev, std::move(read->values[c])});
+    return out;
 }
 
 store::Result<OutsideCurve> Database::measured(const std::string& path,

@@ -11,6 +11,7 @@
 #include "curves/database_check.h"
 #include "curves/lxcat.h"
 #include "curves/rate.h"
+#include "curves/rate_request.h"
 #include "curves/selector.h"
 #include "store/catalogue_file.h"
 #include "store/error.h"
@@ -101,6 +102,15 @@ class Database {
                                                 std::optional<double> mass_u) const {
         return curve_rates(curve, selector, temperatures_k, mass_u);
     }
+    [[nodiscard]] store::Result<Rates> rate(const Curve& curve,
+                                            const std::optional<CurveSelector>& selector,
+                                            const RateRequest& request) const {
+        return curve_rates(curve, selector, request);
+    }
+    // The distributions of an EEDF file (curves/eedf_file.h), one per column asked for, in
+    // the order asked.
+    [[nodiscard]] store::Result<std::vector<TabulatedEedf>>
+    eedf_file(const std::string& path, std::span<const std::int32_t> columns) const;
 
     // The LXCat block of a curve of this database, its UPDATED line the newest modification
     // of its source files (a usage error for the processes LXCat has no keyword for).

@@ -224,25 +224,53 @@ DataTable curve_table(const Curve& curve, const std::string& selector, SigmaUnit
     return table;
 }
 
-DataTable rate_table(const Curve& curve, const std::string& selector,
-                     std::span<const RatePoint> rates, double mass_u, bool m3_per_s) {
+DataTable rate_table(const Curve& curve, const std::string& selector, const Rates& rates,
+                     bool m3_per_s) {
     DataTable table;
     table.provenance = provenance_lines(curve, selector);
-    table.provenance.push_back("mass: " + std::to_string(mass_u) + " u");
+    const std::string below = rates.below == BelowTable::wigner
+                                  ? "wigner (sigma(E1) sqrt(E1/E) below the first energy E1)"
+                                  : "zero (sigma = 0 below the first energy)";
+    table.provenance.push_back("distribution: " + rates.distribution);
+    table.provenance.push_back("below the table: " + below);
+    table.provenance.push_back("mass: " + table_number(rates.mass_u) + " u");
     table.provenance_json = provenance_json(curve, selector);
+    table.extra_json =
+        "\"rate\": {" + store::json_text_field("distribution", rates.distribution) +
+        ", \"below\": " + json_string(rates.below == BelowTable::wigner ? "wigner" : "zero") +
+        ", \"mass_u\": " + json_number(rates.mass_u) + "}";
     table.database = curve.provenance.database;
     table.selector = selector;
-    table.x_array = "T_K";
-    table.x_key = "T";
-    table.x_unit = "K";
     table.y_key = "k";
     table.y_unit = m3_per_s ? "m3/s" : "cm3/s";
-    TableColumn t{"T_K", {}}, k{m3_per_s ? "k_m3/s" : "k_cm3/s", {}};
-    for (const RatePoint& p : rates) {
-        t.values.push_back(p.temperature_k);
-        k.values.push_back(m3_per_s ? cm3_s_to_m3_s(p.k_cm3_s) : p.k_cm3_s);
+    TableColumn x, mean{"mean_energy_eV", {}}, k{m3_per_s ? "k_m3/s" : "k_cm3/s", {}};
+    switch (rates.abscissa) {
+    case RateAbscissa::temperature:
+        x.name = "T_K";
+        table.x_key = "T";
+        table.x_unit = "K";
+        break;
+    case RateAbscissa::mean_energy:
+        x.name = "mean_energy_eV";
+        table.x_key = "mean_energy";
+        table.x_unit = "eV";
+        break;
+    case RateAbscissa::column:
+        x.name = "column";
+        table.x_key = "mean_energy";
+        table.x_unit = "eV";
+        break;
     }
-    table.columns = {std::move(t), std::move(k)};
+    table.x_array = x.name;
+    for (const RateRow& row : rates.rows) {
+        x.values.push_back(row.abscissa);
+        mean.values.push_back(row.mean_energy_ev);
+        k.values.push_back(m3_per_s ? cm3_s_to_m3_s(row.k_cm3_s) : row.k_cm3_s);
+    }
+    table.columns.push_back(std::move(x));
+    if (rates.abscissa == RateAbscissa::column)
+        table.columns.push_back(std::move(mean));
+    table.columns.push_back(std::move(k));
     return table;
 }
 

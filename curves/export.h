@@ -14,6 +14,7 @@
 #include "curves/curve.h"
 #include "curves/lxcat.h"
 #include "curves/rate.h"
+#include "curves/rate_request.h"
 #include "curves/selector.h"
 #include "store/file_system.h"
 
@@ -76,10 +77,11 @@ void append_json(std::string& out, const DataTable& table);
 [[nodiscard]] DataTable curve_table(const Curve& curve, const std::string& selector,
                                     SigmaUnit unit);
 
-// Rate coefficients as a table: "T_K", then "k_cm3/s" (or "k_m3/s"), the curve's provenance
-// and the mass in the "#" lines.
+// Rate coefficients as a table: "T_K" or "mean_energy_eV", or "column" then
+// "mean_energy_eV", then "k_cm3/s" (or "k_m3/s"); the curve's provenance, the distribution,
+// the region below the table and the mass in the "#" lines and in the JSON's "rate" object.
 [[nodiscard]] DataTable rate_table(const Curve& curve, const std::string& selector,
-                                   std::span<const RatePoint> rates, double mass_u, bool m3_per_s);
+                                   const Rates& rates, bool m3_per_s);
 
 // The table as text: "tsv", "csv" or "json".
 [[nodiscard]] std::string rendered(const DataTable& table, std::string_view format);

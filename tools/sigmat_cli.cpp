@@ -106,7 +106,8 @@ void emit(const Io& io, const curves::Database& db, const std::string& output,
 
 struct Options {
     std::string db, molecule, selector, units = "A2", format = "tsv", output, tv, tj, t_list, range,
-                                        rate_units = "cm3/s", gnuplot;
+                                        rate_units = "cm3/s", gnuplot, mean_energy,
+                                        eedf = "maxwell", below = "zero";
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     std::optional<std::int32_t> fwhm;
     std::optional<double> mass;
@@ -153,25 +154,63 @@ void thermal_command(const Io& io, const curves::Database& db, const Options& o)
          scan.provenance.source_files);
 }
 
+// The distribution, its abscissa and the region below the table, as the options give them.
+curves::RateRequest rate_request(const curves::Database& db, const Options& o,
+                                 const curves::CurveSelector& selector,
+                                 std::vector<std::string>& inputs) {
+    curves::RateRequest request;
+    const curves::EedfChoice eedf = take(curves::parse_eedf(o.eedf, "--eedf " + o.eedf));
+    check(curves::distribution_allowed(selector,
+                                       eedf.shape == 1.0 && !eedf.file && o.mean_energy.empty()));
+    request.distribution = eedf.name;
+    request.shape = eedf.shape;
+    if (o.below != "zero" && o.below != "wigner")
+        usage("--below " + o.below + ": zero or wigner");
+    request.below = o.below == "wigner" ? curves::BelowTable::wigner : curves::BelowTable::zero;
+    request.mass_u = o.mass;
+    check(curves::mass_value(o.mass, "--mass"));
+    if (eedf.file) {
+        // The file's columns are the rows of the table.
+        if (!o.t_list.empty() || !o.mean_energy.empty())
+            usage("--eedf " + o.eedf +
+                  ": the file's columns are the distributions; leave out "
+                  "--t and --mean-energy");
+        request.tables = take(db.eedf_file(*eedf.file, eedf.columns));
+        inputs.push_back(*eedf.file);
+        return request;
+    }
+    if (o.t_list.empty() == o.mean_energy.empty())
+        usage("give one of --t (K) and --mean-energy (eV)");
+    if (!o.mean_energy.empty()) {
+        request.abscissa = curves::RateAbscissa::mean_energy;
+        request.values = numbers_of("--mean-energy", o.mean_energy);
+        check(curves::mean_energies(request.values, "--mean-energy " + o.mean_energy));
+    } else {
+        request.values = numbers_of("--t", o.t_list);
+        check(curves::rate_temperatures(request.values, "--t " + o.t_list));
+    }
+    return request;
+}
+
 void rate_command(const Io& io, const curves::Database& db, const Options& o) {
     const curves::CurveSelector selector = selector_of(db, o.selector);
     if (o.rate_units != "cm3/s" && o.rate_units != "m3/s")
         usage("--units " + o.rate_units + ": cm3/s or m3/s");
-    const std::vector<double> temperatures = numbers_of("--t", o.t_list);
-    check(curves::rate_temperatures(temperatures, "--t " + o.t_list));
-    check(curves::mass_value(o.mass, "--mass"));
+    std::vector<std::string> inputs;
+    const curves::RateRequest request = rate_request(db, o, selector, inputs);
     const curves::Curve curve = take(db.curve(selector));
-    const curves::RateTable rates = take(db.rate(curve, selector, temperatures, o.mass));
-    const double top = curve.energy.empty() ? 0.0 : curve.energy.back();
-    for (const curves::RatePoint& p : rates.points)
-        if (p.tail > curves::tail_warning_threshold)
-            io.err << "warning: T=" << p.temperature_k << " K: the table ends at " << top
-                   << " eV, where a share " << p.tail << " of the rate's integrand lies above it\n";
+    const curves::Rates rates = take(db.rate(curve, selector, request));
+    std::string warnings;
+    for (const std::string& warning : rates.warnings)
+        warnings += "warning: " + warning + "\n";
+    io.err << warnings;
+    inputs.insert(inputs.end(), curve.provenance.source_files.begin(),
+                  curve.provenance.source_files.end());
     emit(io, db, o.output,
-         curves::rendered(curves::rate_table(curve, curves::selector_text(selector), rates.points,
-                                             rates.mass_u, o.rate_units == "m3/s"),
+         curves::rendered(curves::rate_table(curve, curves::selector_text(selector), rates,
+                                             o.rate_units == "m3/s"),
                           o.format),
-         curve.provenance.source_files);
+         inputs);
 }
 
 void plot_command(const Io& io, const curves::Database& db, const Options& o) {
@@ -326,11 +365,23 @@ int run(int argc, const char* const* argv, Io io) {
     output_option(thermal);
 
     auto* rate = cli.add_subcommand(
-        "rate", "Maxwellian rate coefficients: electron temperature for dea, ve and thermal, gas "
-                "temperature for aed and aedtot");
+        "rate", "Rate coefficients under an electron energy distribution (dea, ve, thermal), or "
+                "Maxwellian at the gas temperature (aed, aedtot)");
     rate->add_option("CURVE", o.selector, selector_help)->required();
-    rate->add_option("--t", o.t_list, "Temperatures (K): 300, 300,1000 or FROM:TO:STEP")
-        ->required();
+    rate->add_option(
+        "--t", o.t_list,
+        "Temperatures (K): 300, 300,1000 or FROM:TO:STEP; the mean energy is 3/2 kB T");
+    rate->add_option("--mean-energy", o.mean_energy,
+                     "Mean energies of the distribution (eV, 0.001 to 1000), as --t");
+    rate->add_option("--eedf", o.eedf,
+                     "maxwell, druyvesteyn, shape=X (f ~ exp(-c (E/<E>)^X), X from 0.5 to 5), or "
+                     "file:PATH[:COLUMNS] (energy in eV, then EEDFs in eV^-3/2; columns counted "
+                     "among the numbers of a row, default 2, a list such as 2,4 gives several)")
+        ->capture_default_str();
+    rate->add_option("--below", o.below,
+                     "Below the table's first energy E1: zero, or wigner (sigma(E1) sqrt(E1/E), "
+                     "the threshold law of s-wave attachment and of Langevin capture)")
+        ->capture_default_str();
     rate->add_option("--mass", o.mass,
                      "The colliding mass in u (default: the electron's, or the "
                      "reduced mass of the molecule's atoms for AED)");

@@ -105,5 +105,49 @@ TEST(CliFace, ATableGoesWholeToItsFile) {
     EXPECT_NE(written->find("E_eV,sigma_A2\n0.1,1e-17\n"), std::string::npos) << *written;
 }
 
+// rate: each distribution and abscissa gives its header; a request that mixes them, or asks
+// AED for another distribution than the gas's Maxwellian, is a usage error naming the cause.
+TEST(CliFace, RateDistributionsAndTheirAbscissae) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* said; // on standard output (status 0) or standard error
+    } const cases[] = {
+        {{"--t", "300"}, 0, "T_K\tk_cm3/s\n300\t"},
+        {{"--mean-energy", "0.1", "--eedf", "druyvesteyn"}, 0, "mean_energy_eV\tk_cm3/s\n0.1\t"},
+        {{"--eedf", "file:/f.txt:2,3", "--below", "wigner"},
+         0,
+         "column\tmean_energy_eV\tk_cm3/s\n2\t"},
+        {{"--t", "300", "--mean-energy", "0.1"}, 2, "give one of --t (K) and --mean-energy (eV)"},
+        {{}, 2, "give one of --t (K) and --mean-energy (eV)"},
+        {{"--eedf", "file:/f.txt", "--t", "300"}, 2, "leave out --t and --mean-energy"},
+        {{"--mean-energy", "1e4"}, 2, "--mean-energy 1e4: mean energies from 0.001 to 1000 eV"},
+        {{"--t", "300", "--eedf", "shape=7"}, 2, "--eedf shape=7: a shape X from 0.5 to 5"},
+        {{"--t", "300", "--below", "half"}, 2, "--below half: zero or wigner"},
+        {{"--eedf", "file:/missing.txt"}, 1, "/missing.txt: cannot be read"},
+    };
+    for (const Case& c : cases) {
+        store::MemoryFileSystem files;
+        files.add_file("/db/HCl/DA/nu00/DA00J00.dat", dea());
+        files.add_file("/f.txt", "E f g\n0 1 2\n1 1 2\n");
+        std::vector<std::string> args{"rate", "HCl:dea:v=0,J=0"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun r = cli(files, args);
+        EXPECT_EQ(r.status, c.status) << args.back() << r.err;
+        EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos)
+            << r.out << r.err;
+    }
+    store::MemoryFileSystem files;
+    files.add_file("/db/HCl/AD/adTot.dat", "# total AED\n#\n# Max. energy = 1.0000E+00 eV   "
+                                           "resolution = 100\n#\n#\n#\n1.0000E-01 1.0000E+00\n");
+    for (const std::vector<std::string>& aed :
+         {std::vector<std::string>{"rate", "HCl:aedtot", "--mean-energy", "0.1"},
+          {"rate", "HCl:aedtot", "--t", "300", "--eedf", "druyvesteyn"}}) {
+        const CliRun r = cli(files, aed);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "sigmat-cli: AED rates are Maxwellian at the gas temperature\n");
+    }
+}
+
 } // namespace
 } // namespace sigmat::test

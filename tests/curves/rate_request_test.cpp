@@ -1,0 +1,167 @@
+// Rate requests as the faces make them: the distribution named on the command line, an EEDF
+// file as a Boltzmann solver writes it, the rows and the warnings a kinetics model's author
+// reads. The integrals themselves are the numerics tests'.
+#include "curves/eedf_file.h"
+#include "curves/rate_request.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace sigmat::curves {
+namespace {
+
+TEST(EedfFile, ABoltzmannSolversTableReadsItsSecondNumberColumn) {
+    // A byte-order mark, a title, a header of words, CR LF line ends, an anisotropy column.
+    const std::string text = "\xEF\xBB\xBFSolver output, E/N = 100 Td\r\n"
+                             "Energy (eV)\tEEDF (eV-3/2)\tAnisotropy\r\n"
+                             "0.0\t2.0\t0.1\r\n"
+                             "0.5\t1.0\t0.2\r\n"
+                             "\r\n"
+                             "1.0\t0.0\t0.3\r\n";
+    const auto read = read_eedf_columns(text, "f.txt", std::vector<std::int32_t>{2});
+    ASSERT_TRUE(read) << read.error().message;
+    EXPECT_EQ(read->energy_ev, (std::vector<double>{0.0, 0.5, 1.0}));
+    EXPECT_EQ(read->values.at(0), (std::vector<double>{2.0, 1.0, 0.0}));
+    const auto both = read_eedf_columns("0,1,2\n1,3,4\n", "f.csv", std::vector<std::int32_t>{3, 2});
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->values.at(0), (std::vector<double>{2.0, 4.0}));
+    EXPECT_EQ(both->values.at(1), (std::vector<double>{1.0, 3.0}));
+}
+
+TEST(EedfFile, RowsThatCannotBeADistributionNameTheirLine) {
+    struct Case {
+        const char* text;
+        std::int32_t line;
+        const char* why;
+    } const cases[] = {
+        {"0 1 1\n1 2\n", 2, "holds 2 number columns, not column 3"},
+        {"0 1 1\n0.5 1 1\n0.2 1 1\n", 3, "falls below the row before"},
+        {"-0.1 1 1\n", 1, "0 or above"},
+        {"0 1 1\n1 1 -2\n", 2, "column 3"},
+        {"0 1 nan\n", 1, "finite"},
+        {"Energy EEDF\n", 0, "no row starts with a number"},
+    };
+    for (const Case& c : cases) {
+        const auto read = read_eedf_columns(c.text, "f.txt", std::vector<std::int32_t>{3});
+        ASSERT_FALSE(read) << c.text;
+        EXPECT_EQ(read.error().line, c.line) << c.text;
+        EXPECT_NE(read.error().message.find(c.why), std::string::npos) << read.error().message;
+    }
+}
+
+TEST(RateRequest, DistributionsAsTheCommandLineNamesThem) {
+    struct Case {
+        const char* text;
+        double shape;
+        const char* file;
+        std::vector<std::int32_t> columns;
+    } const good[] = {
+        {"maxwell", 1.0, nullptr, {2}},
+        {"druyvesteyn", 2.0, nullptr, {2}},
+        {"shape=0.5", 0.5, nullptr, {2}},
+        {"file:C:/runs/eedf.txt", 1.0, "C:/runs/eedf.txt", {2}},
+        {"file:/a:b/e.txt:2,4", 1.0, "/a:b/e.txt", {2, 4}},
+    };
+    for (const Case& c : good) {
+        const auto choice = parse_eedf(c.text, "--eedf");
+        ASSERT_TRUE(choice) << c.text;
+        EXPECT_EQ(choice->shape, c.shape) << c.text;
+        EXPECT_EQ(choice->file.value_or(""), std::string(c.file ? c.file : "")) << c.text;
+        EXPECT_EQ(choice->columns, c.columns) << c.text;
+    }
+    for (const char* bad : {"Maxwell", "shape=0.49", "shape=5.01", "shape=nan",
+                            "shape=", "file:", "file:e.txt:1", "file:e.txt:2,,3", "kappa"}) {
+        const auto choice = parse_eedf(bad, "--eedf");
+        ASSERT_FALSE(choice) << bad;
+        EXPECT_EQ(choice.error().kind, store::ErrorKind::usage) << bad;
+    }
+}
+
+Curve table(double from, double to, double step, double (*sigma)(double)) {
+    Curve c;
+    for (double e = from; e <= to + step / 2; e += step) {
+        c.energy.push_back(e);
+        c.sigma.push_back(sigma(e));
+    }
+    return c;
+}
+
+TEST(RateRequest, RowsAndWarningsForEachAbscissa) {
+    // sigma = 1/sqrt(E) from 10 meV to 1 eV: a large share below the table at low mean energy,
+    // a tail above it at high.
+    const Curve curve = table(0.01, 1.0, 0.01, [](double e) { return 1.0 / std::sqrt(e); });
+    RateRequest by_t;
+    by_t.values = {300.0, 30000.0};
+    const auto t = curve_rates(curve, std::nullopt, by_t);
+    ASSERT_TRUE(t) << t.error().message;
+    ASSERT_EQ(t->rows.size(), 2u);
+    EXPECT_NEAR(t->rows[0].mean_energy_ev, maxwellian_mean_energy_ev(300.0), 1e-15);
+    ASSERT_GE(t->warnings.size(), 2u);
+    EXPECT_EQ(t->warnings[0].rfind("T=300 K: the region below 0.01 eV would add ", 0), 0u)
+        << t->warnings[0];
+    EXPECT_EQ(t->warnings[1].rfind("T=30000 K: the table ends at 1 eV, where a share ", 0), 0u)
+        << t->warnings[1];
+
+    RateRequest by_mean = by_t;
+    by_mean.abscissa = RateAbscissa::mean_energy;
+    by_mean.values = {1.5};
+    by_mean.shape = 2.0;
+    by_mean.below = BelowTable::wigner;
+    const auto m = curve_rates(curve, std::nullopt, by_mean);
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->warnings.size(), 1u); // the tail; under wigner the region below is counted
+    EXPECT_EQ(m->warnings[0].rfind("mean energy 1.5 eV: the table ends", 0), 0u) << m->warnings[0];
+
+    // A tabulated Maxwellian at 1 eV mean energy, 2 % too large: normalised, with a warning, to
+    // the family's rate.
+    RateRequest by_file;
+    TabulatedEedf f{2, {}, {}};
+    const double kt = 2.0 / 3.0;
+    for (double e = 0.0; e <= 30 * kt; e += 0.001) {
+        f.energy_ev.push_back(e);
+        f.values.push_back(1.02 * 2.0 / std::sqrt(std::numbers::pi) * std::pow(kt, -1.5) *
+                           std::exp(-e / kt));
+    }
+    by_file.tables = {f};
+    const auto c = curve_rates(curve, std::nullopt, by_file);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->abscissa, RateAbscissa::column);
+    EXPECT_EQ(c->rows[0].abscissa, 2.0);
+    EXPECT_NEAR(c->rows[0].mean_energy_ev, 1.0, 1e-5);
+    EXPECT_EQ(c->warnings[0].rfind("column 2: the integral of f sqrt(E) dE is 1.02, not 1", 0), 0u)
+        << c->warnings[0];
+    RateRequest family = by_t;
+    family.abscissa = RateAbscissa::mean_energy;
+    family.values = {1.0};
+    EXPECT_NEAR(c->rows[0].k_cm3_s / curve_rates(curve, std::nullopt, family)->rows[0].k_cm3_s, 1.0,
+                1e-5);
+}
+
+TEST(RateRequest, AssociativeDetachmentIsMaxwellianAtTheGasTemperature) {
+    const Curve curve = table(0.01, 1.0, 0.01, [](double) { return 1.0; });
+    CurveSelector aed;
+    aed.molecule = "HCl";
+    aed.kind = ProcessKind::aed_total;
+    RateRequest request;
+    request.values = {300.0};
+    const auto maxwell = curve_rates(curve, aed, request);
+    ASSERT_TRUE(maxwell);
+    EXPECT_NEAR(maxwell->mass_u, *reduced_mass_u("HCl"), 1e-12);
+    RateRequest druyvesteyn = request, mean = request;
+    druyvesteyn.shape = 2.0;
+    mean.abscissa = RateAbscissa::mean_energy;
+    mean.values = {0.1};
+    for (const RateRequest& r : {druyvesteyn, mean}) {
+        const auto refused = curve_rates(curve, aed, r);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().kind, store::ErrorKind::usage);
+        EXPECT_EQ(refused.error().message, "AED rates are Maxwellian at the gas temperature");
+    }
+}
+
+} // namespace
+} // namespace sigmat::curves
