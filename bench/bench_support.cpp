@@ -36,7 +36,7 @@ double RatioReporter::seconds(const std::string& name) const {
 void print_ratios(const RatioReporter& reporter, const std::vector<Ratio>& ratios) {
     std::printf("\n%-44s %12s   %s\n", "ratio", "measured", "goal");
     for (const Ratio& r : ratios) {
-        const double num = reporter.seconds(r.numerator);
+        const double num = reporter.seconds(r.numerator) * r.numerator_times;
         const double den = reporter.seconds(r.denominator);
         if (num <= 0.0 || den <= 0.0)
             continue; // filtered out of this run

@@ -121,6 +121,38 @@ void cli_thermal_100_pairs(benchmark::State& state) {
     cli_thermal(state, "100:1090:10");
 }
 
+// sigmat-cli with `args` on the benchmark's database, its output to standard output (kept in
+// memory); false when it fails.
+bool cli_run(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"sigmat-cli", "--db", database()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<const char*> argv;
+    for (const std::string& a : all)
+        argv.push_back(a.c_str());
+    std::ostringstream text, messages;
+    return sigmat::cli::run(static_cast<int>(argv.size()), argv.data(),
+                            {sigmat::store::real_file_system(), text, messages,
+                             [](const char*) { return std::optional<std::string>(); }, "/"}) == 0;
+}
+
+// A rate table of a vibrationally hot gas: 100 Tv x 10 TJ x 100 electron temperatures in one
+// `rates` call, against the single-pair `rate` calls it replaces (10 of the 1000 are run; the
+// ratio takes them 100 times).
+const char* const rate_temperatures = "300:30000:300";
+void rates_100x10x100(benchmark::State& state) {
+    for (auto _ : state)
+        if (!cli_run({"rates", "HCl", "--tv", "100:9901:99", "--tj", "100:1000:100", "--t",
+                      rate_temperatures}))
+            state.SkipWithError("sigmat-cli rates failed");
+}
+void single_pair_rate_calls_10(benchmark::State& state) {
+    for (auto _ : state)
+        for (int tv = 100; tv <= 1000; tv += 100)
+            if (!cli_run({"rate", "HCl:thermal:tv=" + std::to_string(tv) + ",tj=300", "--t",
+                          rate_temperatures}))
+                state.SkipWithError("sigmat-cli rate failed");
+}
+
 // The text of the 100-pair scan's table in each format, and one of its columns as an LXCat
 // block: bytes per iteration, for the throughput.
 const sigmat::curves::Curve& scan_of_100_pairs() {
@@ -178,6 +210,8 @@ BENCHMARK(one_pair)->Unit(benchmark::kMillisecond);
 BENCHMARK(scan_100_pairs)->Unit(benchmark::kMillisecond);
 BENCHMARK(cli_thermal_one_pair)->Unit(benchmark::kMillisecond);
 BENCHMARK(cli_thermal_100_pairs)->Unit(benchmark::kMillisecond);
+BENCHMARK(rates_100x10x100)->Unit(benchmark::kMillisecond);
+BENCHMARK(single_pair_rate_calls_10)->Unit(benchmark::kMillisecond);
 BENCHMARK(table_tsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(table_csv)->Unit(benchmark::kMillisecond);
 BENCHMARK(table_json)->Unit(benchmark::kMillisecond);
@@ -206,7 +240,9 @@ int main(int argc, char** argv) {
         argc, argv,
         {{"scan of 100 pairs / one pair", "scan_100_pairs", "one_pair", "<= 5"},
          {"sigmat-cli thermal, 100 pairs / one pair", "cli_thermal_100_pairs",
-          "cli_thermal_one_pair", "<= 5"}},
+          "cli_thermal_one_pair", "<= 5"},
+         {"1000 single-pair rate calls / rates 100x10x100", "single_pair_rate_calls_10",
+          "rates_100x10x100", ">= 20", 100.0}},
         {{"table text, tsv (MB/s)", "table_tsv", &tsv_bytes, ">= 100"},
          {"table text, csv (MB/s)", "table_csv", &csv_bytes, ">= 100"},
          {"table text, json (MB/s)", "table_json", &json_bytes, ">= 100"},

@@ -118,9 +118,73 @@ store::Result<RateTable> curve_rates(const Curve& curve,
     return table;
 }
 
-store::Result<LxcatBlock> Database::lxcat(const Curve& curve, const CurveSelector& selector) const {
+store::Result<LxcatBlock> Database::lxcat(const Curve& curve, const CurveSelector& selector,
+                                          bool as_tabulated) const {
     return lxcat_block(curve, selector, molecule_code(selector.molecule),
-                       newest_source(*files_, curve));
+                       newest_source(*files_, curve), as_tabulated);
+}
+
+store::Result<Database::LxcatSet> Database::lxcat_set(std::string_view molecule,
+                                                      std::optional<std::int32_t> fwhm_mev,
+                                                      bool as_tabulated) const {
+    store::Result<std::vector<LevelRow>> levels = states(molecule);
+    if (!levels)
+        return std::move(levels).error();
+    LxcatSet set;
+    // The curve of a selector as a block, or nothing when its file is missing.
+    const auto add = [&](const CurveSelector& selector) -> store::Result<bool> {
+        const std::string path = state_file(*files_, folder_, selector).path;
+        if (files_->stat(path).kind == store::PathKind::missing) {
+            if (set.missing.empty() || set.missing.back() != path)
+                set.missing.push_back(path);
+            return false;
+        }
+        store::Result<Curve> read = curve(selector);
+        if (!read)
+            return std::move(read).error();
+        store::Result<LxcatBlock> block = lxcat(*read, selector, as_tabulated);
+        if (!block)
+            return std::move(block).error();
+        set.blocks.push_back(std::move(*block));
+        if (set.sources.empty() || set.sources.back() != path)
+            set.sources.push_back(path);
+        return true;
+    };
+    for (const ProcessKind kind : {ProcessKind::dea, ProcessKind::ve})
+        for (const LevelRow& level : *levels)
+            for (std::int32_t j = 0; j <= level.j_max; ++j) {
+                CurveSelector selector;
+                selector.molecule = level.molecule;
+                selector.kind = kind;
+                selector.v = level.v;
+                selector.j = j;
+                selector.fwhm_mev = fwhm_mev;
+                if (kind == ProcessKind::dea) {
+                    if (store::Result<bool> added = add(selector); !added)
+                        return std::move(added).error();
+                    continue;
+                }
+                // VE: one block per final level above v, as many as the file has columns.
+                const std::string path = state_file(*files_, folder_, selector).path;
+                if (files_->stat(path).kind == store::PathKind::missing) {
+                    set.missing.push_back(path);
+                    continue;
+                }
+                store::Result<store::CrossSectionTable> table =
+                    store::read_cross_section_table(*files_, path, store::ProcessKind::ve);
+                if (!table)
+                    return std::move(table).error();
+                for (selector.vf = level.v + 1; selector.vf + 2 <= table->columns; ++selector.vf)
+                    if (store::Result<bool> added = add(selector); !added)
+                        return std::move(added).error();
+            }
+    return set;
+}
+
+store::Result<ThermalRates> Database::rates(std::string_view molecule,
+                                            std::span<const TemperaturePair> pairs,
+                                            const RateRequest& request) const {
+    return thermal_rates(*files_, folder_, molecule_code(molecule), pairs, request, threads_, true);
 }
 
 store::Result<std::vector<LxcatBlock>> Database::lxcat_file(const std::string& path) const {

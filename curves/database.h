@@ -113,9 +113,27 @@ class Database {
     eedf_file(const std::string& path, std::span<const std::int32_t> columns) const;
 
     // The LXCat block of a curve of this database, its UPDATED line the newest modification
-    // of its source files (a usage error for the processes LXCat has no keyword for).
-    [[nodiscard]] store::Result<LxcatBlock> lxcat(const Curve& curve,
-                                                  const CurveSelector& selector) const;
+    // of its source files (a usage error for the processes LXCat has no keyword for); ending
+    // with a zero unless `as_tabulated` (lxcat_block of curves/export.h).
+    [[nodiscard]] store::Result<LxcatBlock> lxcat(const Curve& curve, const CurveSelector& selector,
+                                                  bool as_tabulated = false) const;
+    // A molecule's whole set for a Boltzmann solver: every DEA state the catalogue lists as an
+    // ATTACHMENT block and every VE into a higher level as EXCITATION, each named on its
+    // line 2 by its states, DEA first, each in the order of v, J and v'. Listed states whose
+    // file is missing are left out and named in `missing`; any other failure ends the set.
+    struct LxcatSet {
+        std::vector<LxcatBlock> blocks;
+        std::vector<std::string> missing; // the paths looked for
+        std::vector<std::string> sources; // the files the blocks were read from
+    };
+    [[nodiscard]] store::Result<LxcatSet> lxcat_set(std::string_view molecule,
+                                                    std::optional<std::int32_t> fwhm_mev,
+                                                    bool as_tabulated = false) const;
+    // The DEA rates of a thermal gas at every pair (thermal_rates of curves/rate_request.h),
+    // within the limits of one request.
+    [[nodiscard]] store::Result<ThermalRates> rates(std::string_view molecule,
+                                                    std::span<const TemperaturePair> pairs,
+                                                    const RateRequest& request) const;
 
     // A file of the user's: `block` nothing for a two-column measurement (sigma in
     // `columns_unit`), a number for that block of an LXCat file (1-based; sigma in m^2 there).

@@ -274,6 +274,67 @@ DataTable rate_table(const Curve& curve, const std::string& selector, const Rate
     return table;
 }
 
+DataTable thermal_rates_table(const ThermalRates& rates, const std::string& selector,
+                              bool m3_per_s) {
+    Rates columns_of;
+    columns_of.abscissa = rates.abscissa;
+    columns_of.distribution = rates.distribution;
+    columns_of.below = rates.below;
+    columns_of.mass_u = rates.mass_u;
+    columns_of.rows = rates.rows;
+    // The pairs are the table's own columns: the provenance names the states and the files.
+    Curve average = rates.average;
+    average.provenance.temperatures.clear();
+    DataTable table = rate_table(average, selector, columns_of, m3_per_s);
+    TableColumn tv{"Tv_K", {}}, tj{"TJ_K", {}};
+    for (const TemperaturePair& pair : rates.pairs)
+        for (std::size_t f = 0; f < rates.per_pair; ++f) {
+            tv.values.push_back(pair.tv_k);
+            tj.values.push_back(pair.tj_k);
+        }
+    table.columns.insert(table.columns.begin(), {std::move(tv), std::move(tj)});
+    table.x_array = "Tv_K";
+    return table;
+}
+
+namespace {
+
+std::string g6(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.6g", value);
+    return buffer;
+}
+
+} // namespace
+
+std::string fit_line(const numerics::ArrheniusFit& fit, bool m3_per_s,
+                     const std::optional<TemperaturePair>& pair) {
+    char deviation[32];
+    std::snprintf(deviation, sizeof deviation, "%.3g", 100.0 * fit.max_deviation);
+    std::string line = "fit: ";
+    if (pair)
+        line += "Tv = " + std::to_string(pair->tv_k) + " K, TJ = " + std::to_string(pair->tj_k) +
+                " K, ";
+    const double a = m3_per_s ? cm3_s_to_m3_s(fit.a) : fit.a;
+    return line + "A = " + g6(a) + (m3_per_s ? " m3/s" : " cm3/s") + ", b = " + g6(fit.b) +
+           ", Ea = " + g6(fit.ea_k) + " K, T = " + g6(fit.t_lo_k) + ".." + g6(fit.t_hi_k) +
+           " K, max deviation = " + deviation + " %";
+}
+
+std::string fit_json(const numerics::ArrheniusFit& fit, bool m3_per_s,
+                     const std::optional<TemperaturePair>& pair) {
+    // A in the table's unit, which the "units" object names.
+    const double a = m3_per_s ? cm3_s_to_m3_s(fit.a) : fit.a;
+    std::string out = "{";
+    if (pair)
+        out += "\"Tv_K\": " + std::to_string(pair->tv_k) +
+               ", \"TJ_K\": " + std::to_string(pair->tj_k) + ", ";
+    return out + "\"A\": " + json_number(a) + ", \"b\": " + json_number(fit.b) +
+           ", \"Ea_K\": " + json_number(fit.ea_k) + ", \"T_K\": [" + json_number(fit.t_lo_k) +
+           ", " + json_number(fit.t_hi_k) +
+           "], \"max_deviation\": " + json_number(fit.max_deviation) + "}";
+}
+
 std::string rendered(const DataTable& table, std::string_view format) {
     std::string out;
     if (format == "json")
@@ -291,7 +352,8 @@ std::int64_t newest_source(store::FileSystem& files, const Curve& curve) {
 }
 
 store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& selector,
-                                      const std::string& molecule, std::int64_t updated) {
+                                      const std::string& molecule, std::int64_t updated,
+                                      bool as_tabulated) {
     LxcatBlock b;
     const std::string state =
         molecule + "(v=" + std::to_string(selector.v) + ",J=" + std::to_string(selector.j) + ")";
@@ -342,9 +404,15 @@ store::Result<LxcatBlock> lxcat_block(const Curve& curve, const CurveSelector& s
         b.comments.push_back(store::comment_text(line));
     b.updated = format_updated_utc(static_cast<std::time_t>(updated));
     b.energy_ev = curve.energy;
-    b.sigma_m2.reserve(curve.points());
+    b.sigma_m2.reserve(curve.points() + 1);
     for (std::size_t i = 0; i < curve.points(); ++i)
         b.sigma_m2.push_back(curve.sigma[i] * m2_per_a2);
+    const std::size_t n = curve.points();
+    if (!as_tabulated && n >= 2) {
+        b.energy_ev.push_back(curve.energy[n - 1] + (curve.energy[n - 1] - curve.energy[n - 2]));
+        b.sigma_m2.push_back(0.0);
+        b.comments.emplace_back(zero_row_comment);
+    }
     return b;
 }
 

@@ -83,6 +83,22 @@ void append_json(std::string& out, const DataTable& table);
 [[nodiscard]] DataTable rate_table(const Curve& curve, const std::string& selector,
                                    const Rates& rates, bool m3_per_s);
 
+// The DEA rates of a thermal gas as one long table: "Tv_K", "TJ_K", then the abscissa as in
+// rate_table ("T_K", "mean_energy_eV", or "column" and "mean_energy_eV"), then "k_cm3/s"; one
+// row per pair and abscissa value, Tv outer, then TJ, then the abscissa.
+[[nodiscard]] DataTable thermal_rates_table(const ThermalRates& rates, const std::string& selector,
+                                            bool m3_per_s);
+
+// An Arrhenius fit as a "#" line of its table, "fit: A = 1.234e-10 cm3/s, b = 0.5, Ea =
+// 1234.5 K, T = 300..3000 K, max deviation = 2.1 %" (with "Tv = 300 K, TJ = 300 K, " after
+// "fit: " for a pair of a thermal gas), and as a JSON object {"A", "b", "Ea_K", "T_K": [lo,
+// hi], "max_deviation"} (with "Tv_K", "TJ_K" first for a pair). The fit is of k in cm3/s; A
+// is written in the table's unit, cm3/s or m3/s; max_deviation is a fraction.
+[[nodiscard]] std::string fit_line(const numerics::ArrheniusFit& fit, bool m3_per_s,
+                                   const std::optional<TemperaturePair>& pair = std::nullopt);
+[[nodiscard]] std::string fit_json(const numerics::ArrheniusFit& fit, bool m3_per_s,
+                                   const std::optional<TemperaturePair>& pair = std::nullopt);
+
 // The table as text: "tsv", "csv" or "json".
 [[nodiscard]] std::string rendered(const DataTable& table, std::string_view format);
 
@@ -91,10 +107,16 @@ void append_json(std::string& out, const DataTable& table);
 // keyword for (AED, VE into the same or a lower v). `molecule` is the code as
 // the catalogue spells it; `updated` the newest modification of the curve's source files
 // (newest_source).
-[[nodiscard]] store::Result<LxcatBlock> lxcat_block(const Curve& curve,
-                                                    const CurveSelector& selector,
-                                                    const std::string& molecule,
-                                                    std::int64_t updated);
+//
+// Boltzmann solvers hold a table's last value beyond its last energy. Unless `as_tabulated`,
+// the block therefore ends with one more row, sigma = 0 at the last energy plus the width of
+// the last interval, and a COMMENT line says so (zero_row_comment); a table of one point has
+// no interval and stays as it is.
+inline constexpr std::string_view zero_row_comment =
+    "the table ends with a zero: beyond its last energy the cross section is not known";
+[[nodiscard]] store::Result<LxcatBlock>
+lxcat_block(const Curve& curve, const CurveSelector& selector, const std::string& molecule,
+            std::int64_t updated, bool as_tabulated = false);
 
 // The newest modification of a curve's source files, seconds since 1970 (UTC).
 [[nodiscard]] std::int64_t newest_source(store::FileSystem& files, const Curve& curve);

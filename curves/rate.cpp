@@ -22,13 +22,6 @@ bool positive_finite(double x) {
     return std::isfinite(x) && x > 0.0;
 }
 
-// sqrt(2 e / m) in m/s per sqrt(eV), times A^2 -> cm^2: k in cm^3/s from an integral in
-// A^2 eV^(1/2).
-double speed_factor(double mass_u) {
-    return std::sqrt(2.0 * joule_per_ev / (mass_u * kg_per_atomic_mass_unit)) * m2_per_a2 *
-           cm3_per_m3;
-}
-
 double dot(std::span<const double> w, std::span<const double> sigma) {
     double sum = 0.0;
     for (std::size_t i = 0; i < w.size(); ++i)
@@ -48,6 +41,11 @@ std::optional<double> maxwellian_integral(std::span<const double> energies,
 }
 
 } // namespace
+
+double speed_factor(double mass_u) {
+    return std::sqrt(2.0 * joule_per_ev / (mass_u * kg_per_atomic_mass_unit)) * m2_per_a2 *
+           cm3_per_m3;
+}
 
 std::optional<double> maxwellian_rate_cm3_s(std::span<const double> energies_ev,
                                             std::span<const double> sigma_a2, double temperature_k,

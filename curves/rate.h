@@ -50,6 +50,10 @@ inline constexpr double cm3_per_m3 = 1e6;
 inline constexpr double tail_warning_threshold = 1e-3;
 inline constexpr double below_warning_threshold = 1e-3;
 
+// sqrt(2 e / m) in m/s per sqrt(eV), times A^2 -> cm^2: what turns an integral
+// E sigma f dE in A^2 eV^(1/2) into k in cm^3/s, for the mass m in u.
+[[nodiscard]] double speed_factor(double mass_u);
+
 // The rate coefficient in cm^3/s at one temperature.
 //
 // energies_ev: the table's energies (eV), ascending (equal neighbours allowed), not below 0.

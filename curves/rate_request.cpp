@@ -1,6 +1,7 @@
 #include "curves/rate_request.h"
 
 #include "curves/selector.h"
+#include "curves/thermal.h"
 #include "numerics/rate_integral.h"
 #include "store/number_fields.h"
 
@@ -36,22 +37,24 @@ std::string label(RateAbscissa abscissa, double value) {
     return "T=" + short_number(value) + " K";
 }
 
-// The warnings of one row: the table's end, and the region below its first energy.
-void add_warnings(Rates& rates, const std::string& about, const DistributionRate& rate,
-                  std::span<const double> energies) {
-    if (rate.tail > tail_warning_threshold)
-        rates.warnings.push_back(about + ": the table ends at " +
-                                 short_number(energies.empty() ? 0.0 : energies.back()) +
-                                 " eV, where a share " + short_number(rate.tail) +
-                                 " of the rate's integrand lies above it");
-    if (rates.below == BelowTable::zero && rate.below > below_warning_threshold) {
-        // rate.below is the region's share of the extended rate; the warning says how much it
+// The warnings of one row: the table's end (the share `tail` of the flux above it), and the
+// region below its first energy (its share `below` of the rate under the threshold law; 0 when
+// not to be said).
+void add_warnings(std::vector<std::string>& warnings, const std::string& about, double tail,
+                  double below, std::span<const double> energies) {
+    if (tail > tail_warning_threshold)
+        warnings.push_back(about + ": the table ends at " +
+                           short_number(energies.empty() ? 0.0 : energies.back()) +
+                           " eV, where a share " + short_number(tail) +
+                           " of the rate's integrand lies above it");
+    if (below > below_warning_threshold) {
+        // `below` is the region's share of the extended rate; the warning says how much it
         // would add to the rate as it stands.
-        const std::string added =
-            rate.below < 1.0 ? "add " + short_number(100.0 * rate.below / (1.0 - rate.below)) + " %"
-                             : "give the whole rate";
-        rates.warnings.push_back(about + ": the region below " + short_number(energies.front()) +
-                                 " eV would " + added + " under --below wigner");
+        const std::string added = below < 1.0
+                                      ? "add " + short_number(100.0 * below / (1.0 - below)) + " %"
+                                      : "give the whole rate";
+        warnings.push_back(about + ": the region below " + short_number(energies.front()) +
+                           " eV would " + added + " under --below wigner");
     }
 }
 
@@ -146,50 +149,28 @@ store::Result<double> rate_mass(const std::optional<CurveSelector>& selector,
     return *reduced;
 }
 
-store::Result<Rates> curve_rates(const Curve& curve, const std::optional<CurveSelector>& selector,
-                                 const RateRequest& request) {
+namespace {
+
+// The request's distributions, one per row of the table: each with its abscissa value, mean
+// energy and normalisation (1 for the family). A usage error for a request out of its ranges;
+// the warnings of tabulated distributions that were not normalised go to `warnings`.
+struct Distributions {
+    std::vector<numerics::ElectronDistribution> each;
+    std::vector<double> abscissa, mean_energy, normalisation;
+};
+
+store::Result<Distributions> distributions_of(const RateRequest& request,
+                                              const std::optional<CurveSelector>& selector,
+                                              std::vector<std::string>& warnings) {
     const bool tabulated = !request.tables.empty();
     if (store::Status allowed =
             distribution_allowed(selector, !tabulated && request.shape == 1.0 &&
                                                request.abscissa == RateAbscissa::temperature);
         !allowed)
         return std::move(allowed).error();
-    if (!tabulated) {
-        if (!(request.shape >= numerics::min_distribution_shape &&
-              request.shape <= numerics::max_distribution_shape))
-            return store::usage_error("eedf: a shape X from 0.5 to 5");
-        const store::Status values = request.abscissa == RateAbscissa::mean_energy
-                                         ? mean_energies(request.values, "mean energies")
-                                         : rate_temperatures(request.values, "temperatures");
-        if (!values)
-            return values.error();
-    }
     if (store::Status taken = mass_value(request.mass_u, "mass"); !taken)
         return std::move(taken).error();
-    store::Result<double> mass = rate_mass(selector, request.mass_u);
-    if (!mass)
-        return std::move(mass).error();
-
-    Rates rates;
-    rates.abscissa = tabulated ? RateAbscissa::column : request.abscissa;
-    rates.distribution = request.distribution;
-    rates.below = request.below;
-    rates.mass_u = *mass;
-    const std::span<const double> energies(curve.energy);
-    const std::span<const double> sigma(curve.sigma.data(), curve.points());
-    const auto one = [&](const numerics::ElectronDistribution& distribution, double abscissa,
-                         double mean_energy) -> store::Status {
-        const auto rate = distribution_rate(energies, sigma, distribution, request.below, *mass);
-        if (!rate)
-            return store::data_error({}, 0,
-                                     "the curve's table cannot be integrated (energies below 0 "
-                                     "or not rising, or values that are not finite)");
-        if (!std::isfinite(rate->k_cm3_s))
-            return store::data_error({}, 0, "the rate is not a finite number");
-        rates.rows.push_back({abscissa, mean_energy, rate->k_cm3_s});
-        add_warnings(rates, label(rates.abscissa, abscissa), *rate, energies);
-        return {};
-    };
+    Distributions out;
     if (tabulated) {
         for (const TabulatedEedf& table : request.tables) {
             const numerics::TabulatedDistribution f{table.energy_ev, table.values};
@@ -200,24 +181,165 @@ store::Result<Rates> curve_rates(const Curve& curve, const std::optional<CurveSe
                                          about + ": the distribution holds nothing (its integral "
                                                  "of f sqrt(E) dE is 0)");
             if (std::abs(moments->normalisation - 1.0) > normalisation_warning_threshold)
-                rates.warnings.push_back(about + ": the integral of f sqrt(E) dE is " +
-                                         short_number(moments->normalisation) +
-                                         ", not 1: the distribution is normalised");
-            if (store::Status done = one(f, table.column, moments->mean_energy_ev); !done)
-                return std::move(done).error();
+                warnings.push_back(about + ": the integral of f sqrt(E) dE is " +
+                                   short_number(moments->normalisation) +
+                                   ", not 1: the distribution is normalised");
+            out.each.emplace_back(f);
+            out.abscissa.push_back(table.column);
+            out.mean_energy.push_back(moments->mean_energy_ev);
+            out.normalisation.push_back(moments->normalisation);
         }
-        return rates;
+        return out;
     }
+    if (!(request.shape >= numerics::min_distribution_shape &&
+          request.shape <= numerics::max_distribution_shape))
+        return store::usage_error("eedf: a shape X from 0.5 to 5");
+    const store::Status values = request.abscissa == RateAbscissa::mean_energy
+                                     ? mean_energies(request.values, "mean energies")
+                                     : rate_temperatures(request.values, "temperatures");
+    if (!values)
+        return values.error();
     for (const double value : request.values) {
         const double mean = request.abscissa == RateAbscissa::temperature
                                 ? maxwellian_mean_energy_ev(value)
                                 : value;
-        if (store::Status done =
-                one(numerics::ShapedDistribution{request.shape, mean}, value, mean);
-            !done)
-            return std::move(done).error();
+        out.each.emplace_back(numerics::ShapedDistribution{request.shape, mean});
+        out.abscissa.push_back(value);
+        out.mean_energy.push_back(mean);
+        out.normalisation.push_back(1.0);
+    }
+    return out;
+}
+
+} // namespace
+
+store::Result<Rates> curve_rates(const Curve& curve, const std::optional<CurveSelector>& selector,
+                                 const RateRequest& request) {
+    Rates rates;
+    store::Result<Distributions> d = distributions_of(request, selector, rates.warnings);
+    if (!d)
+        return std::move(d).error();
+    store::Result<double> mass = rate_mass(selector, request.mass_u);
+    if (!mass)
+        return std::move(mass).error();
+    rates.abscissa = request.tables.empty() ? request.abscissa : RateAbscissa::column;
+    rates.distribution = request.distribution;
+    rates.below = request.below;
+    rates.mass_u = *mass;
+    const std::span<const double> energies(curve.energy);
+    const std::span<const double> sigma(curve.sigma.data(), curve.points());
+    for (std::size_t f = 0; f < d->each.size(); ++f) {
+        const auto rate = distribution_rate(energies, sigma, d->each[f], request.below, *mass);
+        if (!rate)
+            return store::data_error({}, 0,
+                                     "the curve's table cannot be integrated (energies below 0 "
+                                     "or not rising, or values that are not finite)");
+        if (!std::isfinite(rate->k_cm3_s))
+            return store::data_error({}, 0, "the rate is not a finite number");
+        rates.rows.push_back({d->abscissa[f], d->mean_energy[f], rate->k_cm3_s});
+        add_warnings(rates.warnings, label(rates.abscissa, d->abscissa[f]), rate->tail,
+                     request.below == BelowTable::zero ? rate->below : 0.0, energies);
     }
     return rates;
+}
+
+store::Result<ThermalRates> thermal_rates(store::FileSystem& files, std::string_view db,
+                                          std::string_view molecule,
+                                          std::span<const TemperaturePair> pairs,
+                                          const RateRequest& request, unsigned threads,
+                                          bool request_limits) {
+    ThermalRates out;
+    store::Result<Distributions> d = distributions_of(request, std::nullopt, out.warnings);
+    if (!d)
+        return std::move(d).error();
+    const double mass = request.mass_u.value_or(electron_mass_u);
+    const std::size_t rows = d->each.size();
+    // What each distribution gives below the grid and above it, once the grid is known.
+    std::vector<double> below(rows), tail(rows);
+    const GridWeights weights_for =
+        [&](std::span<const double> grid) -> store::Result<std::vector<std::vector<double>>> {
+        std::vector<std::vector<double>> w;
+        for (std::size_t f = 0; f < rows; ++f) {
+            auto row = numerics::rate_weights(grid, d->each[f]);
+            const auto b =
+                numerics::below_first_factor(grid.empty() ? 0.0 : grid.front(), d->each[f]);
+            const auto t = numerics::tail_share(grid.empty() ? 0.0 : grid.back(), d->each[f]);
+            if (!row || !b || !t)
+                return store::data_error({}, 0,
+                                         "the average's grid cannot be integrated (energies "
+                                         "below 0 or not rising)");
+            w.push_back(std::move(*row));
+            below[f] = *b;
+            tail[f] = *t;
+        }
+        return w;
+    };
+    ScanOptions options;
+    options.request_limits = request_limits;
+    store::Result<ThermalIntegrals> integrals =
+        thermal_integrals(files, db, molecule, pairs, weights_for, threads, options);
+    if (!integrals)
+        return std::move(integrals).error();
+
+    out.abscissa = request.tables.empty() ? request.abscissa : RateAbscissa::column;
+    out.distribution = request.distribution;
+    out.below = request.below;
+    out.mass_u = mass;
+    out.pairs.assign(pairs.begin(), pairs.end());
+    out.per_pair = rows;
+    const std::vector<double>& grid = integrals->average.energy;
+    const double factor = speed_factor(mass);
+    for (std::size_t p = 0; p < pairs.size(); ++p) {
+        // As distribution_rate takes the average's table: the threshold law only where the
+        // average's first value is above 0.
+        const double first = integrals->first_values[p];
+        std::size_t worst_tail = 0, worst_below = 0;
+        double worst_below_share = 0.0;
+        for (std::size_t f = 0; f < rows; ++f) {
+            const double inside = integrals->integrals[p * rows + f];
+            const double extension = first > 0.0 ? below[f] * first : 0.0;
+            const double with = inside + extension;
+            const double share = with > 0.0 ? extension / with : 0.0;
+            const double k = (request.below == BelowTable::wigner ? with : inside) /
+                             d->normalisation[f] * factor;
+            if (!std::isfinite(k))
+                return store::data_error({}, 0, "the rate is not a finite number");
+            out.rows.push_back({d->abscissa[f], d->mean_energy[f], k});
+            if (tail[f] > tail[worst_tail])
+                worst_tail = f;
+            if (share > worst_below_share) {
+                worst_below_share = share;
+                worst_below = f;
+            }
+        }
+        const std::string pair = "Tv=" + std::to_string(pairs[p].tv_k) +
+                                 " K, TJ=" + std::to_string(pairs[p].tj_k) + " K: ";
+        std::vector<std::string> lines;
+        if (rows > 0) {
+            add_warnings(lines, label(out.abscissa, d->abscissa[worst_tail]), tail[worst_tail], 0.0,
+                         grid);
+            if (request.below == BelowTable::zero)
+                add_warnings(lines, label(out.abscissa, d->abscissa[worst_below]), 0.0,
+                             worst_below_share, grid);
+        }
+        for (std::string& line : lines)
+            out.warnings.push_back(pair + line);
+    }
+    out.average = std::move(integrals->average);
+    return out;
+}
+
+RateFit fit_rates(std::span<const RateRow> rows) {
+    std::vector<double> t, k;
+    for (const RateRow& row : rows) {
+        t.push_back(row.abscissa);
+        k.push_back(row.k_cm3_s);
+    }
+    RateFit out;
+    out.fit = numerics::fit_arrhenius(t, k);
+    if (!out.fit)
+        out.missing = "fewer than 3 distinct temperatures with k > 0";
+    return out;
 }
 
 } // namespace sigmat::curves

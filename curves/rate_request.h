@@ -12,8 +12,11 @@
 
 #include "curves/curve.h"
 #include "curves/rate.h"
+#include "numerics/arrhenius.h"
 #include "store/error.h"
+#include "store/file_system.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -89,6 +92,40 @@ struct Rates {
 [[nodiscard]] store::Result<Rates> curve_rates(const Curve& curve,
                                                const std::optional<CurveSelector>& selector,
                                                const RateRequest& request);
+
+// The DEA rates of a thermal gas at every (Tv, TJ) pair: for each pair, the rows of curve_rates
+// on the average `MOL:thermal:tv=TV,tj=TJ` (to rounding), computed from each state's rate once
+// (thermal_integrals of curves/thermal.h).
+struct ThermalRates {
+    RateAbscissa abscissa = RateAbscissa::temperature;
+    std::string distribution;
+    BelowTable below = BelowTable::zero;
+    double mass_u = electron_mass_u;
+    std::vector<TemperaturePair> pairs;
+    std::size_t per_pair = 0;  // rows of each pair
+    std::vector<RateRow> rows; // pair after pair (Tv outer, then TJ, as given), per_pair each
+    // The distributions' warnings once, then per pair the worst share of the table's tail and,
+    // under BelowTable::zero, of the region below it: "Tv=300 K, TJ=300 K: T=3000 K: ...".
+    std::vector<std::string> warnings;
+    Curve average; // the grid and the average's provenance (states, weights), no values
+};
+
+// The request's distributions checked as curve_rates checks them; a usage error for more than
+// the request's limits (within_limits of curves/selector.h, a cell being one rate) when
+// `request_limits`.
+[[nodiscard]] store::Result<ThermalRates>
+thermal_rates(store::FileSystem& files, std::string_view db, std::string_view molecule,
+              std::span<const TemperaturePair> pairs, const RateRequest& request,
+              unsigned threads = 1, bool request_limits = false);
+
+// An Arrhenius fit k = A (T / 300 K)^b exp(-Ea / T) of rows over temperature (those with
+// k > 0; numerics/arrhenius.h), or the reason there is none ("fewer than 3 temperatures with
+// k > 0").
+struct RateFit {
+    std::optional<numerics::ArrheniusFit> fit;
+    std::string missing;
+};
+[[nodiscard]] RateFit fit_rates(std::span<const RateRow> rows);
 
 // Associative detachment takes only the Maxwellian at the gas temperature: a usage error "AED
 // rates are Maxwellian at the gas temperature" when `selector` is AED and the distribution is

@@ -490,4 +490,111 @@ store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db
     return curve;
 }
 
+store::Result<ThermalIntegrals> thermal_integrals(store::FileSystem& files, std::string_view db,
+                                                  std::string_view molecule,
+                                                  std::span<const TemperaturePair> pairs,
+                                                  const GridWeights& weights_for, unsigned threads,
+                                                  const ScanOptions& options) {
+    store::Result<Ground> ground = read_ground(files, db, molecule);
+    if (!ground)
+        return std::move(ground).error();
+    const std::vector<double>& grid = ground->grid.energies;
+    store::Result<std::vector<std::vector<double>>> weighted = weights_for(grid);
+    if (!weighted)
+        return std::move(weighted).error();
+    const std::vector<std::vector<double>>& w = *weighted;
+    const std::size_t rows = w.size();
+    for (const std::vector<double>& row : w)
+        if (row.size() != grid.size())
+            return store::usage_error("rate weights of another grid than the average's");
+    if (options.request_limits)
+        if (store::Status fits = within_limits(pairs.size(), pairs.size() * rows); !fits)
+            return std::move(fits).error();
+    store::Result<std::vector<store::StateFile>> listed =
+        store::list_state_files(files, db, molecule);
+    if (!listed)
+        return std::move(listed).error();
+    const std::vector<store::StateFile>& states = *listed;
+    const std::size_t count = states.size();
+
+    // Each state's integrals, on all threads, as its rows are read: no row is kept.
+    std::vector<StateRead> reads(count);
+    std::vector<double> by_state(count * rows, 0.0), first(count, 0.0);
+    struct Scratch {
+        store::FileBytes bytes;
+        store::KnownEnergies known{0};
+    };
+    const unsigned workers = std::max(1u, threads);
+    std::vector<Scratch> scratch(workers);
+    for (Scratch& s : scratch)
+        s.known = store::KnownEnergies(grid.size());
+    share(count, workers, [&](std::size_t k, unsigned t) {
+        double* const integrals = by_state.data() + k * rows;
+        auto add = [&](std::size_t at, const double* values, std::size_t n) {
+            if (at == 0 && n > 0)
+                first[k] = values[0];
+            for (std::size_t f = 0; f < rows; ++f) {
+                const double* weights = w[f].data() + at;
+                double sum = 0.0;
+                for (std::size_t r = 0; r < n; ++r)
+                    sum += weights[r] * values[r];
+                integrals[f] += sum;
+            }
+        };
+        reads[k] = read_state(files, states[k], grid, scratch[t].bytes, scratch[t].known, add,
+                              options.reading);
+    });
+
+    // The states' weights in their order, as the average takes them; each state that entered
+    // adds its integrals at every pair.
+    Weights weights(pairs, ground->e00);
+    ThermalIntegrals out;
+    out.rows = rows;
+    out.integrals.assign(pairs.size() * rows, 0.0);
+    out.first_values.assign(pairs.size(), 0.0);
+    std::vector<StateWeight> entered;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!weights.wanted(states[k]))
+            continue;
+        const store::Result<bool> weighed = weights.weigh(states[k], reads[k]);
+        if (!weighed)
+            return weighed.error();
+        if (!*weighed)
+            continue;
+        const store::Result<bool> counted = weights.count(states[k], reads[k].span);
+        if (!counted)
+            return counted.error();
+        if (!*counted)
+            continue;
+        const std::vector<double>& at_pairs = weights.weights();
+        for (std::size_t p = 0; p < pairs.size(); ++p) {
+            double* const sums = out.integrals.data() + p * rows;
+            const double* const integrals = by_state.data() + k * rows;
+            for (std::size_t f = 0; f < rows; ++f)
+                sums[f] += at_pairs[p] * integrals[f];
+            out.first_values[p] += at_pairs[p] * first[k];
+        }
+        entered.push_back({states[k].v, states[k].j, reads[k].evj, at_pairs, states[k].path});
+    }
+    const std::string ground_path = store::ground_state_path(files, db, molecule);
+    for (std::size_t p = 0; p < pairs.size(); ++p) {
+        const double total = weights.totals()[p];
+        if (!(total > 0.0))
+            return incompatible(ground_path);
+        for (std::size_t f = 0; f < rows; ++f)
+            out.integrals[p * rows + f] /= total;
+        out.first_values[p] /= total;
+    }
+    out.average.energy = grid;
+    out.average.columns = pairs.size();
+    Provenance& p = out.average.provenance;
+    p.database = std::string(db);
+    p.temperatures.assign(pairs.begin(), pairs.end());
+    p.weight_totals = weights.totals();
+    p.states = std::move(entered);
+    for (const StateWeight& s : p.states)
+        p.source_files.push_back(s.file);
+    return out;
+}
+
 } // namespace sigmat::curves

@@ -17,9 +17,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace sigmat::curves {
 
@@ -66,5 +68,28 @@ store::Result<Curve> thermal_curve(store::FileSystem& files, std::string_view db
                                    std::span<const TemperaturePair> pairs,
                                    std::optional<std::int32_t> fwhm_mev, unsigned threads = 1,
                                    const ScanOptions& options = {});
+
+// The rate integrals of the average at every pair, for distributions given by their weights on
+// the average's grid (numerics::rate_weights on it): for each pair and each row of weights, the
+// sum over the grid of the weight times the average there, and the average's value at the
+// grid's first energy (what the threshold law below the grid extends). Taken state by state:
+// each state's integral once, on the grid with the average's conventions (zero below its first
+// row and above its last), then weighted by the state's population at each pair, which is far
+// less work than averaging first when there are many pairs. `weights_for` gets the grid once it
+// is known and gives the rows, or an error that ends the computation. The states, their
+// weights and the failures are those of thermal_curve (without a fold); with request_limits a
+// cell is one integral (pairs times rows).
+struct ThermalIntegrals {
+    Curve average; // the grid as energy and the provenance of the average; sigma left empty
+    std::size_t rows = 0;
+    std::vector<double> integrals;    // pair after pair, `rows` values each
+    std::vector<double> first_values; // one per pair
+};
+using GridWeights =
+    std::function<store::Result<std::vector<std::vector<double>>>(std::span<const double> grid)>;
+store::Result<ThermalIntegrals>
+thermal_integrals(store::FileSystem& files, std::string_view db, std::string_view molecule,
+                  std::span<const TemperaturePair> pairs, const GridWeights& weights_for,
+                  unsigned threads = 1, const ScanOptions& options = {});
 
 } // namespace sigmat::curves

@@ -107,12 +107,12 @@ void emit(const Io& io, const curves::Database& db, const std::string& output,
 struct Options {
     std::string db, molecule, selector, units = "A2", format = "tsv", output, tv, tj, t_list, range,
                                         rate_units = "cm3/s", gnuplot, mean_energy,
-                                        eedf = "maxwell", below = "zero";
+                                        eedf = "maxwell", below = "zero", fit;
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     std::optional<std::int32_t> fwhm;
     std::optional<double> mass;
     std::vector<std::string> selectors;
-    bool logx = false, logy = false;
+    bool logx = false, logy = false, as_tabulated = false;
 };
 
 void curve_command(const Io& io, const curves::Database& db, const Options& o) {
@@ -122,7 +122,7 @@ void curve_command(const Io& io, const curves::Database& db, const Options& o) {
     if (o.format == "lxcat") {
         std::ostringstream out;
         if (const store::Status written =
-                curves::write_lxcat_block(out, take(db.lxcat(curve, selector)));
+                curves::write_lxcat_block(out, take(db.lxcat(curve, selector, o.as_tabulated)));
             !written)
             stop(written.error());
         return emit(io, db, o.output, out.str(), curve.provenance.source_files);
@@ -192,25 +192,120 @@ curves::RateRequest rate_request(const curves::Database& db, const Options& o,
     return request;
 }
 
-void rate_command(const Io& io, const curves::Database& db, const Options& o) {
-    const curves::CurveSelector selector = selector_of(db, o.selector);
+// --units of a rate, and --fit arrhenius, which fits over temperatures only.
+bool in_m3_per_s(const Options& o) {
     if (o.rate_units != "cm3/s" && o.rate_units != "m3/s")
         usage("--units " + o.rate_units + ": cm3/s or m3/s");
+    return o.rate_units == "m3/s";
+}
+bool fit_wanted(const Options& o) {
+    if (o.fit.empty())
+        return false;
+    if (o.fit != "arrhenius")
+        usage("--fit " + o.fit + ": arrhenius");
+    if (o.t_list.empty())
+        usage("--fit takes --t");
+    return true;
+}
+
+// The fit of `rows` into the table (a "#" line and the JSON's "fit"), or a warning that there
+// is none. `pair` names the pair of a thermal gas's table.
+void add_fit(curves::DataTable& table, std::string& warnings, std::string& json,
+             std::span<const curves::RateRow> rows, bool m3_per_s,
+             const std::optional<curves::TemperaturePair>& pair) {
+    const curves::RateFit fit = curves::fit_rates(rows);
+    if (!fit.fit) {
+        warnings += "warning: ";
+        if (pair)
+            warnings += "Tv=" + std::to_string(pair->tv_k) +
+                        " K, TJ=" + std::to_string(pair->tj_k) + " K: ";
+        warnings += "fit: " + fit.missing + ": no fit\n";
+        return;
+    }
+    table.provenance.push_back(curves::fit_line(*fit.fit, m3_per_s, pair));
+    json += (json.empty() ? "" : ", ") + curves::fit_json(*fit.fit, m3_per_s, pair);
+}
+
+std::string warning_lines(const std::vector<std::string>& warnings) {
+    std::string out;
+    for (const std::string& warning : warnings)
+        out += "warning: " + warning + "\n";
+    return out;
+}
+
+void rate_command(const Io& io, const curves::Database& db, const Options& o) {
+    const curves::CurveSelector selector = selector_of(db, o.selector);
+    const bool m3_per_s = in_m3_per_s(o);
+    const bool fit = fit_wanted(o);
     std::vector<std::string> inputs;
     const curves::RateRequest request = rate_request(db, o, selector, inputs);
     const curves::Curve curve = take(db.curve(selector));
     const curves::Rates rates = take(db.rate(curve, selector, request));
-    std::string warnings;
-    for (const std::string& warning : rates.warnings)
-        warnings += "warning: " + warning + "\n";
+    std::string warnings = warning_lines(rates.warnings);
+    curves::DataTable table =
+        curves::rate_table(curve, curves::selector_text(selector), rates, m3_per_s);
+    if (fit) {
+        std::string json;
+        add_fit(table, warnings, json, rates.rows, m3_per_s, std::nullopt);
+        if (!json.empty())
+            table.extra_json += ", \"fit\": " + json;
+    }
     io.err << warnings;
     inputs.insert(inputs.end(), curve.provenance.source_files.begin(),
                   curve.provenance.source_files.end());
-    emit(io, db, o.output,
-         curves::rendered(curves::rate_table(curve, curves::selector_text(selector), rates,
-                                             o.rate_units == "m3/s"),
-                          o.format),
-         inputs);
+    emit(io, db, o.output, curves::rendered(table, o.format), inputs);
+}
+
+void rates_command(const Io& io, const curves::Database& db, const Options& o) {
+    const bool m3_per_s = in_m3_per_s(o);
+    const bool fit = fit_wanted(o);
+    const auto pairs = take(curves::temperature_pairs(
+        take(curves::kelvin_values(numbers_of("--tv", o.tv), "--tv " + o.tv)),
+        take(curves::kelvin_values(numbers_of("--tj", o.tj), "--tj " + o.tj))));
+    curves::CurveSelector thermal;
+    thermal.molecule = db.molecule_code(o.molecule);
+    thermal.kind = curves::ProcessKind::thermal;
+    std::vector<std::string> inputs;
+    const curves::RateRequest request = rate_request(db, o, thermal, inputs);
+    const curves::ThermalRates rates = take(db.rates(o.molecule, pairs, request));
+    // As the thermal command reports them: the states, and the population each pair holds.
+    curves::Curve covered = rates.average;
+    const curves::ThermalReport report = curves::thermal_report(covered);
+    std::string messages = report.states + "\n";
+    for (const curves::PairCoverage& pair : report.pairs)
+        messages += (pair.warning ? "warning: " + pair.text + "; the average leaves the rest out"
+                                  : pair.text) +
+                    "\n";
+    messages += warning_lines(rates.warnings);
+    const std::string selector = thermal.molecule + ":thermal:tv=" + o.tv + ",tj=" + o.tj;
+    curves::DataTable table = curves::thermal_rates_table(rates, selector, m3_per_s);
+    if (fit) {
+        std::string json;
+        for (std::size_t p = 0; p < rates.pairs.size(); ++p)
+            add_fit(table, messages, json,
+                    std::span(rates.rows).subspan(p * rates.per_pair, rates.per_pair), m3_per_s,
+                    rates.pairs[p]);
+        table.extra_json += ", \"fit\": [" + json + "]";
+    }
+    io.err << messages;
+    inputs.insert(inputs.end(), rates.average.provenance.source_files.begin(),
+                  rates.average.provenance.source_files.end());
+    emit(io, db, o.output, curves::rendered(table, o.format), inputs);
+}
+
+void export_command(const Io& io, const curves::Database& db, const Options& o) {
+    const auto fwhm = take(curves::fwhm_value(o.fwhm, "--fwhm"));
+    const curves::Database::LxcatSet set = take(db.lxcat_set(o.molecule, fwhm, o.as_tabulated));
+    std::string messages;
+    for (const std::string& path : set.missing)
+        messages += "warning: " + path + ": no such file; the state is left out\n";
+    io.err << messages;
+    if (set.blocks.empty())
+        throw Stop{1, "no state of " + db.molecule_code(o.molecule) + " has a file to export"};
+    std::ostringstream out;
+    for (const curves::LxcatBlock& block : set.blocks)
+        check(curves::write_lxcat_block(out, block));
+    emit(io, db, o.output, out.str(), set.sources);
 }
 
 void plot_command(const Io& io, const curves::Database& db, const Options& o) {
@@ -350,6 +445,9 @@ int run(int argc, const char* const* argv, Io io) {
     curve->add_option("CURVE", o.selector, selector_help)->required();
     units_option(curve);
     format_option(curve, {"tsv", "csv", "lxcat", "json"});
+    curve->add_flag("--as-tabulated", o.as_tabulated,
+                    "lxcat: leave out the row of sigma = 0 that ends the block (solvers hold a "
+                    "table's last value beyond its end)");
     output_option(curve);
 
     auto* thermal = cli.add_subcommand(
@@ -385,9 +483,54 @@ int run(int argc, const char* const* argv, Io io) {
     rate->add_option("--mass", o.mass,
                      "The colliding mass in u (default: the electron's, or the "
                      "reduced mass of the molecule's atoms for AED)");
+    rate->add_option("--fit", o.fit,
+                     "arrhenius: k = A (T/300 K)^b exp(-Ea/T) fitted to ln k over --t");
     rate->add_option("--units", o.rate_units, "cm3/s or m3/s")->capture_default_str();
     format_option(rate, {"tsv", "csv", "json"});
     output_option(rate);
+
+    auto* rates = cli.add_subcommand(
+        "rates", "DEA rates of a thermal gas at every Tv with every TJ (Tv outer) and every "
+                 "temperature, mean energy or EEDF column: one row each, a long table");
+    rates->add_option("MOL", o.molecule, "The molecule")->required();
+    rates->add_option("--tv", o.tv, "Vibrational temperatures (K): 300, 300,500 or FROM:TO:STEP")
+        ->required();
+    rates->add_option("--tj", o.tj, "Rotational temperatures (K), as --tv")->required();
+    const auto distribution_options = [&](CLI::App* c) {
+        c->add_option("--t", o.t_list,
+                      "Electron temperatures (K): 300, 300,1000 or FROM:TO:STEP; the mean energy "
+                      "is 3/2 kB T");
+        c->add_option("--mean-energy", o.mean_energy,
+                      "Mean energies of the distribution (eV, 0.001 to 1000), as --t");
+        c->add_option("--eedf", o.eedf,
+                      "maxwell, druyvesteyn, shape=X (f ~ exp(-c (E/<E>)^X), X from 0.5 to 5), or "
+                      "file:PATH[:COLUMNS] (energy in eV, then EEDFs in eV^-3/2; columns counted "
+                      "among the numbers of a row, default 2, a list such as 2,4 gives several)")
+            ->capture_default_str();
+        c->add_option("--below", o.below,
+                      "Below the table's first energy E1: zero, or wigner (sigma(E1) sqrt(E1/E), "
+                      "the threshold law of s-wave attachment and of Langevin capture)")
+            ->capture_default_str();
+        c->add_option("--fit", o.fit,
+                      "arrhenius: k = A (T/300 K)^b exp(-Ea/T) fitted to ln k over --t");
+        c->add_option("--units", o.rate_units, "cm3/s or m3/s")->capture_default_str();
+        format_option(c, {"tsv", "csv", "json"});
+        output_option(c);
+    };
+    distribution_options(rates);
+
+    auto* set = cli.add_subcommand(
+        "export",
+        "A molecule's whole set for a Boltzmann solver: every DEA state as ATTACHMENT and "
+        "every VE into a higher level as EXCITATION, as LXCat blocks");
+    set->add_option("MOL", o.molecule, "The molecule")->required();
+    set->add_option("--format", o.format, "lxcat")->required()->check(CLI::IsMember({"lxcat"}));
+    set->add_option("--fwhm", o.fwhm, "Fold with this resolution (meV, 1 to 999)");
+    set->add_flag(
+        "--as-tabulated", o.as_tabulated,
+        "Leave out the row of sigma = 0 that ends each block (solvers hold a table's last "
+        "value beyond its end)");
+    output_option(set);
 
     auto* plot = cli.add_subcommand(
         "plot", "Curves in one figure: a window that does not block, or a file (.png, .pdf, "
@@ -428,6 +571,10 @@ int run(int argc, const char* const* argv, Io io) {
             thermal_command(io, db, o);
         else if (rate->parsed())
             rate_command(io, db, o);
+        else if (rates->parsed())
+            rates_command(io, db, o);
+        else if (set->parsed())
+            export_command(io, db, o);
         else if (plot->parsed())
             plot_command(io, db, o);
         else if (check->parsed())

@@ -1,13 +1,20 @@
 // Rate requests as the faces make them: the distribution named on the command line, an EEDF
 // file as a Boltzmann solver writes it, the rows and the warnings a kinetics model's author
 // reads. The integrals themselves are the numerics tests'.
+#include "curves/database.h"
+#include "curves/demo_database.h"
 #include "curves/eedf_file.h"
+#include "curves/export.h"
 #include "curves/rate_request.h"
+#include "store/memory_file_system.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -161,6 +168,115 @@ TEST(RateRequest, AssociativeDetachmentIsMaxwellianAtTheGasTemperature) {
         EXPECT_EQ(refused.error().kind, store::ErrorKind::usage);
         EXPECT_EQ(refused.error().message, "AED rates are Maxwellian at the gas temperature");
     }
+}
+
+// The demo's HCl in memory: 105 DEA and 105 VE states, its catalogue line for each level.
+store::MemoryFileSystem& demo_hcl() {
+    static store::MemoryFileSystem files = [] {
+        store::MemoryFileSystem f;
+        const auto keep = [&](std::vector<std::string> parts, std::string_view text) {
+            if (parts.front() != "HCl" && parts.front() != "index.dat")
+                return store::Status{};
+            std::string path = "/db";
+            for (const std::string& part : parts)
+                path += "/" + part;
+            f.add_file(path, text);
+            return store::Status{};
+        };
+        EXPECT_TRUE(write_demo_database(keep));
+        return f;
+    }();
+    return files;
+}
+
+TEST(ThermalRates, EachRowIsTheRateOfItsPairsAverage) {
+    const auto db = Database::open(demo_hcl(), "/db");
+    ASSERT_TRUE(db);
+    const std::vector<TemperaturePair> pairs = {{300, 300}, {2000, 300}, {4000, 1000}};
+    RateRequest by_t, by_mean, by_file;
+    by_t.values = {300.0, 3000.0, 30000.0};
+    by_mean.abscissa = RateAbscissa::mean_energy;
+    by_mean.values = {0.05, 1.0};
+    by_mean.shape = 2.0;
+    by_mean.below = BelowTable::wigner;
+    TabulatedEedf f{3, {0.0, 0.5, 1.0, 4.0}, {1.0, 0.8, 0.3, 0.0}};
+    by_file.tables = {f};
+    for (const RateRequest& request : {by_t, by_mean, by_file}) {
+        const auto rates = db->rates("hcl", pairs, request);
+        ASSERT_TRUE(rates) << rates.error().message;
+        ASSERT_EQ(rates->rows.size(), pairs.size() * rates->per_pair);
+        for (std::size_t p = 0; p < pairs.size(); ++p) {
+            CurveSelector thermal;
+            thermal.molecule = "HCl";
+            thermal.kind = ProcessKind::thermal;
+            thermal.temperatures = pairs[p];
+            const auto average = db->curve(thermal);
+            ASSERT_TRUE(average);
+            const auto single = db->rate(*average, thermal, request);
+            ASSERT_TRUE(single);
+            for (std::size_t r = 0; r < rates->per_pair; ++r)
+                EXPECT_NEAR(rates->rows[p * rates->per_pair + r].k_cm3_s / single->rows[r].k_cm3_s,
+                            1.0, 1e-9)
+                    << p << " " << r;
+        }
+    }
+    // A cell is one rate: 100 000 pairs of 101 temperatures are too many.
+    RateRequest wide = by_t;
+    wide.values.assign(101, 300.0);
+    const std::vector<TemperaturePair> many(100'000, TemperaturePair{300, 300});
+    const auto refused = db->rates("HCl", many, wide);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("gives 100000 pairs and 10100000 cells"),
+              std::string::npos)
+        << refused.error().message;
+}
+
+// The whole set: each block read back is its single-curve export, and ends with a zero.
+TEST(LxcatSet, EveryBlockIsItsSingleCurveExport) {
+    store::MemoryFileSystem files = demo_hcl();
+    files.remove("/db/HCl/DA/nu01/DA01J03.dat");
+    const auto db = Database::open(files, "/db");
+    ASSERT_TRUE(db);
+    const auto set = db->lxcat_set("HCl", 50);
+    ASSERT_TRUE(set) << set.error().message;
+    EXPECT_EQ(set->missing, std::vector<std::string>{"/db/HCl/DA/nu01/DA01J03.dat"});
+    std::ostringstream text;
+    for (const LxcatBlock& b : set->blocks)
+        ASSERT_TRUE(write_lxcat_block(text, b));
+    std::istringstream in(text.str());
+    const auto read = read_lxcat(in, "set.txt");
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->size(), 104u + 315u);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < read->size(); ++i) {
+        const LxcatBlock& b = (*read)[i];
+        names.push_back(b.process);
+        EXPECT_EQ(b.sigma_m2.back(), 0.0) << b.process;
+        EXPECT_EQ(b.comments.back(), zero_row_comment);
+        // Its selector from its line 2, e.g. "HCl(v=0,J=3) -> HCl(v=1)".
+        CurveSelector s;
+        s.molecule = "HCl";
+        s.fwhm_mev = 50;
+        s.kind = b.kind == LxcatKind::attachment ? ProcessKind::dea : ProcessKind::ve;
+        ASSERT_EQ(std::sscanf(b.process.c_str(), "HCl(v=%d,J=%d) -> HCl(v=%d)", &s.v, &s.j, &s.vf),
+                  s.kind == ProcessKind::dea ? 2 : 3)
+            << b.process;
+        std::ostringstream single;
+        ASSERT_TRUE(write_lxcat_block(single, *db->lxcat(*db->curve(s), s)));
+        std::istringstream single_in(single.str());
+        const auto one = read_lxcat(single_in, "one.txt");
+        ASSERT_TRUE(one && one->size() == 1u);
+        EXPECT_EQ(one->front().energy_ev, b.energy_ev) << b.process;
+        EXPECT_EQ(one->front().sigma_m2, b.sigma_m2) << b.process;
+        EXPECT_EQ(one->front().comments, b.comments) << b.process;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "line 2 is unique";
+    // As tabulated: no zero row.
+    const auto tabulated = db->lxcat_set("HCl", std::nullopt, true);
+    ASSERT_TRUE(tabulated);
+    EXPECT_NE(tabulated->blocks.front().sigma_m2.back(), 0.0);
+    EXPECT_EQ(tabulated->blocks.front().energy_ev.size() + 1, set->blocks.front().energy_ev.size());
 }
 
 } // namespace

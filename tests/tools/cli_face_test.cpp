@@ -149,5 +149,57 @@ TEST(CliFace, RateDistributionsAndTheirAbscissae) {
     }
 }
 
+// Fits, a thermal gas's long table and a molecule's set, as a script reads them.
+TEST(CliFace, FitsRateTablesAndSets) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::vector<const char*> said; // on standard output (status 0) or standard error
+    } const cases[] = {
+        {{"rate", "HCl:dea:v=0,J=0", "--t", "300,1000,3000", "--fit", "arrhenius"},
+         0,
+         {"# fit: A = ", " cm3/s, b = ", " K, T = 300..3000 K, max deviation = "}},
+        {{"rate", "HCl:dea:v=0,J=0", "--t", "300,1000,3000", "--fit", "arrhenius", "--format",
+          "json", "--units", "m3/s"},
+         0,
+         {"\"fit\": {\"A\": ", "\"T_K\": [300, 3000], \"max_deviation\": "}},
+        {{"rate", "HCl:dea:v=0,J=0", "--mean-energy", "1", "--fit", "arrhenius"},
+         2,
+         {"--fit takes --t"}},
+        {{"rate", "HCl:dea:v=0,J=0", "--t", "300,400", "--fit", "arrhenius"},
+         0,
+         {"T_K\tk_cm3/s\n300\t"}},
+        {{"rates", "HCl", "--tv", "300,600", "--tj", "300", "--mean-energy", "0.5,1"},
+         0,
+         {"Tv_K\tTJ_K\tmean_energy_eV\tk_cm3/s\n300\t300\t0.5\t", "\n600\t300\t1\t"}},
+        {{"rates", "HCl", "--tv", "300", "--tj", "300", "--t", "300,1000,3000", "--fit",
+          "arrhenius", "--format", "json"},
+         0,
+         {"\"fit\": [{\"Tv_K\": 300, \"TJ_K\": 300, \"A\": "}},
+        {{"export", "HCl", "--format", "lxcat"},
+         0,
+         {"COMMENT: the table ends with a zero: beyond its last energy the cross section is not "
+          "known\nUPDATED"}},
+        {{"export", "HCl", "--format", "lxcat", "--as-tabulated"}, 0, {"FWHM: none\nUPDATED"}},
+        {{"export", "DCl", "--format", "lxcat"},
+         1,
+         {"DCl/DA/nu00/DA00J00.dat: no such file; "
+          "the state is left out",
+          "no state of DCl has a file to export"}},
+    };
+    for (const Case& c : cases) {
+        store::MemoryFileSystem files;
+        files.add_file("/db/HCl/DA/nu00/DA00J00.dat", dea());
+        files.add_file("/db/index.dat", " 2\nHCl, nu =  0: J_max =  0\n###\n\n"
+                                        "DCl, nu =  0: J_max =  0\n###\n\n");
+        const CliRun r = cli(files, c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.front() << r.err;
+        for (const char* said : c.said)
+            EXPECT_NE((c.status == 0 ? r.out : r.err).find(said), std::string::npos)
+                << said << "\n"
+                << r.out << r.err;
+    }
+}
+
 } // namespace
 } // namespace sigmat::test

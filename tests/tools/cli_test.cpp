@@ -290,9 +290,12 @@ TEST_F(Cli, LxcatBlocksReadBack) {
     EXPECT_EQ((*read)[1].process, "HCl(v=0,J=2) -> HCl(v=2)");
     ASSERT_TRUE((*read)[1].line3);
     EXPECT_GT(*(*read)[1].line3, 0.5);
-    // The values are the curve's, in m2 with seven digits.
+    // The values are the curve's, in m2 with seven digits, and one more row: 0 a step beyond.
     const Table t = table_of(cli("curve HCl:dea:v=1,J=2,fwhm=50 --units m2").out);
-    ASSERT_EQ((*read)[0].sigma_m2.size(), t.rows.size());
+    ASSERT_EQ((*read)[0].sigma_m2.size(), t.rows.size() + 1);
+    EXPECT_EQ((*read)[0].sigma_m2.back(), 0.0);
+    const std::size_t n = t.rows.size();
+    EXPECT_NEAR((*read)[0].energy_ev.back(), 2 * t.rows[n - 1][0] - t.rows[n - 2][0], 1e-6);
     for (std::size_t i = 0; i < t.rows.size(); i += 11)
         EXPECT_NEAR((*read)[0].sigma_m2[i], t.rows[i][1], 5e-7 * t.rows[i][1]);
     for (const char* refused :
