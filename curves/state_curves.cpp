@@ -89,6 +89,13 @@ store::Result<Curve> state_curve(store::FileSystem& files, std::string_view db,
     if (!read)
         return std::move(read).error();
     const store::CrossSectionTable& table = *read;
+    // The file's columns after the energy: v' = 0, 1, ... from column 2 (VE) or 3 (AED).
+    const std::int32_t first_level = file.column - selector.vf;
+    if (file.column > table.columns && file.column > first_level && table.columns >= first_level)
+        return store::data_error(file.path, 0,
+                                 std::string(store::final_levels_message) + "0 to " +
+                                     std::to_string(table.columns - first_level) +
+                                     "; v' = " + std::to_string(selector.vf) + " was asked");
     if (file.column < 2 || file.column > table.columns)
         return store::data_error(file.path, file.kind == store::ProcessKind::dea ? 9 : 8,
                                  store::cannot_read_message);

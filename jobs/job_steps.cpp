@@ -81,8 +81,12 @@ bool write_file(JobHost& host, const std::string& path, std::string_view content
 }
 
 void show_read_failure(JobHost& host, const store::DataError& error) {
-    if (error.message == store::cannot_read_message ||
-        error.message == store::cannot_read_folder_message)
+    // The dialog names a final level beyond the file's columns as it names a file it cannot
+    // read.
+    if (error.message.starts_with(store::final_levels_message))
+        host.show_error(std::string(store::cannot_read_message) + "\n" + error.path);
+    else if (error.message == store::cannot_read_message ||
+             error.message == store::cannot_read_folder_message)
         host.show_error(error.message + "\n" + error.path);
     else
         host.show_error(error.message);

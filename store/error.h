@@ -26,6 +26,9 @@ inline constexpr std::string_view cannot_read_message = "Cannot read the data fi
 inline constexpr std::string_view not_found_message = "Data file not found.";
 // A folder of the database that exists but cannot be listed or entered.
 inline constexpr std::string_view cannot_read_folder_message = "Cannot read the folder.";
+// A final level that a VE or AED file has no column for: "the file holds final levels v' = 0
+// to 5; v' = 7 was asked" (the dialog says cannot_read_message for it).
+inline constexpr std::string_view final_levels_message = "the file holds final levels v' = ";
 
 enum class ErrorKind { data, io, usage };
 

@@ -231,7 +231,7 @@ TEST(CurveApiFailures, MissingFilesColumnsAndUnreadableStates) {
     EXPECT_TRUE(curves::state_curve(files, "/db", selector).ok());
     selector.vf = 2; // the file has columns for v' = 0 and 1 only
     EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
-              store::cannot_read_message);
+              "the file holds final levels v' = 0 to 1; v' = 2 was asked");
     selector.kind = ProcessKind::aed_total;
     EXPECT_EQ(curves::state_curve(files, "/db", selector).error().message,
               store::not_found_message);

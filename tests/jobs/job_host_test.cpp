@@ -1,6 +1,7 @@
 // The jobs as plain calls: a request in, a host that records what the job asks of the
 // outside, and an in-memory file system that can fail at any call. No dialog, no disk.
 #include "job_fixture.h"
+#include "jobs/job_steps.h"
 #include "jobs/plot_jobs.h"
 #include "store/memory_file_system.h"
 
@@ -113,6 +114,29 @@ TEST(JobHost, SingleJobWithoutADialog) {
 
 // A result that fails to be written, at any byte, leaves the name as it was before the
 // press: an old result stays whole, a new name is never taken.
+// The dialog's words for what a read could not give: a final level beyond the file's columns
+// is, for the dialog, a file it cannot read.
+TEST(JobHost, ReadFailuresInTheDialogsWords) {
+    const struct {
+        store::DataError error;
+        const char* shown;
+    } cases[] = {
+        {store::data_error("/db/VE00J03.dat", 0,
+                           "the file holds final levels v' = 0 to 5; v' = 7 was asked"),
+         "error Cannot read the data file.\n/db/VE00J03.dat"},
+        {store::data_error("/db/DA00J00.dat", 3, store::cannot_read_message),
+         "error Cannot read the data file.\n/db/DA00J00.dat"},
+        {store::data_error("/db/DA00J09.dat", 0, store::not_found_message),
+         "error Data file not found."},
+    };
+    for (const auto& c : cases) {
+        RecordingHost host;
+        jobs::steps::show_read_failure(host, c.error);
+        ASSERT_FALSE(host.events.empty());
+        EXPECT_EQ(host.events.front(), c.shown);
+    }
+}
+
 TEST(JobHost, FailedWritesLeaveTheNamesAsTheyWere) {
     RecordingHost host;
     host.fs.add_file("/db/HCl/DA/nu00/DA00J03.dat", dea(0.0));
