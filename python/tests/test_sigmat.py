@@ -1,7 +1,10 @@
 """The sigmat Python module against sigmat-cli on a real database, its fold against a plain
-numpy implementation of the same sum, its errors, and its read-only views."""
+numpy implementation of the same sum, its errors, its read-only views, and what a hostile
+caller hands it (the tests named after the faults they pin)."""
 import json
 import os
+import pathlib
+import shutil
 import subprocess
 
 import numpy as np
@@ -209,3 +212,112 @@ def test_views_are_read_only(db):
     # The views keep their curve alive.
     energy = db.curve("HCl:dea:v=0,J=0").energy
     assert energy[0] > 0.0
+
+
+# ---- a hostile caller ------------------------------------------------------------------------
+
+def refused(table):
+    """A table of calls (Python source with `db`, `c`, a curve of it, and `e`, a uniform grid of
+    500 energies) and the start of their ValueError's message; each call names its test."""
+    return pytest.mark.parametrize("call,message", table, ids=[call for call, _ in table])
+
+
+def check_refused(db, call, message):
+    curve = db.curve("HCl:dea:v=0,J=0")
+    with pytest.raises(ValueError) as error:
+        eval(call, globals(), {"db": db, "c": curve, "e": np.arange(1, 501) * 0.01})
+    assert str(error.value)[:len(message)] == message
+
+
+@refused([
+    ("sigmat.rate(c, T=1e308)", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=[300, float('nan')])", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=10**400)", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=300, mass=float('inf'))", "mass: a mass from 0.0001 to 10000 u"),
+    ("sigmat.rate(c, T=300, mass=1e-320)", "mass: a mass from 0.0001 to 10000 u"),
+    ("sigmat.rate(c, T=300, mass=-10**400)", "mass: a mass from 0.0001 to 10000 u"),
+    ("db.thermal('HCl', float('inf'), 300)", "tv: temperatures are whole kelvins from 0 to 9999"),
+    ("db.thermal('HCl', 300, [300, 10000])", "tj: temperatures are whole kelvins from 0 to 9999"),
+    ("db.thermal('HCl', 300, 300, fwhm=2**40)", "fwhm: a whole number of meV from 1 to 999"),
+    ("db.curve('HCl:dea:v=0,J=0', fwhm=0.5)", "fwhm: a whole number of meV from 1 to 999"),
+    # Folds that once came back unfolded, or infinite.
+    ("sigmat.fold(e, np.ones(500), 1e-300)", "fwhm_meV: too narrow"),
+    ("sigmat.fold(e, np.full(500, 1e307), 50)", "sigma: values so large"),
+])
+def test_F13_numbers_out_of_range_are_value_errors_naming_the_argument(db, call, message):
+    check_refused(db, call, message)
+
+
+@pytest.fixture(scope="session")
+def latin1_db(db_path, tmp_path_factory):
+    """HCl in a folder named "café" in Latin-1, under the name "HCé" in Latin-1: bytes that are
+    not UTF-8 in every path and in the catalogue."""
+    raw = os.path.join(os.fsencode(tmp_path_factory.mktemp("latin1")), b"caf\xe9")
+    shutil.copytree(os.path.join(os.fsencode(db_path), b"HCl"), os.path.join(raw, b"HC\xe9"))
+    with open(os.path.join(os.fsencode(db_path), b"index.dat"), "rb") as catalogue:
+        rows = [r.replace(b"HCl", b"HC\xe9") for r in catalogue if r.startswith(b"HCl")]
+    with open(os.path.join(raw, b"index.dat"), "wb") as catalogue:
+        catalogue.write(b" 1\n" + b"".join(rows) + b"###\n\n")
+    return raw
+
+
+@pytest.mark.parametrize("form", [bytes, os.fsdecode, lambda raw: pathlib.Path(os.fsdecode(raw))],
+                         ids=["bytes", "str", "PathLike"])
+def test_F14_paths_of_any_bytes_come_back_as_they_went(latin1_db, form):
+    db = sigmat.Database(form(latin1_db))
+    folder = os.fsdecode(latin1_db)
+    assert db.path == folder
+    assert db.molecules() == [os.fsdecode(b"HC\xe9")]
+    molecule = db.molecules()[0]
+    assert db.states(molecule)[0] == (molecule, 0, 20)
+    curve = db.curve(molecule + ":dea:v=0,J=0")
+    assert repr(curve) == f"<sigmat.Curve {molecule}:dea:v=0,J=0, 500 energies>"
+    provenance = curve.provenance
+    assert provenance["database"] == folder
+    assert os.fsencode(provenance["source_files"][0]).startswith(latin1_db + b"/HC\xe9/")
+    assert db.thermal(molecule, 300, 300).provenance["states"][0]["file"].startswith(folder)
+    assert f"COMMENT: database: {folder}\n" in sigmat.to_lxcat(curve)
+    with pytest.raises(sigmat.DataError) as missing:
+        db.curve(molecule + ":dea:v=0,J=77")
+    assert os.fsencode(missing.value.path).startswith(latin1_db)
+    assert str(missing.value).startswith(folder)
+
+
+@refused([
+    ("sigmat.Database(db.path + '\\0/elsewhere')", "path: holds a NUL character"),
+    ("sigmat.Database(os.fsencode(db.path) + b'\\0')", "path: holds a NUL character"),
+    ("db.thermal('HCl\\0/../HBr', 300, 300)", "molecule: holds a NUL character"),
+    ("db.curve('HCl\\0:dea:v=0,J=0')", "spec: holds a NUL character"),
+])
+def test_F14_a_nul_in_a_path_or_name_is_refused(db, call, message):
+    # The system would read the name up to the NUL: another file than the one named.
+    check_refused(db, call, message)
+
+
+def generator():
+    yield 300
+
+
+@refused([
+    ("db.thermal('HCl', '300', 300)", "tv: a number or a 1-D sequence of numbers (whole kelvins"),
+    ("db.thermal('HCl', generator(), 300)", "tv: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, [[300]])", "tj: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, None)", "tj: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, 300, fwhm='20')", "fwhm: a whole number of meV from 1 to 999, not"),
+    ("db.thermal('HCl', 300, 300, units=2)", "units: a str, not int"),
+    ("db.thermal(1, 300, 300)", "molecule: a str, not int"),
+    ("db.states(b'HCl')", "molecule: a str, not bytes"),
+    ("db.curve(['HCl:dea:v=0,J=0'])", "spec: a str, not list"),
+    ("sigmat.rate(c, T='300')", "T: a number or a 1-D sequence of numbers (kelvins above 0"),
+    ("sigmat.rate(c, T=['300'])", "T: a number or a 1-D sequence"),  # numpy would take it
+    ("sigmat.rate(c, T=generator())", "T: a number or a 1-D sequence"),
+    ("sigmat.rate(c, T=np.array([[300.0]]))", "T: a number or a 1-D sequence"),
+    ("sigmat.rate(c, T=300, mass='1')", "mass: a number (u, from 0.0001 to 10000), not str"),
+    ("sigmat.rate('energies', [1.0], T=300)", "curve_or_energy: a sigmat.Curve or a 1-D sequence"),
+    ("sigmat.rate(c.energy, c.sigma.astype(str), T=300)", "sigma: a 1-D sequence of numbers"),
+    ("sigmat.fold(c.energy, c.sigma, '10')", "fwhm_meV: a positive number, not str"),
+    ("sigmat.to_lxcat(c.sigma)", "curve: a sigmat.Curve, not numpy.ndarray"),
+    ("sigmat.Database(3)", "path: a str, bytes or os.PathLike, not int"),
+])
+def test_F17_arguments_that_cannot_be_taken_are_value_errors_naming_them(db, call, message):
+    check_refused(db, call, message)
