@@ -11,6 +11,9 @@
 // - Every argument is converted here, by hand: what cannot be taken is a ValueError that names
 //   the argument and says what it takes, never a cast error of the binding layer.
 // - Numbers are checked where they enter, by the core's checks; no NaN or infinity comes back.
+// - A request's work is bounded before it starts (the core's limits of pairs and cells), and
+//   memory that runs out anyway is a MemoryError.
+// - The computations run without the GIL.
 #include "curves/coverage.h"
 #include "curves/database.h"
 #include "curves/export.h"
@@ -228,6 +231,19 @@ Numbers numbers_in(py::handle value, const char* what, std::string_view takes) {
     return {sequence_in(value, what, takes), true};
 }
 
+// How many numbers an argument of one or many holds, before any is converted.
+std::size_t count_of(py::handle value) {
+    if (is_text(value) || !PySequence_Check(value.ptr()) ||
+        (py::isinstance<py::array>(value) && py::reinterpret_borrow<py::array>(value).ndim() == 0))
+        return 1;
+    const Py_ssize_t n = PySequence_Size(value.ptr());
+    if (n < 0) {
+        PyErr_Clear();
+        return 1;
+    }
+    return static_cast<std::size_t>(n);
+}
+
 constexpr std::string_view kelvins_taken =
     "a number or a 1-D sequence of numbers (whole kelvins from 0 to 9999)";
 constexpr std::string_view rate_temperatures_taken =
@@ -361,8 +377,11 @@ class Database {
     // A path that is no folder is a ValueError; an index.dat that cannot be read is a DataError.
     explicit Database(const py::object& path_in_python) {
         const std::string path = path_in(path_in_python, "path");
-        std::optional<store::Result<curves::Database>> db =
-            curves::Database::open(store::real_file_system(), path, all_cores());
+        std::optional<store::Result<curves::Database>> db;
+        {
+            py::gil_scoped_release release;
+            db = curves::Database::open(store::real_file_system(), path, all_cores());
+        }
         if (!*db && db->error().kind == store::ErrorKind::data)
             raise_data_error(db->error());
         if (!*db)
@@ -415,6 +434,12 @@ class Database {
                                      const py::object& tj_given, const py::object& fwhm_given,
                                      const py::object& units) const {
         const std::string code = db_->molecule_code(text_in(molecule, "molecule"));
+        // The pairs are counted before any list is read: a range of 10^9 kelvins is refused
+        // before its numbers take gigabytes.
+        const std::size_t ntv = count_of(tv_given), ntj = count_of(tj_given);
+        const std::size_t most = std::numeric_limits<std::size_t>::max();
+        take_status(
+            curves::within_limits(ntj != 0 && ntv > most / ntj ? most : ntv * ntj, std::nullopt));
         const Kelvins tv = kelvins(tv_given, "tv"), tj = kelvins(tj_given, "tj");
         const std::optional<std::int32_t> fold = fwhm_in(fwhm_given, "fwhm");
         const curves::SigmaUnit unit = units_in(units);
@@ -509,6 +534,7 @@ py::object rate(const py::object& first, const py::object& sigma_in, const py::o
     store::Status failed;
     bool finite = true;
     {
+        py::gil_scoped_release release;
         k.resize(temperatures.size() * columns);
         curves::Curve one;
         one.energy = table.energy;
@@ -549,6 +575,7 @@ py::str to_lxcat(const py::object& given) {
     store::Status written;
     std::ostringstream out;
     {
+        py::gil_scoped_release release;
         block = c->db->lxcat(c->curve, *c->parsed);
         if (block)
             written = curves::write_lxcat_block(out, *block);

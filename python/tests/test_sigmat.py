@@ -6,6 +6,9 @@ import os
 import pathlib
 import shutil
 import subprocess
+import sys
+import textwrap
+import threading
 
 import numpy as np
 import pytest
@@ -215,6 +218,96 @@ def test_views_are_read_only(db):
 
 
 # ---- a hostile caller ------------------------------------------------------------------------
+
+def limited(db_path, calls, room=64 << 20):
+    """Runs each of `calls` (Python source with `db` and `np` at hand) in a new interpreter whose
+    address space may grow by `room` bytes past what it holds once sigmat and numpy are loaded.
+    Gives one line per call: "returned", or the exception's type and message."""
+    if os.environ.get("SIGMAT_SANITIZED"):
+        pytest.skip("the sanitizer's allocator ends the process where memory runs out instead "
+                    "of throwing std::bad_alloc")
+    script = textwrap.dedent(f"""
+        import resource, numpy as np, sigmat
+        db = sigmat.Database({db_path!r})
+        with open("/proc/self/status") as status:
+            size = next(int(l.split()[1]) * 1024 for l in status if l.startswith("VmSize:"))
+        resource.setrlimit(resource.RLIMIT_AS, (size + {room}, resource.RLIM_INFINITY))
+        for call in {calls!r}:
+            try:
+                exec(call)
+                print("returned")
+            except Exception as e:
+                print(type(e).__name__, e)
+        """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"))
+    assert done.returncode == 0, done.stderr
+    return done.stdout.splitlines()
+
+
+BOUND = ": at most 100000 pairs and 10000000 cells per request"
+
+
+@pytest.mark.parametrize("call,refused", [
+    # A range of 10^9 kelvins is counted, not read (it once took 8 GB before any check).
+    ("db.thermal('HCl', range(10**9), 300)", "--tv × --tj gives 1000000000 pairs" + BOUND),
+    ("db.thermal('HCl', np.arange(10000), range(100))", "--tv × --tj gives 1000000 pairs" + BOUND),
+    ("db.thermal('HCl', range(10000), [0, 1, 2])",
+     "--tv × --tj gives 30000 pairs and 15000000 cells" + BOUND),
+], ids=["1e9 pairs", "1e6 pairs", "1.5e7 cells"])
+def test_F9_thermal_requests_are_bounded_before_any_work(db_path, call, refused):
+    assert limited(db_path, [call]) == ["ValueError " + refused]
+
+
+def test_F10_huge_catalogues_are_not_read_and_memory_that_runs_out_is_a_memory_error(db_path,
+                                                                                   tmp_path):
+    (tmp_path / "index.dat").write_bytes(b" 1\n")
+    os.truncate(tmp_path / "index.dat", 1 << 30)  # sparse: no disk taken
+    outcomes = limited(db_path, [
+        f"sigmat.Database({str(tmp_path)!r})",
+        "db.thermal('HCl', range(10000), [0, 1])",  # 10^7 cells, within bounds: 80 MB
+        "db.thermal('HCl', 300, 300)",              # the interpreter goes on
+    ])
+    assert outcomes[0] == f"DataError {tmp_path / 'index.dat'}: larger than 1 MiB"
+    assert outcomes[1].startswith("MemoryError")
+    assert outcomes[2] == "returned"
+
+
+@pytest.mark.parametrize("call", [
+    "sigmat.rate(e, s, T=t)",
+    "sigmat.fold(e, s, 2000)",
+    "db.thermal('HCl', range(0, 10000, 2), [300, 1000, 3000, 9999])",
+])
+def test_F11_long_calls_let_other_threads_run(db, call):
+    """Another thread, let go just before a call of a few tenths of a second, must finish
+    500000 steps of the interpreter before the call returns. Held out by the GIL it gets a
+    switch or two (some thousand steps, with a switch every 0.1 ms); with the GIL released,
+    millions."""
+    go, finished = threading.Event(), threading.Event()
+
+    def steps():
+        go.wait()
+        n = 0
+        for i in range(500_000):
+            n += i
+        finished.set()
+
+    # Made beforehand: numpy lets other threads run while it computes.
+    energy = np.arange(1, 200001) * 0.001
+    names = {"db": db, "e": energy, "s": np.exp(-energy), "t": np.linspace(100.0, 1e5, 30)}
+    other = threading.Thread(target=steps)
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-4)
+    try:
+        other.start()
+        go.set()
+        eval(call, globals(), names)
+        during = finished.is_set()
+    finally:
+        sys.setswitchinterval(interval)
+        other.join()
+    assert during, "the other thread waited for the whole call"
+
 
 def refused(table):
     """A table of calls (Python source with `db`, `c`, a curve of it, and `e`, a uniform grid of
