@@ -123,10 +123,13 @@ std::string encoded(py::handle text, const char* what) {
 }
 
 // A text (a selector, a molecule, units) as the core compares it and the file system takes it:
-// encoded as os.fsencode does, so that a molecule read back from the database names its folder.
+// a str encoded as os.fsencode does, so that a molecule read back from the database names its
+// folder, or bytes as they are.
 std::string text_in(py::handle value, const char* what) {
+    if (PyBytes_Check(value.ptr()))
+        return without_nul(std::string(py::reinterpret_borrow<py::bytes>(value)), what);
     if (!PyUnicode_Check(value.ptr()))
-        refuse(what, "a str", value);
+        refuse(what, "a str or bytes", value);
     return encoded(value, what);
 }
 
