@@ -6,7 +6,9 @@ namespace sigmat::python::doc {
 inline constexpr const char* module =
     "Electron-molecule collision cross sections of a Sigmat database (DEA, VE, AED of diatomic "
     "molecules) as numpy arrays: state-resolved curves, the resolution fold, thermal averages "
-    "and scans, Maxwellian rate coefficients, LXCat text.";
+    "and scans, Maxwellian rate coefficients, LXCat text. Paths are str, bytes or os.PathLike "
+    "and come back as str that os.fsencode turns into the same bytes; an argument that cannot "
+    "be taken is a ValueError naming it; the computations release the GIL.";
 inline constexpr const char* data_error =
     "A database file that is missing or cannot be read as it must be. A RuntimeError with "
     "`.path` (the file) and `.line` (1-based; 0 for the file as a whole).";
@@ -25,7 +27,8 @@ inline constexpr const char* curve_provenance =
 inline constexpr const char* database_class =
     "A Sigmat database: a folder with index.dat and one folder per molecule.";
 inline constexpr const char* database_init =
-    "Opens the database at `path` (ValueError when it is not a folder).";
+    "Opens the database at `path`, a str, bytes or os.PathLike (ValueError when it is not a "
+    "folder; DataError when its index.dat cannot be read or is larger than 1 MiB).";
 inline constexpr const char* database_molecules =
     "The molecule codes of the catalogue (index.dat, or the built-in list).";
 inline constexpr const char* database_states =
@@ -37,8 +40,10 @@ inline constexpr const char* database_curve =
     "missing or cannot be read.";
 inline constexpr const char* database_thermal =
     "DEA of a thermal gas at every Tv with every TJ (Tv outer; kelvins, scalars or sequences), "
-    "folded with `fwhm` (meV) when given. A scan's sigma has one column per pair.";
-inline constexpr const char* database_path = "The database directory.";
+    "folded with `fwhm` (meV) when given. A scan's sigma has one column per pair. At most "
+    "100000 pairs and 10^7 values (pairs times energies) per call, else ValueError.";
+inline constexpr const char* database_path =
+    "The database directory, as a str that os.fsencode turns into its bytes.";
 
 inline constexpr const char* fold =
     "The dialog's fold: sigma (on a uniform grid of energies in eV; steps equal within 1e-6 of "

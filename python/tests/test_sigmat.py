@@ -1,8 +1,14 @@
 """The sigmat Python module against sigmat-cli on a real database, its fold against a plain
-numpy implementation of the same sum, its errors, and its read-only views."""
+numpy implementation of the same sum, its errors, its read-only views, and what a hostile
+caller hands it (the tests named after the faults they pin)."""
 import json
 import os
+import pathlib
+import shutil
 import subprocess
+import sys
+import textwrap
+import threading
 
 import numpy as np
 import pytest
@@ -209,3 +215,202 @@ def test_views_are_read_only(db):
     # The views keep their curve alive.
     energy = db.curve("HCl:dea:v=0,J=0").energy
     assert energy[0] > 0.0
+
+
+# ---- a hostile caller ------------------------------------------------------------------------
+
+def limited(db_path, calls, room=64 << 20):
+    """Runs each of `calls` (Python source with `db` and `np` at hand) in a new interpreter whose
+    address space may grow by `room` bytes past what it holds once sigmat and numpy are loaded.
+    Gives one line per call: "returned", or the exception's type and message."""
+    if os.environ.get("SIGMAT_SANITIZED"):
+        pytest.skip("the sanitizer's allocator ends the process where memory runs out instead "
+                    "of throwing std::bad_alloc")
+    script = textwrap.dedent(f"""
+        import resource, numpy as np, sigmat
+        db = sigmat.Database({db_path!r})
+        with open("/proc/self/status") as status:
+            size = next(int(l.split()[1]) * 1024 for l in status if l.startswith("VmSize:"))
+        resource.setrlimit(resource.RLIMIT_AS, (size + {room}, resource.RLIM_INFINITY))
+        for call in {calls!r}:
+            try:
+                exec(call)
+                print("returned")
+            except Exception as e:
+                print(type(e).__name__, e)
+        """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          encoding="utf-8", env=dict(os.environ, PYTHONIOENCODING="utf-8"))
+    assert done.returncode == 0, done.stderr
+    return done.stdout.splitlines()
+
+
+BOUND = ": at most 100000 pairs and 10000000 cells per request"
+
+
+@pytest.mark.parametrize("call,refused", [
+    # A range of 10^9 kelvins is counted, not read (it once took 8 GB before any check).
+    ("db.thermal('HCl', range(10**9), 300)", "--tv × --tj gives 1000000000 pairs" + BOUND),
+    ("db.thermal('HCl', np.arange(10000), range(100))", "--tv × --tj gives 1000000 pairs" + BOUND),
+    ("db.thermal('HCl', range(10000), [0, 1, 2])",
+     "--tv × --tj gives 30000 pairs and 15000000 cells" + BOUND),
+], ids=["1e9 pairs", "1e6 pairs", "1.5e7 cells"])
+def test_F9_thermal_requests_are_bounded_before_any_work(db_path, call, refused):
+    assert limited(db_path, [call]) == ["ValueError " + refused]
+
+
+def test_F10_huge_catalogues_are_not_read_and_memory_that_runs_out_is_a_memory_error(db_path,
+                                                                                   tmp_path):
+    (tmp_path / "index.dat").write_bytes(b" 1\n")
+    os.truncate(tmp_path / "index.dat", 1 << 30)  # sparse: no disk taken
+    outcomes = limited(db_path, [
+        f"sigmat.Database({str(tmp_path)!r})",
+        "db.thermal('HCl', range(10000), [0, 1])",  # 10^7 cells, within bounds: 80 MB
+        "db.thermal('HCl', 300, 300)",              # the interpreter goes on
+    ])
+    assert outcomes[0] == f"DataError {tmp_path / 'index.dat'}: larger than 1 MiB"
+    assert outcomes[1].startswith("MemoryError")
+    assert outcomes[2] == "returned"
+
+
+@pytest.mark.parametrize("call", [
+    "sigmat.rate(e, s, T=t)",
+    "sigmat.fold(e, s, 2000)",
+    "db.thermal('HCl', range(0, 10000, 2), [300, 1000, 3000, 9999])",
+])
+def test_F11_long_calls_let_other_threads_run(db, call):
+    """Another thread, let go just before a call of a few tenths of a second, must finish
+    500000 steps of the interpreter before the call returns. Held out by the GIL it gets a
+    switch or two (some thousand steps, with a switch every 0.1 ms); with the GIL released,
+    millions."""
+    go, finished = threading.Event(), threading.Event()
+
+    def steps():
+        go.wait()
+        n = 0
+        for i in range(500_000):
+            n += i
+        finished.set()
+
+    # Made beforehand: numpy lets other threads run while it computes.
+    energy = np.arange(1, 200001) * 0.001
+    names = {"db": db, "e": energy, "s": np.exp(-energy), "t": np.linspace(100.0, 1e5, 30)}
+    other = threading.Thread(target=steps)
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-4)
+    try:
+        other.start()
+        go.set()
+        eval(call, globals(), names)
+        during = finished.is_set()
+    finally:
+        sys.setswitchinterval(interval)
+        other.join()
+    assert during, "the other thread waited for the whole call"
+
+
+def refused(table):
+    """A table of calls (Python source with `db`, `c`, a curve of it, and `e`, a uniform grid of
+    500 energies) and the start of their ValueError's message; each call names its test."""
+    return pytest.mark.parametrize("call,message", table, ids=[call for call, _ in table])
+
+
+def check_refused(db, call, message):
+    curve = db.curve("HCl:dea:v=0,J=0")
+    with pytest.raises(ValueError) as error:
+        eval(call, globals(), {"db": db, "c": curve, "e": np.arange(1, 501) * 0.01})
+    assert str(error.value)[:len(message)] == message
+
+
+@refused([
+    ("sigmat.rate(c, T=1e308)", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=[300, float('nan')])", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=10**400)", "T: temperatures above 0 K up to 1000000 K"),
+    ("sigmat.rate(c, T=300, mass=float('inf'))", "mass: a mass from 0.0001 to 10000 u"),
+    ("sigmat.rate(c, T=300, mass=1e-320)", "mass: a mass from 0.0001 to 10000 u"),
+    ("sigmat.rate(c, T=300, mass=-10**400)", "mass: a mass from 0.0001 to 10000 u"),
+    ("db.thermal('HCl', float('inf'), 300)", "tv: temperatures are whole kelvins from 0 to 9999"),
+    ("db.thermal('HCl', 300, [300, 10000])", "tj: temperatures are whole kelvins from 0 to 9999"),
+    ("db.thermal('HCl', 300, 300, fwhm=2**40)", "fwhm: a whole number of meV from 1 to 999"),
+    ("db.curve('HCl:dea:v=0,J=0', fwhm=0.5)", "fwhm: a whole number of meV from 1 to 999"),
+    # Folds that once came back unfolded, or infinite.
+    ("sigmat.fold(e, np.ones(500), 1e-300)", "fwhm_meV: too narrow"),
+    ("sigmat.fold(e, np.full(500, 1e307), 50)", "sigma: values so large"),
+])
+def test_F13_numbers_out_of_range_are_value_errors_naming_the_argument(db, call, message):
+    check_refused(db, call, message)
+
+
+@pytest.fixture(scope="session")
+def latin1_db(db_path, tmp_path_factory):
+    """HCl in a folder named "café" in Latin-1, under the name "HCé" in Latin-1: bytes that are
+    not UTF-8 in every path and in the catalogue."""
+    raw = os.path.join(os.fsencode(tmp_path_factory.mktemp("latin1")), b"caf\xe9")
+    shutil.copytree(os.path.join(os.fsencode(db_path), b"HCl"), os.path.join(raw, b"HC\xe9"))
+    with open(os.path.join(os.fsencode(db_path), b"index.dat"), "rb") as catalogue:
+        rows = [r.replace(b"HCl", b"HC\xe9") for r in catalogue if r.startswith(b"HCl")]
+    with open(os.path.join(raw, b"index.dat"), "wb") as catalogue:
+        catalogue.write(b" 1\n" + b"".join(rows) + b"###\n\n")
+    return raw
+
+
+@pytest.mark.parametrize("form", [bytes, os.fsdecode, lambda raw: pathlib.Path(os.fsdecode(raw))],
+                         ids=["bytes", "str", "PathLike"])
+def test_F14_paths_of_any_bytes_come_back_as_they_went(latin1_db, form):
+    db = sigmat.Database(form(latin1_db))
+    folder = os.fsdecode(latin1_db)
+    assert db.path == folder
+    assert db.molecules() == [os.fsdecode(b"HC\xe9")]
+    molecule = db.molecules()[0]
+    assert db.states(molecule)[0] == db.states(b"HC\xe9")[0] == (molecule, 0, 20)
+    curve = db.curve(molecule + ":dea:v=0,J=0")
+    assert repr(curve) == f"<sigmat.Curve {molecule}:dea:v=0,J=0, 500 energies>"
+    provenance = curve.provenance
+    assert provenance["database"] == folder
+    assert os.fsencode(provenance["source_files"][0]).startswith(latin1_db + b"/HC\xe9/")
+    assert db.thermal(molecule, 300, 300).provenance["states"][0]["file"].startswith(folder)
+    assert f"COMMENT: database: {folder}\n" in sigmat.to_lxcat(curve)
+    with pytest.raises(sigmat.DataError) as missing:
+        db.curve(molecule + ":dea:v=0,J=77")
+    assert os.fsencode(missing.value.path).startswith(latin1_db)
+    assert str(missing.value).startswith(folder)
+
+
+@refused([
+    ("sigmat.Database(db.path + '\\0/elsewhere')", "path: holds a NUL character"),
+    ("sigmat.Database(os.fsencode(db.path) + b'\\0')", "path: holds a NUL character"),
+    ("db.thermal('HCl\\0/../HBr', 300, 300)", "molecule: holds a NUL character"),
+    ("db.curve('HCl\\0:dea:v=0,J=0')", "spec: holds a NUL character"),
+])
+def test_F14_a_nul_in_a_path_or_name_is_refused(db, call, message):
+    # The system would read the name up to the NUL: another file than the one named.
+    check_refused(db, call, message)
+
+
+def generator():
+    yield 300
+
+
+@refused([
+    ("db.thermal('HCl', '300', 300)", "tv: a number or a 1-D sequence of numbers (whole kelvins"),
+    ("db.thermal('HCl', generator(), 300)", "tv: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, [[300]])", "tj: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, None)", "tj: a number or a 1-D sequence"),
+    ("db.thermal('HCl', 300, 300, fwhm='20')", "fwhm: a whole number of meV from 1 to 999, not"),
+    ("db.thermal('HCl', 300, 300, units=2)", "units: a str or bytes, not int"),
+    ("db.thermal(1, 300, 300)", "molecule: a str or bytes, not int"),
+    ("db.states(None)", "molecule: a str or bytes, not NoneType"),
+    ("db.curve(['HCl:dea:v=0,J=0'])", "spec: a str or bytes, not list"),
+    ("sigmat.rate(c, T='300')", "T: a number or a 1-D sequence of numbers (kelvins above 0"),
+    ("sigmat.rate(c, T=['300'])", "T: a number or a 1-D sequence"),  # numpy would take it
+    ("sigmat.rate(c, T=generator())", "T: a number or a 1-D sequence"),
+    ("sigmat.rate(c, T=np.array([[300.0]]))", "T: a number or a 1-D sequence"),
+    ("sigmat.rate(c, T=300, mass='1')", "mass: a number (u, from 0.0001 to 10000), not str"),
+    ("sigmat.rate('energies', [1.0], T=300)", "curve_or_energy: a sigmat.Curve or a 1-D sequence"),
+    ("sigmat.rate(c.energy, c.sigma.astype(str), T=300)", "sigma: a 1-D sequence of numbers"),
+    ("sigmat.fold(c.energy, c.sigma, '10')", "fwhm_meV: a positive number, not str"),
+    ("sigmat.to_lxcat(c.sigma)", "curve: a sigmat.Curve, not numpy.ndarray"),
+    ("sigmat.Database(3)", "path: a str, bytes or os.PathLike, not int"),
+])
+def test_F17_arguments_that_cannot_be_taken_are_value_errors_naming_them(db, call, message):
+    check_refused(db, call, message)
