@@ -4,6 +4,8 @@
 #include "store/paths.h"
 
 #include <cmath>
+#include <cstdio>
+#include <vector>
 
 namespace sigmat::curves {
 
@@ -52,6 +54,33 @@ store::Status fold_values(std::span<const double> energy, std::span<double> valu
                                  "a value is not a finite number: the table cannot be folded");
     }
     return {};
+}
+
+double flat_fold_factor(double fwhm_mev, double step_mev) {
+    // Far enough from both ends that the fold's tails do not reach the middle.
+    const auto half = static_cast<std::size_t>(std::ceil(8.0 * fwhm_mev / step_mev)) + 4;
+    std::vector<double> energy(2 * half + 1), values(2 * half + 1, 1.0);
+    for (std::size_t i = 0; i < energy.size(); ++i)
+        energy[i] = 1.0 + static_cast<double>(i) * step_mev * 1e-3;
+    if (numerics::convolve_with_resolution(fwhm_mev * 1e-3, energy, values) !=
+        numerics::FoldStatus::folded)
+        return 1.0;
+    return values[half];
+}
+
+std::optional<std::string> narrow_fold_warning(double fwhm_mev, std::span<const double> energy) {
+    if (energy.size() < 2)
+        return std::nullopt;
+    const double step_mev = (energy[energy.size() - 1] - energy[energy.size() - 2]) * 1e3;
+    // A step read from the grid carries its rounding: twice the step itself is no warning.
+    if (!(step_mev > 0.0) || !(fwhm_mev < 2.0 * step_mev * (1.0 - 1e-9)))
+        return std::nullopt;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "FWHM %g meV is below twice the grid step (%.6g meV): a flat curve comes out "
+                  "\u00d7%.3g",
+                  fwhm_mev, step_mev, flat_fold_factor(fwhm_mev, step_mev));
+    return std::string(text);
 }
 
 store::Status fold_input(std::span<const double> energy, std::span<const double> values) {

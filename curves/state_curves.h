@@ -8,6 +8,7 @@
 #include "store/file_system.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,16 @@ StateFile state_file(store::FileSystem& files, std::string_view db, const CurveS
 // is not finite) is a data error naming `path`.
 [[nodiscard]] store::Status fold_values(std::span<const double> energy, std::span<double> values,
                                         std::int32_t fwhm_mev, std::string_view path);
+// The dialog's fold normalises its Gaussian analytically, not over the grid: a width below
+// twice the grid step samples the peak only, and a flat curve comes out larger by a factor K
+// (x9.39 at 1 meV FWHM on a 10 meV grid). The results stay as the dialog has always given them;
+// a warning says so: "FWHM 1 meV is below twice the grid step (10 meV): a flat curve comes
+// out ×9.39", nothing for a fold at least twice the step or a grid of fewer than two points.
+[[nodiscard]] std::optional<std::string> narrow_fold_warning(double fwhm_mev,
+                                                             std::span<const double> energy);
+// K: the middle of a flat curve of 1 folded at `fwhm_mev` on a grid of `step_mev`.
+[[nodiscard]] double flat_fold_factor(double fwhm_mev, double step_mev);
+
 // What a fold of arbitrary tables (a user's) needs: energies and values of equal lengths, all
 // finite, energies rising on a uniform grid (steps equal within 1e-6 of the first: the fold
 // takes every interval as wide as the last one). A usage error naming the argument otherwise.

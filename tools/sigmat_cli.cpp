@@ -10,6 +10,7 @@
 #include "curves/coverage.h"
 #include "curves/database.h"
 #include "curves/export.h"
+#include "curves/state_curves.h"
 #include "process/figure_file.h"
 #include "process/output_file.h"
 #include "process/plotter_process.h"
@@ -104,6 +105,16 @@ void emit(const Io& io, const curves::Database& db, const std::string& output,
         stop(written.error());
 }
 
+// A fold narrower than twice the grid step, said on standard error (the dialog's fold, whose
+// kernel is normalised analytically, inflates such a curve).
+void warn_narrow_fold(const Io& io, std::optional<std::int32_t> fwhm,
+                      const std::vector<double>& energy) {
+    if (!fwhm)
+        return;
+    if (const auto warning = curves::narrow_fold_warning(*fwhm, energy))
+        io.err << "warning: " << *warning << "\n";
+}
+
 struct Options {
     std::string db, molecule, selector, units = "A2", format = "tsv", output, tv, tj, t_list, range,
                                         rate_units = "cm3/s", gnuplot, mean_energy,
@@ -119,6 +130,7 @@ void curve_command(const Io& io, const curves::Database& db, const Options& o) {
     const curves::CurveSelector selector = selector_of(db, o.selector);
     const curves::SigmaUnit unit = take(curves::sigma_unit(o.units, "--units"));
     const curves::Curve curve = take(db.curve(selector));
+    warn_narrow_fold(io, selector.fwhm_mev, curve.energy);
     if (o.format == "lxcat") {
         std::ostringstream out;
         if (const store::Status written =
@@ -140,6 +152,7 @@ void thermal_command(const Io& io, const curves::Database& db, const Options& o)
         take(curves::kelvin_values(numbers_of("--tv", o.tv), "--tv " + o.tv)),
         take(curves::kelvin_values(numbers_of("--tj", o.tj), "--tj " + o.tj))));
     const curves::Curve scan = take(db.scan(o.molecule, pairs, fwhm));
+    warn_narrow_fold(io, fwhm, scan.energy);
     // The states that entered and how much of the population they hold at each pair.
     const curves::ThermalReport report = curves::thermal_report(scan);
     io.err << report.states << "\n";
@@ -296,6 +309,8 @@ void rates_command(const Io& io, const curves::Database& db, const Options& o) {
 void export_command(const Io& io, const curves::Database& db, const Options& o) {
     const auto fwhm = take(curves::fwhm_value(o.fwhm, "--fwhm"));
     const curves::Database::LxcatSet set = take(db.lxcat_set(o.molecule, fwhm, o.as_tabulated));
+    if (!set.blocks.empty())
+        warn_narrow_fold(io, fwhm, set.blocks.front().energy_ev);
     std::string messages;
     for (const std::string& path : set.missing)
         messages += "warning: " + path + ": no such file; the state is left out\n";
@@ -349,6 +364,7 @@ void plot_command(const Io& io, const curves::Database& db, const Options& o) {
         }
         const curves::CurveSelector selector = selector_of(db, text);
         curves::Curve curve = take(db.curve(selector));
+        warn_narrow_fold(io, selector.fwhm_mev, curve.energy);
         inputs.insert(inputs.end(), curve.provenance.source_files.begin(),
                       curve.provenance.source_files.end());
         for (double& s : curve.sigma)

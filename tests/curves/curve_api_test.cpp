@@ -252,5 +252,31 @@ TEST(CurveApiFailures, MissingFilesColumnsAndUnreadableStates) {
     EXPECT_EQ(curves::thermal_curve(files, "/db", "HCl", two, std::nullopt, 2).error().path, state);
 }
 
+// A fold narrower than twice the step inflates a flat curve by what the kernel's samples sum
+// to: h / (sqrt(2 pi) s) when only the peak is sampled (1 meV on 10 meV: 9.39).
+TEST(NarrowFold, TheWarningGivesTheFactorOfAFlatCurve) {
+    const struct {
+        double fwhm, step;
+        const char* warning;
+    } cases[] = {
+        {1, 10,
+         "FWHM 1 meV is below twice the grid step (10 meV): a flat curve comes out \u00d79.39"},
+        {5, 10,
+         "FWHM 5 meV is below twice the grid step (10 meV): a flat curve comes out \u00d71.88"},
+        {0.5, 1,
+         "FWHM 0.5 meV is below twice the grid step (1 meV): a flat curve comes out \u00d71.88"},
+        {20, 10, nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> grid;
+        for (int i = 0; i < 50; ++i)
+            grid.push_back(0.1 + i * c.step * 1e-3);
+        const auto warning = curves::narrow_fold_warning(c.fwhm, grid);
+        EXPECT_EQ(warning.value_or(""), c.warning ? c.warning : "") << c.fwhm;
+    }
+    const double s = 1.0 / (2.0 * std::sqrt(2.0 * std::log(2.0)));
+    EXPECT_NEAR(curves::flat_fold_factor(1.0, 10.0), 10.0 / (std::sqrt(2.0 * M_PI) * s), 1e-3);
+}
+
 } // namespace
 } // namespace sigmat::test
