@@ -8,23 +8,6 @@
 #include <string>
 
 namespace sigmat::curves {
-namespace {
-
-std::vector<std::string_view> cells_of(std::string_view line) {
-    if (line.find(',') == std::string_view::npos)
-        return detail::blank_separated(line);
-    std::vector<std::string_view> cells;
-    while (true) {
-        const auto comma = line.find(',');
-        cells.push_back(detail::trim(line.substr(0, comma)));
-        if (comma == std::string_view::npos)
-            return cells;
-        line.remove_prefix(comma + 1);
-    }
-}
-
-} // namespace
-
 store::Result<EedfColumns> read_eedf_columns(std::string_view text, std::string_view file_name,
                                              std::span<const std::int32_t> columns) {
     if (text.starts_with("\xEF\xBB\xBF"))
@@ -38,7 +21,7 @@ store::Result<EedfColumns> read_eedf_columns(std::string_view text, std::string_
     std::string line;
     std::vector<double> numbers;
     while (lines.next(line)) {
-        const std::vector<std::string_view> cells = cells_of(line);
+        const std::vector<std::string_view> cells = detail::cells_of(line);
         if (cells.empty() || !detail::parse_real(cells.front()))
             continue;
         numbers.clear();

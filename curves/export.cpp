@@ -276,16 +276,10 @@ DataTable rate_table(const Curve& curve, const std::string& selector, const Rate
 
 DataTable thermal_rates_table(const ThermalRates& rates, const std::string& selector,
                               bool m3_per_s) {
-    Rates columns_of;
-    columns_of.abscissa = rates.abscissa;
-    columns_of.distribution = rates.distribution;
-    columns_of.below = rates.below;
-    columns_of.mass_u = rates.mass_u;
-    columns_of.rows = rates.rows;
     // The pairs are the table's own columns: the provenance names the states and the files.
     Curve average = rates.average;
     average.provenance.temperatures.clear();
-    DataTable table = rate_table(average, selector, columns_of, m3_per_s);
+    DataTable table = rate_table(average, selector, rates.rates, m3_per_s);
     TableColumn tv{"Tv_K", {}}, tj{"TJ_K", {}};
     for (const TemperaturePair& pair : rates.pairs)
         for (std::size_t f = 0; f < rates.per_pair; ++f) {

@@ -9,21 +9,6 @@
 #include <string>
 
 namespace sigmat::curves {
-namespace {
-
-std::vector<std::string_view> comma_separated(std::string_view line) {
-    std::vector<std::string_view> cells;
-    while (true) {
-        const auto comma = line.find(',');
-        cells.push_back(detail::trim(line.substr(0, comma)));
-        if (comma == std::string_view::npos)
-            return cells;
-        line.remove_prefix(comma + 1);
-    }
-}
-
-} // namespace
-
 store::Result<MeasuredCurve> read_measured_curve(std::istream& in, std::string_view file_name) {
     MeasuredCurve curve;
     auto fail = [&](std::int32_t line, const std::string& reason) {
@@ -36,8 +21,7 @@ store::Result<MeasuredCurve> read_measured_curve(std::istream& in, std::string_v
         line = line.substr(0, line.find('#'));
         if (detail::trim(line).empty())
             continue;
-        const auto cells = line.find(',') != std::string_view::npos ? comma_separated(line)
-                                                                    : detail::blank_separated(line);
+        const auto cells = detail::cells_of(line);
         if (cells.size() < 2)
             return fail(lines.number(), "a row needs two columns, energy (eV) and cross section");
         double values[2];

@@ -249,7 +249,7 @@ store::Result<ThermalRates> thermal_rates(store::FileSystem& files, std::string_
                                           const RateRequest& request, unsigned threads,
                                           bool request_limits) {
     ThermalRates out;
-    store::Result<Distributions> d = distributions_of(request, std::nullopt, out.warnings);
+    store::Result<Distributions> d = distributions_of(request, std::nullopt, out.rates.warnings);
     if (!d)
         return std::move(d).error();
     const double mass = request.mass_u.value_or(electron_mass_u);
@@ -281,10 +281,10 @@ store::Result<ThermalRates> thermal_rates(store::FileSystem& files, std::string_
     if (!integrals)
         return std::move(integrals).error();
 
-    out.abscissa = request.tables.empty() ? request.abscissa : RateAbscissa::column;
-    out.distribution = request.distribution;
-    out.below = request.below;
-    out.mass_u = mass;
+    out.rates.abscissa = request.tables.empty() ? request.abscissa : RateAbscissa::column;
+    out.rates.distribution = request.distribution;
+    out.rates.below = request.below;
+    out.rates.mass_u = mass;
     out.pairs.assign(pairs.begin(), pairs.end());
     out.per_pair = rows;
     const std::vector<double>& grid = integrals->average.energy;
@@ -304,7 +304,7 @@ store::Result<ThermalRates> thermal_rates(store::FileSystem& files, std::string_
                              d->normalisation[f] * factor;
             if (!std::isfinite(k))
                 return store::data_error({}, 0, "the rate is not a finite number");
-            out.rows.push_back({d->abscissa[f], d->mean_energy[f], k});
+            out.rates.rows.push_back({d->abscissa[f], d->mean_energy[f], k});
             if (tail[f] > tail[worst_tail])
                 worst_tail = f;
             if (share > worst_below_share) {
@@ -316,14 +316,14 @@ store::Result<ThermalRates> thermal_rates(store::FileSystem& files, std::string_
                                  " K, TJ=" + std::to_string(pairs[p].tj_k) + " K: ";
         std::vector<std::string> lines;
         if (rows > 0) {
-            add_warnings(lines, label(out.abscissa, d->abscissa[worst_tail]), tail[worst_tail], 0.0,
-                         grid);
+            add_warnings(lines, label(out.rates.abscissa, d->abscissa[worst_tail]),
+                         tail[worst_tail], 0.0, grid);
             if (request.below == BelowTable::zero)
-                add_warnings(lines, label(out.abscissa, d->abscissa[worst_below]), 0.0,
+                add_warnings(lines, label(out.rates.abscissa, d->abscissa[worst_below]), 0.0,
                              worst_below_share, grid);
         }
         for (std::string& line : lines)
-            out.warnings.push_back(pair + line);
+            out.rates.warnings.push_back(pair + line);
     }
     out.average = std::move(integrals->average);
     return out;

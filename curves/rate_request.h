@@ -97,16 +97,12 @@ struct Rates {
 // on the average `MOL:thermal:tv=TV,tj=TJ` (to rounding), computed from each state's rate once
 // (thermal_integrals of curves/thermal.h).
 struct ThermalRates {
-    RateAbscissa abscissa = RateAbscissa::temperature;
-    std::string distribution;
-    BelowTable below = BelowTable::zero;
-    double mass_u = electron_mass_u;
+    // rows: pair after pair (Tv outer, then TJ, as given), per_pair each; warnings: the
+    // distributions' once, then per pair the worst share of the table's tail and, under
+    // BelowTable::zero, of the region below it ("Tv=300 K, TJ=300 K: T=3000 K: ...").
+    Rates rates;
     std::vector<TemperaturePair> pairs;
-    std::size_t per_pair = 0;  // rows of each pair
-    std::vector<RateRow> rows; // pair after pair (Tv outer, then TJ, as given), per_pair each
-    // The distributions' warnings once, then per pair the worst share of the table's tail and,
-    // under BelowTable::zero, of the region below it: "Tv=300 K, TJ=300 K: T=3000 K: ...".
-    std::vector<std::string> warnings;
+    std::size_t per_pair = 0;
     Curve average; // the grid and the average's provenance (states, weights), no values
 };
 

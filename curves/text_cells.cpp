@@ -38,6 +38,19 @@ std::vector<std::string_view> blank_separated(std::string_view line) {
     }
 }
 
+std::vector<std::string_view> cells_of(std::string_view line) {
+    if (line.find(',') == std::string_view::npos)
+        return blank_separated(line);
+    std::vector<std::string_view> cells;
+    while (true) {
+        const auto comma = line.find(',');
+        cells.push_back(trim(line.substr(0, comma)));
+        if (comma == std::string_view::npos)
+            return cells;
+        line.remove_prefix(comma + 1);
+    }
+}
+
 std::optional<double> parse_real(std::string_view cell) {
     if (!cell.empty() && cell.front() == '+')
         cell.remove_prefix(1);

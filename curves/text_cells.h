@@ -29,6 +29,9 @@ std::string_view trim(std::string_view s);
 
 // The cells of a line split at runs of blanks and tabs.
 std::vector<std::string_view> blank_separated(std::string_view line);
+// The cells of a line split at its commas when it has any (each trimmed of blanks), else at
+// runs of blanks and tabs.
+std::vector<std::string_view> cells_of(std::string_view line);
 
 // A whole cell as a real number in the C locale: optional sign, digits with an optional point,
 // optional exponent; "inf" and "nan" are numbers here and left to the caller's finiteness test;

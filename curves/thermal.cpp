@@ -128,6 +128,19 @@ StateRead read_state(store::FileSystem& files, const store::StateFile& state,
     return out;
 }
 
+// What a thread that reads state files keeps from one file to the next: the bytes and the
+// grid's energies as already read.
+struct ReadScratch {
+    store::FileBytes bytes;
+    store::KnownEnergies known{0};
+};
+std::vector<ReadScratch> read_scratch(unsigned threads, std::size_t points) {
+    std::vector<ReadScratch> scratch(threads);
+    for (ReadScratch& s : scratch)
+        s.known = store::KnownEnergies(points);
+    return scratch;
+}
+
 // The weights of the states for every pair, taken in the order of the states as the run of one
 // pair takes them: a level whose file went missing while being read ends there (the states
 // after it in the level count as never found); a file that cannot be read, a level energy that
@@ -176,6 +189,29 @@ class Weights {
         for (std::size_t p = 0; p < pairs_.size(); ++p)
             totals_[p] += weights_[p];
         return true;
+    }
+
+    // The states read already (`reads`, in the order of `states`), weighed in their order:
+    // `use(k)` for each state k that entered the average, weights() then holding its weights;
+    // the first failure ends the walk.
+    template <typename Use>
+    store::Status walk(const std::vector<store::StateFile>& states,
+                       const std::vector<StateRead>& reads, const Use& use) {
+        for (std::size_t k = 0; k < states.size(); ++k) {
+            if (!wanted(states[k]))
+                continue;
+            const store::Result<bool> weighed = weigh(states[k], reads[k]);
+            if (!weighed)
+                return weighed.error();
+            if (!*weighed)
+                continue;
+            const store::Result<bool> entered = count(states[k], reads[k].span);
+            if (!entered)
+                return entered.error();
+            if (*entered)
+                use(k);
+        }
+        return {};
     }
 
     const std::vector<double>& weights() const { return weights_; }
@@ -336,13 +372,7 @@ class Scan {
             layout.emplace(count * dense_blocks * dense_block);
         std::vector<StateRead> reads(count);
         std::vector<std::vector<double>> own(laid_out ? 0 : count);
-        struct Scratch {
-            store::FileBytes bytes;
-            store::KnownEnergies known{0};
-        };
-        std::vector<Scratch> scratch(threads_);
-        for (Scratch& s : scratch)
-            s.known = store::KnownEnergies(n);
+        std::vector<ReadScratch> scratch = read_scratch(threads_, n);
         share(count, threads_, [&](std::size_t k, unsigned t) {
             auto keep = [&](std::size_t first, const double* values, std::size_t rows) {
                 if (!laid_out) {
@@ -364,25 +394,17 @@ class Scan {
         const std::size_t pair_count = pairs_.size();
         std::vector<double> by_state(count * pair_count, 0.0);
         std::vector<bool> used(count, false);
-        for (std::size_t k = 0; k < count; ++k) {
-            if (!weights_.wanted(states_[k]))
-                continue;
-            const store::Result<bool> weighed = weights_.weigh(states_[k], reads[k]);
-            if (!weighed)
-                return weighed.error();
-            if (!*weighed)
-                continue;
-            const store::Result<bool> entered = weights_.count(states_[k], reads[k].span);
-            if (!entered)
-                return entered.error();
-            if (!*entered)
-                continue;
-            const std::vector<double>& w = weights_.weights();
-            std::copy(w.begin(), w.end(),
-                      by_state.begin() + static_cast<std::ptrdiff_t>(k * pair_count));
-            used[k] = true;
-            enter(states_[k], reads[k], w);
-        }
+        if (store::Status walked = weights_.walk(
+                states_, reads,
+                [&](std::size_t k) {
+                    const std::vector<double>& w = weights_.weights();
+                    std::copy(w.begin(), w.end(),
+                              by_state.begin() + static_cast<std::ptrdiff_t>(k * pair_count));
+                    used[k] = true;
+                    enter(states_[k], reads[k], w);
+                });
+            !walked)
+            return walked;
 
         double* const columns = columns_.data();
         if (laid_out) {
@@ -520,14 +542,8 @@ store::Result<ThermalIntegrals> thermal_integrals(store::FileSystem& files, std:
     // Each state's integrals, on all threads, as its rows are read: no row is kept.
     std::vector<StateRead> reads(count);
     std::vector<double> by_state(count * rows, 0.0), first(count, 0.0);
-    struct Scratch {
-        store::FileBytes bytes;
-        store::KnownEnergies known{0};
-    };
     const unsigned workers = std::max(1u, threads);
-    std::vector<Scratch> scratch(workers);
-    for (Scratch& s : scratch)
-        s.known = store::KnownEnergies(grid.size());
+    std::vector<ReadScratch> scratch = read_scratch(workers, grid.size());
     share(count, workers, [&](std::size_t k, unsigned t) {
         double* const integrals = by_state.data() + k * rows;
         auto add = [&](std::size_t at, const double* values, std::size_t n) {
@@ -553,19 +569,7 @@ store::Result<ThermalIntegrals> thermal_integrals(store::FileSystem& files, std:
     out.integrals.assign(pairs.size() * rows, 0.0);
     out.first_values.assign(pairs.size(), 0.0);
     std::vector<StateWeight> entered;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (!weights.wanted(states[k]))
-            continue;
-        const store::Result<bool> weighed = weights.weigh(states[k], reads[k]);
-        if (!weighed)
-            return weighed.error();
-        if (!*weighed)
-            continue;
-        const store::Result<bool> counted = weights.count(states[k], reads[k].span);
-        if (!counted)
-            return counted.error();
-        if (!*counted)
-            continue;
+    const store::Status walked = weights.walk(states, reads, [&](std::size_t k) {
         const std::vector<double>& at_pairs = weights.weights();
         for (std::size_t p = 0; p < pairs.size(); ++p) {
             double* const sums = out.integrals.data() + p * rows;
@@ -575,7 +579,9 @@ store::Result<ThermalIntegrals> thermal_integrals(store::FileSystem& files, std:
             out.first_values[p] += at_pairs[p] * first[k];
         }
         entered.push_back({states[k].v, states[k].j, reads[k].evj, at_pairs, states[k].path});
-    }
+    });
+    if (!walked)
+        return walked.error();
     const std::string ground_path = store::ground_state_path(files, db, molecule);
     for (std::size_t p = 0; p < pairs.size(); ++p) {
         const double total = weights.totals()[p];

@@ -289,15 +289,15 @@ void rates_command(const Io& io, const curves::Database& db, const Options& o) {
         messages += (pair.warning ? "warning: " + pair.text + "; the average leaves the rest out"
                                   : pair.text) +
                     "\n";
-    messages += warning_lines(rates.warnings);
+    messages += warning_lines(rates.rates.warnings);
     const std::string selector = thermal.molecule + ":thermal:tv=" + o.tv + ",tj=" + o.tj;
     curves::DataTable table = curves::thermal_rates_table(rates, selector, m3_per_s);
     if (fit) {
         std::string json;
         for (std::size_t p = 0; p < rates.pairs.size(); ++p)
             add_fit(table, messages, json,
-                    std::span(rates.rows).subspan(p * rates.per_pair, rates.per_pair), m3_per_s,
-                    rates.pairs[p]);
+                    std::span(rates.rates.rows).subspan(p * rates.per_pair, rates.per_pair),
+                    m3_per_s, rates.pairs[p]);
         table.extra_json += ", \"fit\": [" + json + "]";
     }
     io.err << messages;
@@ -469,53 +469,23 @@ int run(int argc, const char* const* argv, Io io) {
     auto* thermal = cli.add_subcommand(
         "thermal", "DEA of a thermal gas at every Tv with every TJ (Tv outer), one column each; "
                    "the states used and the share of the population held on standard error");
-    thermal->add_option("MOL", o.molecule, "The molecule")->required();
-    thermal->add_option("--tv", o.tv, "Vibrational temperatures (K): 300, 300,500 or FROM:TO:STEP")
-        ->required();
-    thermal->add_option("--tj", o.tj, "Rotational temperatures (K), as --tv")->required();
+    // A thermal gas: the molecule and every Tv with every TJ.
+    const auto gas_options = [&](CLI::App* c) {
+        c->add_option("MOL", o.molecule, "The molecule")->required();
+        c->add_option("--tv", o.tv, "Vibrational temperatures (K): 300, 300,500 or FROM:TO:STEP")
+            ->required();
+        c->add_option("--tj", o.tj, "Rotational temperatures (K), as --tv")->required();
+    };
+    gas_options(thermal);
     thermal->add_option("--fwhm", o.fwhm, "Fold with this resolution (meV, 1 to 999)");
     units_option(thermal);
     format_option(thermal, {"tsv", "csv", "json"});
     output_option(thermal);
 
-    auto* rate = cli.add_subcommand(
-        "rate", "Rate coefficients under an electron energy distribution (dea, ve, thermal), or "
-                "Maxwellian at the gas temperature (aed, aedtot)");
-    rate->add_option("CURVE", o.selector, selector_help)->required();
-    rate->add_option(
-        "--t", o.t_list,
-        "Temperatures (K): 300, 300,1000 or FROM:TO:STEP; the mean energy is 3/2 kB T");
-    rate->add_option("--mean-energy", o.mean_energy,
-                     "Mean energies of the distribution (eV, 0.001 to 1000), as --t");
-    rate->add_option("--eedf", o.eedf,
-                     "maxwell, druyvesteyn, shape=X (f ~ exp(-c (E/<E>)^X), X from 0.5 to 5), or "
-                     "file:PATH[:COLUMNS] (energy in eV, then EEDFs in eV^-3/2; columns counted "
-                     "among the numbers of a row, default 2, a list such as 2,4 gives several)")
-        ->capture_default_str();
-    rate->add_option("--below", o.below,
-                     "Below the table's first energy E1: zero, or wigner (sigma(E1) sqrt(E1/E), "
-                     "the threshold law of s-wave attachment and of Langevin capture)")
-        ->capture_default_str();
-    rate->add_option("--mass", o.mass,
-                     "The colliding mass in u (default: the electron's, or the "
-                     "reduced mass of the molecule's atoms for AED)");
-    rate->add_option("--fit", o.fit,
-                     "arrhenius: k = A (T/300 K)^b exp(-Ea/T) fitted to ln k over --t");
-    rate->add_option("--units", o.rate_units, "cm3/s or m3/s")->capture_default_str();
-    format_option(rate, {"tsv", "csv", "json"});
-    output_option(rate);
-
-    auto* rates = cli.add_subcommand(
-        "rates", "DEA rates of a thermal gas at every Tv with every TJ (Tv outer) and every "
-                 "temperature, mean energy or EEDF column: one row each, a long table");
-    rates->add_option("MOL", o.molecule, "The molecule")->required();
-    rates->add_option("--tv", o.tv, "Vibrational temperatures (K): 300, 300,500 or FROM:TO:STEP")
-        ->required();
-    rates->add_option("--tj", o.tj, "Rotational temperatures (K), as --tv")->required();
     const auto distribution_options = [&](CLI::App* c) {
         c->add_option("--t", o.t_list,
-                      "Electron temperatures (K): 300, 300,1000 or FROM:TO:STEP; the mean energy "
-                      "is 3/2 kB T");
+                      "Temperatures (K): 300, 300,1000 or FROM:TO:STEP; the electrons' (mean "
+                      "energy 3/2 kB T), or the gas's for aed and aedtot");
         c->add_option("--mean-energy", o.mean_energy,
                       "Mean energies of the distribution (eV, 0.001 to 1000), as --t");
         c->add_option("--eedf", o.eedf,
@@ -533,6 +503,19 @@ int run(int argc, const char* const* argv, Io io) {
         format_option(c, {"tsv", "csv", "json"});
         output_option(c);
     };
+    auto* rate = cli.add_subcommand(
+        "rate", "Rate coefficients under an electron energy distribution (dea, ve, thermal), or "
+                "Maxwellian at the gas temperature (aed, aedtot)");
+    rate->add_option("CURVE", o.selector, selector_help)->required();
+    distribution_options(rate);
+    rate->add_option("--mass", o.mass,
+                     "The colliding mass in u (default: the electron's, or the "
+                     "reduced mass of the molecule's atoms for AED)");
+
+    auto* rates = cli.add_subcommand(
+        "rates", "DEA rates of a thermal gas at every Tv with every TJ (Tv outer) and every "
+                 "temperature, mean energy or EEDF column: one row each, a long table");
+    gas_options(rates);
     distribution_options(rates);
 
     auto* set = cli.add_subcommand(

@@ -204,7 +204,7 @@ TEST(ThermalRates, EachRowIsTheRateOfItsPairsAverage) {
     for (const RateRequest& request : {by_t, by_mean, by_file}) {
         const auto rates = db->rates("hcl", pairs, request);
         ASSERT_TRUE(rates) << rates.error().message;
-        ASSERT_EQ(rates->rows.size(), pairs.size() * rates->per_pair);
+        ASSERT_EQ(rates->rates.rows.size(), pairs.size() * rates->per_pair);
         for (std::size_t p = 0; p < pairs.size(); ++p) {
             CurveSelector thermal;
             thermal.molecule = "HCl";
@@ -215,7 +215,8 @@ TEST(ThermalRates, EachRowIsTheRateOfItsPairsAverage) {
             const auto single = db->rate(*average, thermal, request);
             ASSERT_TRUE(single);
             for (std::size_t r = 0; r < rates->per_pair; ++r)
-                EXPECT_NEAR(rates->rows[p * rates->per_pair + r].k_cm3_s / single->rows[r].k_cm3_s,
+                EXPECT_NEAR(rates->rates.rows[p * rates->per_pair + r].k_cm3_s /
+                                single->rows[r].k_cm3_s,
                             1.0, 1e-9)
                     << p << " " << r;
         }

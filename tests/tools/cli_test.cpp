@@ -7,6 +7,7 @@
 #include "store/data_files.h"
 #include "store/number_fields.h"
 #include "support/test_support.h"
+#include "tools/demo_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -117,24 +118,8 @@ std::string dea_text(double level, double top, const std::function<double(double
     return store::write_data_file(c);
 }
 
-class Cli : public ::testing::Test {
+class Cli : public WithDemoDatabase {
   public:
-    static void SetUpTestSuite() {
-        demo_ = new TempDir;
-        ASSERT_EQ(run_program({SIGMAT_DEMO_DB,
-                               {(demo_->path() / "db").string()},
-                               {},
-                               {},
-                               demo_->path() / "demo-db.txt",
-                               {}}),
-                  0);
-    }
-    static void TearDownTestSuite() {
-        delete demo_;
-        demo_ = nullptr;
-    }
-    static std::string demo() { return (demo_->path() / "db").string(); }
-
     CliRun cli(const std::string& args, const std::string& db = demo()) {
         static int n = 0;
         const std::string id = std::to_string(n++);
@@ -156,11 +141,7 @@ class Cli : public ::testing::Test {
         return r;
     }
     TempDir tmp;
-
-  private:
-    static TempDir* demo_;
 };
-TempDir* Cli::demo_ = nullptr;
 
 // Every kind of curve: the table the reader reads, as the curve API gives it, with every cell
 // written, in every unit.

@@ -4,6 +4,7 @@
 // name that injects, a gnuplot found where nobody said).
 #include "store/memory_file_system.h"
 #include "support/test_support.h"
+#include "tools/demo_fixture.h"
 #include "tools/sigmat_cli.h"
 
 #include <gtest/gtest.h>
@@ -27,24 +28,8 @@ struct Outcome {
     std::string out, err;
 };
 
-class Hostile : public ::testing::Test {
+class Hostile : public WithDemoDatabase {
   public:
-    static void SetUpTestSuite() {
-        demo_ = new TempDir;
-        ASSERT_EQ(run_program({SIGMAT_DEMO_DB,
-                               {(demo_->path() / "db").string()},
-                               {},
-                               {},
-                               demo_->path() / "demo-db.txt",
-                               {}}),
-                  0);
-    }
-    static void TearDownTestSuite() {
-        delete demo_;
-        demo_ = nullptr;
-    }
-    static std::string demo() { return (demo_->path() / "db").string(); }
-
     // The program with `args` in `cwd` (the temporary folder by default), its standard output
     // into `out` (a file of its own by default).
     Outcome cli(std::vector<std::string> args, fs::path out = {}, fs::path cwd = {},
@@ -64,11 +49,7 @@ class Hostile : public ::testing::Test {
         return r;
     }
     TempDir tmp;
-
-  private:
-    static TempDir* demo_;
 };
-TempDir* Hostile::demo_ = nullptr;
 
 TEST_F(Hostile, F4_ALineBreakInTheDatabaseNameStaysInItsComment) {
     const fs::path db = tmp / "nl\n0.005,99999";
