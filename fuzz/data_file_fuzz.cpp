@@ -27,6 +27,8 @@ constexpr std::int32_t first_data_line(store::ProcessKind kind) {
         return 10;
     case store::ProcessKind::aed_total:
         return 7;
+    case store::ProcessKind::thermal: // an average has no file of its own
+        break;
     }
     return 0;
 }

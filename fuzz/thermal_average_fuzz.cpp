@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check(!std::isnan(weight) && weight >= 0.0,
                       "a weight from finite energies is a number >= 0");
             weights_sound = weights_sound && std::isfinite(weight) && weight >= 0.0;
-            states.push_back({weight, {}});
+            states.push_back(State{weight, {}, {}});
             continue;
         }
         if (states.empty())
