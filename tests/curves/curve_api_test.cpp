@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numbers>
 #include <sstream>
 
 namespace sigmat::test {
@@ -275,7 +276,8 @@ TEST(NarrowFold, TheWarningGivesTheFactorOfAFlatCurve) {
         EXPECT_EQ(warning.value_or(""), c.warning ? c.warning : "") << c.fwhm;
     }
     const double s = 1.0 / (2.0 * std::sqrt(2.0 * std::log(2.0)));
-    EXPECT_NEAR(curves::flat_fold_factor(1.0, 10.0), 10.0 / (std::sqrt(2.0 * M_PI) * s), 1e-3);
+    EXPECT_NEAR(curves::flat_fold_factor(1.0, 10.0), 10.0 / (std::sqrt(2.0 * std::numbers::pi) * s),
+                1e-3);
 }
 
 } // namespace
