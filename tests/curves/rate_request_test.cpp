@@ -240,7 +240,8 @@ TEST(LxcatSet, EveryBlockIsItsSingleCurveExport) {
     ASSERT_TRUE(db);
     const auto set = db->lxcat_set("HCl", 50);
     ASSERT_TRUE(set) << set.error().message;
-    EXPECT_EQ(set->missing, std::vector<std::string>{"/db/HCl/DA/nu01/DA01J03.dat"});
+    ASSERT_EQ(set->missing.size(), 1u);
+    EXPECT_TRUE(set->missing.front().ends_with("DA01J03.dat")) << set->missing.front();
     std::ostringstream text;
     for (const LxcatBlock& b : set->blocks)
         ASSERT_TRUE(write_lxcat_block(text, b));

@@ -183,7 +183,7 @@ TEST(CliFace, FitsRateTablesAndSets) {
         {{"export", "HCl", "--format", "lxcat", "--as-tabulated"}, 0, {"FWHM: none\nUPDATED"}},
         {{"export", "DCl", "--format", "lxcat"},
          1,
-         {"DCl/DA/nu00/DA00J00.dat: no such file; "
+         {"DA00J00.dat: no such file; "
           "the state is left out",
           "no state of DCl has a file to export"}},
     };

@@ -52,6 +52,9 @@ class Hostile : public WithDemoDatabase {
 };
 
 TEST_F(Hostile, F4_ALineBreakInTheDatabaseNameStaysInItsComment) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold a line break";
+#endif
     const fs::path db = tmp / "nl\n0.005,99999";
     fs::create_directory(db);
     fs::copy(fs::path(demo()) / "index.dat", db / "index.dat");
@@ -77,6 +80,9 @@ TEST_F(Hostile, F4_ALineBreakInTheDatabaseNameStaysInItsComment) {
 }
 
 TEST_F(Hostile, F14_PathBytesThatAreNotUtf8GoToJsonAsHex) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names are UTF-16: every name is valid Unicode";
+#endif
     const fs::path db = tmp / "caf\xe9";
     fs::create_directory(db);
     fs::copy(fs::path(demo()) / "HCl", db / "HCl", fs::copy_options::recursive);
@@ -278,6 +284,9 @@ TEST_F(Hostile, F16_AnLxcatBlockOutOfRangeNamesTheFilesBlocks) {
 }
 
 TEST_F(Hostile, F18_AByteOrderMarkIsSkipped) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs gnuplot itself, which the Windows tests do not have";
+#endif
     write_file(tmp / "bom.txt", "\xEF\xBB\xBF# beam\n0.5 1\n0.6 2\n");
     const Outcome r = cli({"--db", demo(), "plot", "file:" + (tmp / "bom.txt").string(), "-o",
                            (tmp / "bom.svg").string()});
