@@ -73,7 +73,7 @@ inline constexpr const char* database_measured =
     "None for a two-column measurement (energy in eV, sigma in `units`), or a number (from 1) "
     "for that block of an LXCat file (sigma in m^2 there). The curve comes back in `units` "
     "(\"A2\", \"cm2\" or \"m2\"), with the file in its provenance. DataError when the file "
-    "cannot be read or holds fewer blocks.";
+    "cannot be read, ValueError for a block it does not hold.";
 inline constexpr const char* database_path =
     "The database directory, as a str that os.fsencode turns into its bytes.";
 

@@ -729,10 +729,14 @@ curves::RateRequest rate_request_in(const py::object& t_given, const py::object&
 // A warning of the core as Python says it: a distribution given as arrays is "eedf", where
 // sigmat-cli names a file's column.
 std::string rate_warning(std::string text) {
+    // At the start, or after the pair of a thermal gas ("Tv=300 K, TJ=300 K: column 0: ...").
     constexpr std::string_view column0 = "column 0: ";
-    if (text.starts_with(column0))
-        text = "eedf: " + text.substr(column0.size());
-    return text;
+    std::size_t at = text.starts_with(column0) ? 0 : text.find(std::string(": ") + column0.data());
+    if (at == std::string::npos)
+        return text;
+    if (at != 0)
+        at += 2;
+    return text.replace(at, column0.size(), "eedf: ");
 }
 
 std::string pair_text(const curves::TemperaturePair& t) {

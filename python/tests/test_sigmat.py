@@ -15,29 +15,7 @@ import pytest
 
 import sigmat
 
-CLI = os.environ["SIGMAT_CLI"]
-DEMO_DB = os.environ["SIGMAT_DEMO_DB"]
-
-
-@pytest.fixture(scope="session")
-def db_path(tmp_path_factory):
-    path = tmp_path_factory.mktemp("demo") / "db"
-    subprocess.run([DEMO_DB, str(path)], check=True, stdout=subprocess.DEVNULL)
-    return str(path)
-
-
-@pytest.fixture(scope="session")
-def db(db_path):
-    return sigmat.Database(db_path)
-
-
-def cli(db_path, *args):
-    done = subprocess.run([CLI, "--db", db_path, *args], check=True, capture_output=True, text=True)
-    return done.stdout
-
-
-def cli_json(db_path, *args):
-    return json.loads(cli(db_path, *args, "--format", "json"))
+from conftest import cli, cli_json
 
 
 def test_molecules_and_states_are_the_catalogues(db, db_path):
