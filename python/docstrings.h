@@ -17,10 +17,13 @@ inline constexpr const char* data_error =
 inline constexpr const char* curve_class =
     "A curve computed from a database. `energy` (eV) and `sigma` are read-only views of the "
     "numbers the core holds.";
-inline constexpr const char* curve_energy = "The energies in eV, a 1-D float64 array.";
+inline constexpr const char* curve_energy =
+    "The energies in eV: the table's grid, rising, a read-only 1-D float64 array.";
 inline constexpr const char* curve_sigma =
     "The cross sections in `units`: 1-D, or 2-D of shape (energies, pairs) for a scan.";
-inline constexpr const char* curve_units = "The cross-section units: \"A2\", \"cm2\" or \"m2\".";
+inline constexpr const char* curve_units =
+    "The units `sigma` is in, as the curve was asked for: \"A2\" (square angstroms), \"cm2\" or "
+    "\"m2\" (sigmat.rate converts them itself).";
 inline constexpr const char* curve_provenance =
     "Where the numbers come from: the database, source files, selector, FWHM, temperatures, the "
     "states and their weights, and the estimated share of the population held (thermal).";
