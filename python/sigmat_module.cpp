@@ -338,27 +338,31 @@ void all_finite(const std::vector<double>& values, const char* what) {
                               " is not a finite number");
 }
 
-// Energies that rise (`strictly`), or at least do not fall, from 0 eV or above.
-void rising(const std::vector<double>& energy, const char* what, bool strictly) {
+// Energies from 0 eV up that do not fall (equal neighbours are a step of the table).
+void not_falling(const std::vector<double>& energy, const char* what) {
     if (!energy.empty() && energy[0] < 0.0)
         raise_value_error(element(what, 0) + ": " + number_text(energy[0]) + " is below 0 eV");
     for (std::size_t i = 1; i < energy.size(); ++i)
-        if (strictly ? !(energy[i] > energy[i - 1]) : energy[i] < energy[i - 1])
+        if (energy[i] < energy[i - 1])
             raise_value_error(element(what, i) + ": " + number_text(energy[i]) + " after " +
-                              number_text(energy[i - 1]) +
-                              (strictly ? ": the energies must rise" : ": the energies fall"));
+                              number_text(energy[i - 1]) + ": the energies fall");
 }
 
-// The fold takes every interval as wide as the last one: the grid must be uniform.
-void uniform(const std::vector<double>& energy, const char* what) {
-    if (energy.size() < 3)
+// The fold takes every interval as wide as the last one: energies that rise on a uniform grid.
+void fold_grid(const std::vector<double>& energy, const char* what) {
+    if (energy.size() < 2)
         return;
     const double step = energy[1] - energy[0];
-    for (std::size_t i = 2; i < energy.size(); ++i)
-        if (!(std::abs((energy[i] - energy[i - 1]) - step) <= 1e-6 * step))
+    for (std::size_t i = 1; i < energy.size(); ++i) {
+        const double d = energy[i] - energy[i - 1];
+        if (!(d > 0.0))
+            raise_value_error(element(what, i) + ": " + number_text(energy[i]) + " after " +
+                              number_text(energy[i - 1]) + ": the energies must rise");
+        if (!(std::abs(d - step) <= 1e-6 * step))
             raise_value_error(element(what, i) + ": the grid is not uniform: a step of " +
-                              number_text(energy[i] - energy[i - 1]) + " eV after steps of " +
-                              number_text(step) + " eV (they must agree within 1e-6 of the step)");
+                              number_text(d) + " eV after steps of " + number_text(step) +
+                              " eV (they must agree within 1e-6 of the step)");
+    }
 }
 
 // ---- warnings ---------------------------------------------------------------------------------
@@ -686,7 +690,7 @@ curves::RateRequest rate_request_in(const py::object& t_given, const py::object&
         same_length(table.energy_ev, "eedf[0]", table.values, "eedf[1]");
         all_finite(table.energy_ev, "eedf[0]");
         all_finite(table.values, "eedf[1]");
-        rising(table.energy_ev, "eedf[0]", false);
+        not_falling(table.energy_ev, "eedf[0]");
         for (std::size_t i = 0; i < table.values.size(); ++i)
             if (table.values[i] < 0.0)
                 raise_value_error(element("eedf[1]", i) + ": " + number_text(table.values[i]) +
@@ -767,9 +771,7 @@ py::array_t<double> fold(const py::object& energy_in, const py::object& sigma_in
     same_length(energy, "energy", sigma, "sigma");
     all_finite(energy, "energy");
     all_finite(sigma, "sigma");
-    rising(energy, "energy", true);
-    uniform(energy, "energy");
-    take_status(curves::fold_input(energy, sigma));
+    fold_grid(energy, "energy");
     numerics::FoldStatus status{};
     bool finite = true;
     {
@@ -804,7 +806,7 @@ py::object rate(const py::object& first, const py::object& sigma_in, const py::o
         same_length(own.energy, "energy", own.sigma, "sigma");
         all_finite(own.energy, "energy");
         all_finite(own.sigma, "sigma");
-        rising(own.energy, "energy", false);
+        not_falling(own.energy, "energy");
     }
     const curves::Curve& table = held ? held->curve : own;
     const std::optional<curves::CurveSelector> selector =
