@@ -2,7 +2,7 @@
 """Sigmat from Python: a DEA cross section folded with the resolution, a temperature scan of
 the thermal DEA cross section, and its rate coefficients, drawn with matplotlib.
 
-    PYTHONPATH=build/python python3 docs/example.py OUTPUT_FOLDER [DATABASE]
+    PYTHONPATH=build/python /usr/bin/python3 docs/example.py OUTPUT_FOLDER [DATABASE]
 
 Without DATABASE, the demo database is made in OUTPUT_FOLDER/demo-db by sigmat-demo-db (found
 through the environment variable SIGMAT_DEMO_DB, or as build/sigmat-demo-db).
