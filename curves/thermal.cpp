@@ -549,12 +549,14 @@ store::Result<ThermalIntegrals> thermal_integrals(store::FileSystem& files, std:
         auto add = [&](std::size_t at, const double* values, std::size_t n) {
             if (at == 0 && n > 0)
                 first[k] = values[0];
+            // One running sum per distribution, row after row: the reader hands the rows in
+            // blocks whose bounds depend on what the thread read before, and the sum must not.
             for (std::size_t f = 0; f < rows; ++f) {
                 const double* weights = w[f].data() + at;
-                double sum = 0.0;
+                double sum = integrals[f];
                 for (std::size_t r = 0; r < n; ++r)
                     sum += weights[r] * values[r];
-                integrals[f] += sum;
+                integrals[f] = sum;
             }
         };
         reads[k] = read_state(files, states[k], grid, scratch[t].bytes, scratch[t].known, add,

@@ -951,12 +951,12 @@ py::object Database::rates(const py::object& molecule, const py::object& tv_give
     for (const curves::PairCoverage& pair : curves::thermal_report(rates.average).pairs)
         if (pair.warning)
             warnings.push_back(pair.text + "; the average leaves the rest out");
-    for (const std::string& warning : rates.warnings)
+    for (const std::string& warning : rates.rates.warnings)
         warnings.push_back(rate_warning(warning));
 
-    std::vector<double> k(rates.rows.size());
+    std::vector<double> k(rates.rates.rows.size());
     for (std::size_t i = 0; i < k.size(); ++i)
-        k[i] = rates.rows[i].k_cm3_s;
+        k[i] = rates.rates.rows[i].k_cm3_s;
     py::array values(py::dtype::of<double>(),
                      std::vector<py::ssize_t>{static_cast<py::ssize_t>(ntv),
                                               static_cast<py::ssize_t>(ntj),
@@ -974,17 +974,17 @@ py::object Database::rates(const py::object& molecule, const py::object& tv_give
     for (std::size_t p = 0; p < ntj; ++p)
         tj.append(pairs[p].tj_k);
     for (std::size_t i = 0; i < rates.per_pair; ++i) {
-        abscissa.append(rates.rows[i].abscissa);
-        mean_energy.append(rates.rows[i].mean_energy_ev);
+        abscissa.append(rates.rates.rows[i].abscissa);
+        mean_energy.append(rates.rates.rows[i].mean_energy_ev);
     }
     provenance["tv_K"] = tv;
     provenance["tj_K"] = tj;
-    provenance["abscissa"] = std::string(abscissa_name(rates.abscissa));
+    provenance["abscissa"] = std::string(abscissa_name(rates.rates.abscissa));
     provenance["abscissa_values"] = abscissa;
     provenance["mean_energy_eV"] = mean_energy;
-    provenance["distribution"] = rates.distribution;
-    provenance["below"] = rates.below == curves::BelowTable::wigner ? "wigner" : "zero";
-    provenance["mass_u"] = rates.mass_u;
+    provenance["distribution"] = rates.rates.distribution;
+    provenance["below"] = rates.rates.below == curves::BelowTable::wigner ? "wigner" : "zero";
+    provenance["mass_u"] = rates.rates.mass_u;
     provenance["units"] = "cm3/s";
     provenance["warnings"] = texts_out(warnings);
 

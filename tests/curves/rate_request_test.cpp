@@ -221,6 +221,12 @@ TEST(ThermalRates, EachRowIsTheRateOfItsPairsAverage) {
                     << p << " " << r;
         }
     }
+    // The same bits on one thread and on three (the states read in another order by each).
+    const auto three = Database::open(demo_hcl(), "/db", 3);
+    const auto one = db->rates("HCl", pairs, by_t), shared = three->rates("HCl", pairs, by_t);
+    ASSERT_TRUE(one && shared);
+    for (std::size_t i = 0; i < one->rates.rows.size(); ++i)
+        EXPECT_EQ(one->rates.rows[i].k_cm3_s, shared->rates.rows[i].k_cm3_s) << i;
     // A cell is one rate: 100 000 pairs of 101 temperatures are too many.
     RateRequest wide = by_t;
     wide.values.assign(101, 300.0);
