@@ -4,8 +4,8 @@
 #include "app/application.h"
 #include "app/resources/main_dialog_description.h"
 #include "curves/export.h"
-#include "process/plotter_process.h"
 #include "platform/qt/qt_platform.h"
+#include "process/plotter_process.h"
 
 #include <QApplication>
 
