@@ -107,7 +107,7 @@ void append_json(std::string& out, const DataTable& table) {
     };
     out += "{\"program\": \"sigmat\", \"version\": " + json_string(program_version()) + ", " +
            store::json_text_field("database", table.database) + ", " +
-           store::json_text_field("spec", table.selector) + ", \"units\": {" +
+           store::json_text_field("selector", table.selector) + ", \"units\": {" +
            json_string(table.x_key) + ": " + json_string(table.x_unit) + ", " +
            json_string(table.y_key) + ": " + json_string(table.y_unit) +
            "}, \"provenance\": " + table.provenance_json + ", ";

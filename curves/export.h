@@ -55,7 +55,7 @@ struct DataTable {
 // text as \xNN (store/text_escapes.h), so that no name from outside can start a line.
 void write_delimited(std::ostream& out, const DataTable& table, char separator);
 void append_delimited(std::string& out, const DataTable& table, char separator);
-// {"program": "sigmat", "version": ..., "database": ..., "spec": ..., "units": {...},
+// {"program": "sigmat", "version": ..., "database": ..., "selector": ..., "units": {...},
 //  "provenance": {...}, "<x>": [...], "columns": [{"name": ..., "values": [...]}, ...]}
 // Texts that are not valid UTF-8 (a path's bytes) are written with U+FFFD in their JSON string
 // and their exact bytes in a sibling "KEY_bytes_hex" (store::json_text_field).

@@ -530,9 +530,9 @@ class Database {
         return rows;
     }
 
-    std::shared_ptr<PyCurve> curve(const py::object& spec, const py::object& fwhm_given,
+    std::shared_ptr<PyCurve> curve(const py::object& selector_given, const py::object& fwhm_given,
                                    const py::object& units) const {
-        const std::string text = text_in(spec, "spec");
+        const std::string text = text_in(selector_given, "selector");
         const std::optional<double> fwhm = fwhm_in(fwhm_given, "fwhm");
         const curves::SigmaUnit unit = units_in(units);
         store::Result<curves::CurveSelector> read = db_->selector(text);
@@ -1088,7 +1088,7 @@ PYBIND11_MODULE(_sigmat, m) {
         .def(py::init<const py::object&>(), py::arg("path"), doc::database_init)
         .def("molecules", &Database::molecules, doc::database_molecules)
         .def("states", &Database::states, py::arg("molecule"), doc::database_states)
-        .def("curve", &Database::curve, py::arg("spec"), py::arg("fwhm") = py::none(),
+        .def("curve", &Database::curve, py::arg("selector"), py::arg("fwhm") = py::none(),
              py::arg("units") = "A2", doc::database_curve)
         .def("thermal", &Database::thermal, py::arg("molecule"), py::arg("tv"), py::arg("tj"),
              py::arg("fwhm") = py::none(), py::arg("units") = "A2", doc::database_thermal)

@@ -85,9 +85,9 @@ def test_the_tutorial_runs(tmp_path, monkeypatch):
     assert all(not c.get("outputs") for c in notebook.cells if c.cell_type == "code"), \
         "the tutorial is kept without outputs"
     # A kernel of this interpreter (the python3 on PATH may be another one, without numpy).
-    spec = tmp_path / "kernels" / "sigmat-test"
-    spec.mkdir(parents=True)
-    (spec / "kernel.json").write_text(json.dumps({
+    kernel = tmp_path / "kernels" / "sigmat-test"
+    kernel.mkdir(parents=True)
+    (kernel / "kernel.json").write_text(json.dumps({
         "argv": [sys.executable, "-m", "ipykernel_launcher", "-f", "{connection_file}"],
         "display_name": "sigmat test", "language": "python"}))
     monkeypatch.setenv("JUPYTER_PATH", str(tmp_path))

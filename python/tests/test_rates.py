@@ -217,9 +217,9 @@ def test_fractional_folds_are_the_fold_of_the_curve_and_narrow_ones_warn(db, db_
 def test_lxcat_sets_and_blocks_are_the_command_lines(db, db_path, fwhm, as_tabulated, cli_args):
     text, said = caught(lambda: db.export_lxcat("HBr", fwhm=fwhm, as_tabulated=as_tabulated))
     assert (text, said) == run_cli(db_path, "export", "HBr", "--format", "lxcat", *cli_args)
-    spec = "HBr:dea:v=1,J=2" + (f",fwhm={fwhm}" if fwhm else "")
-    assert sigmat.to_lxcat(db.curve(spec), as_tabulated=as_tabulated) == cli(
-        db_path, "curve", spec, "--format", "lxcat", *cli_args[:as_tabulated])
+    selector = "HBr:dea:v=1,J=2" + (f",fwhm={fwhm}" if fwhm else "")
+    assert sigmat.to_lxcat(db.curve(selector), as_tabulated=as_tabulated) == cli(
+        db_path, "curve", selector, "--format", "lxcat", *cli_args[:as_tabulated])
 
 
 def test_missing_states_are_warned_and_left_out(db_path, tmp_path):

@@ -359,7 +359,7 @@ def test_F14_paths_of_any_bytes_come_back_as_they_went(latin1_db, form):
     ("sigmat.Database(db.path + '\\0/elsewhere')", "path: holds a NUL character"),
     ("sigmat.Database(os.fsencode(db.path) + b'\\0')", "path: holds a NUL character"),
     ("db.thermal('HCl\\0/../HBr', 300, 300)", "molecule: holds a NUL character"),
-    ("db.curve('HCl\\0:dea:v=0,J=0')", "spec: holds a NUL character"),
+    ("db.curve('HCl\\0:dea:v=0,J=0')", "selector: holds a NUL character"),
 ])
 def test_F14_a_nul_in_a_path_or_name_is_refused(db, call, message):
     # The system would read the name up to the NUL: another file than the one named.
@@ -379,7 +379,7 @@ def generator():
     ("db.thermal('HCl', 300, 300, units=2)", "units: a str or bytes, not int"),
     ("db.thermal(1, 300, 300)", "molecule: a str or bytes, not int"),
     ("db.states(None)", "molecule: a str or bytes, not NoneType"),
-    ("db.curve(['HCl:dea:v=0,J=0'])", "spec: a str or bytes, not list"),
+    ("db.curve(['HCl:dea:v=0,J=0'])", "selector: a str or bytes, not list"),
     ("sigmat.rate(c, T='300')", "T: a number or a 1-D sequence of numbers (kelvins above 0"),
     ("sigmat.rate(c, T=['300'])", "T: a number or a 1-D sequence"),  # numpy would take it
     ("sigmat.rate(c, T=generator())", "T: a number or a 1-D sequence"),

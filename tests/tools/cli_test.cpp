@@ -210,6 +210,8 @@ TEST_F(Cli, ScanEqualsItsSingleRunsWhateverTheThreads) {
     ASSERT_EQ(hot.exit_code, 0);
     EXPECT_NE(hot.err.find("warning: Tv=3000 K, TJ=3000 K"), std::string::npos) << hot.err;
     EXPECT_EQ(hot.out.rfind("{\"program\": \"sigmat\", \"version\": ", 0), 0u);
+    EXPECT_NE(hot.out.find("\"selector\": \"DI:thermal:tv=3000,tj=3000\""), std::string::npos)
+        << hot.out.substr(0, 300);
 }
 
 // Rates: a constant cross section gives the Maxwellian mean speed times it; the electron's
