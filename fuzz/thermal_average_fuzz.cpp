@@ -102,7 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         State& state = states.back();
         state.rows.append(line).append("\n");
-        if (const auto r = numbers(line); r.size() >= 2)
+        // The rows end in "\n" as appended above; a "\r" before it ends the line as well.
+        const std::string_view row =
+            !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+        if (const auto r = numbers(row); r.size() >= 2)
             state.cross_sections.push_back(r[1]);
     }
 
